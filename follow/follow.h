@@ -1,0 +1,49 @@
+// The follow engine: where the master points, and moving the slaves there.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "rig/rig_store.h"
+
+namespace tb {
+
+inline constexpr std::int16_t CentreZone = 5;
+inline constexpr std::int32_t CentreTolerance = 3;
+
+// 1 when the reading lies on the first corner's side of the corners'
+// midpoint (rounded half to even), 2 on the second corner's side; a reading
+// at the midpoint counts to the larger corner. Equal corners give 1.
+std::int16_t SideOfMidpoint(std::int32_t reading, std::int32_t firstCorner,
+                            std::int32_t secondCorner);
+
+// The master's zone: 1..4 the corner zones of K1..K4, 5 the centre zone.
+// Errc::out_of_range when MasterDevice is not 1..4.
+Checked<std::int16_t> ClassifyMasterZone(const RigStore& store, std::int32_t masterPan,
+                                         std::int32_t masterTilt);
+
+// One follow step: reads the master, writes every calibrated slave. Ends at
+// the first failing host call (what was written stays written). Does
+// nothing without a master 1..4 or without a host helper. Allocates nothing.
+std::error_code FollowTick(RigStore& store);
+
+// The follow timer's handler: FollowTick when FollowMethod is 1.
+std::error_code OnFollowTimer(RigStore& store);
+
+// Where the component's message boxes go. Tests record; the windows show.
+class MessageSink {
+ public:
+  virtual ~MessageSink() = default;
+  virtual void Show(const std::string& text) = 0;
+};
+
+// Tests every calibrated device; saves the settings file when all pass,
+// otherwise shows the last failure:
+// "Check Values for device D:  Plausibility check failed, reason: R".
+// Returns the save's error, if the save failed.
+std::error_code CheckCalibrationPlausibility(RigStore& store, const std::string& settingsPath,
+                                             MessageSink& messages);
+
+}  // namespace tb

@@ -1,0 +1,92 @@
+// The rig store: the plug-in's one body of shared data (devices,
+// calibration, run state, the host's helper). One store per loaded
+// component; the windows, the follow engine and the settings file work on
+// it directly. Devices are numbered 1 to 4 and calibration points 1 to 5
+// (K1..K4, KM); 0 means "no device".
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <system_error>
+
+#include "rig/errors.h"
+#include "rig/host_channels.h"
+
+namespace tb {
+
+// 16-bit booleans as the host boundary has them: true -1, false 0, any
+// non-zero value reads as true.
+using VBool = std::int16_t;
+inline constexpr VBool VTrue = -1;
+inline constexpr VBool VFalse = 0;
+
+inline constexpr int kDeviceCount = 4;
+inline constexpr int kPointCount = 5;
+inline constexpr int kPointKM = 5;
+inline constexpr std::int32_t Uncalibrated = -1;
+
+struct DeviceRecord {
+  std::string Name;  // UTF-8; empty marks an unused slot
+  std::int32_t PanChannel = 0;
+  std::int32_t TiltChannel = 0;
+};
+
+// A result or an error, for the few operations that have both.
+template <class T>
+struct Checked {
+  T value{};
+  std::error_code error;
+  explicit operator bool() const { return !error; }
+};
+
+class RigStore {
+ public:
+  RigStore() = default;
+  RigStore(const RigStore&) = delete;
+  RigStore& operator=(const RigStore&) = delete;
+
+  static bool ValidDevice(int device) { return device >= 1 && device <= kDeviceCount; }
+  static bool ValidPoint(int point) { return point >= 1 && point <= kPointCount; }
+
+  // Checked access by device 1..4 and point 1..5: null when out of range.
+  DeviceRecord* Device(int device);
+  const DeviceRecord* Device(int device) const;
+  std::int32_t* Pan(int device, int point);
+  const std::int32_t* Pan(int device, int point) const;
+  std::int32_t* Tilt(int device, int point);
+  const std::int32_t* Tilt(int device, int point) const;
+  VBool* Calibrated(int device);
+  const VBool* Calibrated(int device) const;
+
+  // FollowMethod 1, SelectedDevice 0; nothing else changes.
+  void InitRunState();
+
+  // Whether every point of the device has a pan and a tilt value; records
+  // the answer in DeviceCalibrated. Below 1: false, nothing recorded.
+  // Above 4: Errc::out_of_range, nothing changed.
+  Checked<VBool> IsDeviceCalibrated(std::int16_t device);
+
+  // Sets every point Uncalibrated and every DeviceCalibrated flag false.
+  void ResetCalibration();
+
+  // Replaces the host helper; the previous one is released.
+  void SetHostHelper(std::unique_ptr<HostChannels> helper) { HostHelper = std::move(helper); }
+
+  // Index 0 is device 1 / point 1; prefer the checked accessors above.
+  std::array<DeviceRecord, kDeviceCount> DeviceTable{};
+  std::array<std::array<std::int32_t, kPointCount>, kDeviceCount> PanCalibration{};
+  std::array<std::array<std::int32_t, kPointCount>, kDeviceCount> TiltCalibration{};
+  std::array<VBool, kDeviceCount> DeviceCalibrated{};
+  std::int16_t SelectedDevice = 0;
+  std::int16_t MasterDevice = 0;
+  std::int16_t FollowMethod = 0;
+  std::unique_ptr<HostChannels> HostHelper;
+};
+
+// The component's one store, created on first use and kept until the
+// module is unloaded.
+RigStore& Rig();
+
+}  // namespace tb

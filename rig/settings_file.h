@@ -1,0 +1,31 @@
+// TrailBeam.ini: devices and calibration between runs. 25 lines, CR LF,
+// Windows-1252, comma-separated fields (see the file's layout in
+// settings_file.cpp). The core takes the file's path; the shell finds it
+// next to the plug-in's module file.
+#pragma once
+
+#include <string>
+#include <system_error>
+
+#include "rig/rig_store.h"
+
+namespace tb {
+
+inline constexpr const char* kSettingsFileName = "TrailBeam.ini";
+
+// Writes the whole file anew from the store, atomically: either the old
+// file stays complete or the new one is there. A write-protected file is
+// never replaced (Errc::read_only_file). Other failures carry the system's
+// errno. The store is not changed.
+std::error_code save_config(const RigStore& store, const std::string& path);
+
+// Resets the calibration (every point Uncalibrated, every flag false), then
+// loads what the file holds, stopping silently at the first fault.
+// DeviceTable keeps what the file did not reach. Never fails.
+void read_config(RigStore& store, const std::string& path);
+
+// Whether the text (UTF-8) can be stored as a device name: representable in
+// Windows-1252 and free of commas, CR and LF.
+bool IsStorableName(const std::string& utf8);
+
+}  // namespace tb
