@@ -13,6 +13,14 @@ namespace tb {
 inline constexpr std::int16_t CentreZone = 5;
 inline constexpr std::int32_t CentreTolerance = 3;
 
+// Nearest integer, an exact half going to the even neighbour (60.5 -> 60,
+// 61.5 -> 62, -0.5 -> 0). Independent of the floating-point rounding mode.
+double RoundHalfEven(double value);
+
+// A real as a signed 32-bit integer: rounded half to even, then limited to
+// the int32 range; NaN gives 0. Defined for every input.
+std::int32_t RoundToInt32(double value);
+
 // 1 when the reading lies on the first corner's side of the corners'
 // midpoint (rounded half to even), 2 on the second corner's side; a reading
 // at the midpoint counts to the larger corner. Equal corners give 1.
@@ -38,6 +46,22 @@ class MessageSink {
   virtual ~MessageSink() = default;
   virtual void Show(const std::string& text) = 0;
 };
+
+// Outcome of the plausibility tests. PlausibilityReason 1..4 and the
+// device are those of the last failed test; both 0 when every calibrated
+// device passed.
+struct PlausibilityResult {
+  bool passed = true;
+  std::int16_t PlausibilityReason = 0;
+  std::int16_t device = 0;
+};
+
+// The tests alone: refreshes DeviceCalibrated of devices 1..4, saves and
+// shows nothing.
+PlausibilityResult TestCalibrationPlausibility(RigStore& store);
+
+// The operator's message for a failed check.
+std::string PlausibilityMessage(std::int16_t device, std::int16_t reason);
 
 // Tests every calibrated device; saves the settings file when all pass,
 // otherwise shows the last failure:

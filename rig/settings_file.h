@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "rig/rig_store.h"
@@ -23,6 +24,20 @@ std::error_code save_config(const RigStore& store, const std::string& path);
 // loads what the file holds, stopping silently at the first fault.
 // DeviceTable keeps what the file did not reach. Never fails.
 void read_config(RigStore& store, const std::string& path);
+
+// The same reading over the file's bytes, for callers that already hold
+// them (and for fuzzing without touching the disk).
+void ReadConfigFromBytes(RigStore& store, std::string_view bytes);
+
+// The exact bytes that save_config writes for the store.
+std::string ConfigFileBytes(const RigStore& store);
+
+// Test seam: runs after the temporary file is complete and synced, just
+// before it replaces the settings file. A non-empty result ends the save
+// there with that error, as if the system had failed at that point.
+using SaveInterruption = std::error_code (*)(const std::string& tempPath);
+std::error_code save_config(const RigStore& store, const std::string& path,
+                            SaveInterruption interruption);
 
 // Whether the text (UTF-8) can be stored as a device name: representable in
 // Windows-1252 and free of commas, CR and LF.

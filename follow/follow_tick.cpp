@@ -1,0 +1,95 @@
+// The follow step, run by the follow timer every 100 ms. It keeps nothing
+// between ticks and allocates nothing: everything lives on the stack.
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+#include "follow/follow.h"
+
+namespace tb {
+
+namespace {
+
+constexpr double kZeroDivisor = 0.000001;
+constexpr std::int32_t kLowestValue = 0;
+constexpr std::int32_t kHighestValue = 255;
+
+// A difference of two int32 values as the engine's 32-bit working value:
+// formed in 64 bits and limited to the int32 range where it leaves it.
+std::int32_t Difference(std::int32_t a, std::int32_t b) {
+  const std::int64_t wide = std::int64_t{a} - b;
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      wide, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+// 0 with the master at its corner, 1 at its KM value.
+double Fraction(std::int32_t corner, std::int32_t centre, std::int32_t reading) {
+  const std::int32_t divisorDifference = Difference(corner, centre);
+  const double divisor = divisorDifference == 0 ? kZeroDivisor : divisorDifference;
+  const std::int32_t numerator = Difference(corner, reading);
+  return numerator / divisor;
+}
+
+std::int32_t SlaveValue(std::int32_t corner, std::int32_t centre, double fraction) {
+  const std::int32_t difference = Difference(corner, centre);
+  const double real = corner - (difference * fraction);
+  return std::clamp(RoundToInt32(real), kLowestValue, kHighestValue);
+}
+
+}  // namespace
+
+std::error_code FollowTick(RigStore& store) {
+  HostChannels* host = store.HostHelper.get();
+  if (host == nullptr) return make_error_code(Errc::no_host_helper);
+  const std::int16_t m = store.MasterDevice;
+  const DeviceRecord* master = store.Device(m);
+  if (master == nullptr) return make_error_code(Errc::out_of_range);
+
+  std::int32_t masterPan = 0;
+  std::int32_t masterTilt = 0;
+  if (auto e = host->ReadChannel(master->PanChannel, masterPan)) return e;
+  if (auto e = host->ReadChannel(master->TiltChannel, masterTilt)) return e;
+
+  const auto zone = ClassifyMasterZone(store, masterPan, masterTilt);
+  if (zone.error) return zone.error;
+  const int z = zone.value;
+
+  // The master's fractions are computed once per tick, slaves or not.
+  const int corner = z == CentreZone ? kPointKM - 1 : z - 1;
+  const auto& masterPanRow = store.PanCalibration[m - 1];
+  const auto& masterTiltRow = store.TiltCalibration[m - 1];
+  double panFraction = 0.0;
+  double tiltFraction = 0.0;
+  if (z != CentreZone) {
+    panFraction = Fraction(masterPanRow[corner], masterPanRow[kPointKM - 1], masterPan);
+    tiltFraction = Fraction(masterTiltRow[corner], masterTiltRow[kPointKM - 1], masterTilt);
+  }
+
+  for (std::int16_t d = 1; d <= kDeviceCount; ++d) {
+    if (!store.IsDeviceCalibrated(d).value) continue;
+    if (d == m) continue;
+    const DeviceRecord& slave = store.DeviceTable[d - 1];
+    const auto& pan = store.PanCalibration[d - 1];
+    const auto& tilt = store.TiltCalibration[d - 1];
+    std::int32_t panValue;
+    std::int32_t tiltValue;
+    if (z == CentreZone) {
+      // Sent exactly as stored, whatever its range.
+      panValue = pan[kPointKM - 1];
+      tiltValue = tilt[kPointKM - 1];
+    } else {
+      panValue = SlaveValue(pan[corner], pan[kPointKM - 1], panFraction);
+      tiltValue = SlaveValue(tilt[corner], tilt[kPointKM - 1], tiltFraction);
+    }
+    if (auto e = host->WriteChannel(slave.PanChannel, panValue)) return e;
+    if (auto e = host->WriteChannel(slave.TiltChannel, tiltValue)) return e;
+  }
+  return {};
+}
+
+std::error_code OnFollowTimer(RigStore& store) {
+  if (store.FollowMethod != 1) return {};
+  return FollowTick(store);
+}
+
+}  // namespace tb

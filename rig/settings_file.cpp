@@ -1,0 +1,433 @@
+// TrailBeam.ini, 25 lines, each ending in CR LF:
+//   1       the title "TrailBeam.ini" (ignored on reading)
+//   2       device 1: Name,PanChannel,TiltChannel
+//   3..7    device 1, points K1..K4, KM: flag,Pan,Tilt (flag "1" when the
+//           device is calibrated, else "0"; the same on all five lines)
+//   8..25   the same for devices 2 to 4.
+// Fields are neither quoted nor escaped. Names are stored in Windows-1252,
+// the code page of the Windows component that shares these files; the store
+// holds them as UTF-8.
+//
+// Reading is lenient where it costs nothing and strict where a guess could
+// load wrong values:
+//  - LF, CR LF and a lone CR all end a line, so files saved by other editors
+//    still load. A last line without an end counts as a line.
+//  - Integers are plain decimal with an optional sign and blanks (spaces,
+//    tabs) around them. Hexadecimal, fractions, exponents and digit
+//    grouping are not numbers here: the writer never produces them, and
+//    accepting "1.9" or "0x10" would load a value nobody wrote.
+//  - A line longer than kMaxLineBytes ends the reading like any broken line,
+//    so a damaged or hostile file cannot exhaust memory.
+//  - The first fault ends the reading silently; what was assigned stays.
+#include "rig/settings_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <optional>
+
+namespace tb {
+
+namespace {
+
+constexpr std::size_t kMaxLineBytes = 64 * 1024;
+constexpr const char* kLineEnd = "\r\n";
+
+// ---- Windows-1252 <-> UTF-8 ----------------------------------------------
+
+// 0x80..0x9F. The five bytes that Windows-1252 leaves undefined map to the
+// C1 controls of the same number, as Windows itself does, so that every
+// byte reads and writes back unchanged.
+constexpr std::array<char32_t, 32> kCp1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+std::string Cp1252ToUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    AppendUtf8(out, b >= 0x80 && b <= 0x9F ? kCp1252High[b - 0x80] : char32_t{b});
+  }
+  return out;
+}
+
+// The Windows-1252 byte of a code point, if it has one.
+std::optional<unsigned char> ToCp1252(char32_t cp) {
+  if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<unsigned char>(cp);
+  for (std::size_t i = 0; i < kCp1252High.size(); ++i) {
+    if (kCp1252High[i] == cp) return static_cast<unsigned char>(0x80 + i);
+  }
+  return std::nullopt;
+}
+
+// Decodes one UTF-8 sequence at `pos`. Returns nullopt for a malformed,
+// overlong or surrogate sequence; `pos` then moves past one byte only.
+std::optional<char32_t> NextCodePoint(std::string_view s, std::size_t& pos) {
+  const auto lead = static_cast<unsigned char>(s[pos]);
+  int length = 0;
+  char32_t cp = 0;
+  char32_t minimum = 0;
+  if (lead < 0x80) {
+    ++pos;
+    return lead;
+  } else if ((lead & 0xE0) == 0xC0) {
+    length = 2, cp = lead & 0x1F, minimum = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3, cp = lead & 0x0F, minimum = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4, cp = lead & 0x07, minimum = 0x10000;
+  } else {
+    ++pos;
+    return std::nullopt;
+  }
+  if (s.size() - pos < static_cast<std::size_t>(length)) {
+    ++pos;
+    return std::nullopt;
+  }
+  for (int i = 1; i < length; ++i) {
+    const auto b = static_cast<unsigned char>(s[pos + i]);
+    if ((b & 0xC0) != 0x80) {
+      ++pos;
+      return std::nullopt;
+    }
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    ++pos;
+    return std::nullopt;
+  }
+  pos += length;
+  return cp;
+}
+
+// A character that Windows-1252 cannot hold is written as one '?', as the
+// Windows component's own conversion does; a malformed UTF-8 byte likewise.
+// The setup window refuses such names (IsStorableName), so this only
+// guards against callers that skipped that test.
+std::string Utf8ToCp1252(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t pos = 0; pos < utf8.size();) {
+    const auto cp = NextCodePoint(utf8, pos);
+    const auto byte = cp ? ToCp1252(*cp) : std::nullopt;
+    out += byte ? static_cast<char>(*byte) : '?';
+  }
+  return out;
+}
+
+// ---- Writing ---------------------------------------------------------------
+
+void AppendLine(std::string& out, std::string_view a, std::int32_t b, std::int32_t c) {
+  out.append(a);
+  out += ',';
+  out += std::to_string(b);
+  out += ',';
+  out += std::to_string(c);
+  out += kLineEnd;
+}
+
+std::error_code LastSystemError() { return {errno, std::system_category()}; }
+
+std::error_code WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return LastSystemError();
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return {};
+}
+
+std::string FolderOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// Open with O_EXCL under a name of our own, next to the target so that the
+// rename stays within one file system. Unlike mkstemp this keeps the
+// process's umask for a new file.
+int CreateTempFile(const std::string& path, mode_t mode, std::string& tempPath) {
+  static unsigned counter = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    tempPath = path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+    const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+std::error_code SaveAtomically(const std::string& path, std::string_view bytes,
+                               SaveInterruption interruption) {
+  struct stat existing {};
+  bool exists = false;
+  if (::stat(path.c_str(), &existing) == 0) {
+    exists = true;
+    // The counterpart of the read-only attribute: honoured even when the
+    // process could write anyway (as root), since the operator set it.
+    if ((existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+      return make_error_code(Errc::read_only_file);
+    }
+  } else if (errno != ENOENT) {
+    return LastSystemError();
+  }
+
+  std::string tempPath;
+  const int fd = CreateTempFile(path, 0666, tempPath);
+  if (fd < 0) return LastSystemError();
+
+  std::error_code error = WriteAll(fd, bytes);
+  // The replacement keeps the permissions the operator gave the old file.
+  if (!error && exists && ::fchmod(fd, existing.st_mode & 07777) != 0) error = LastSystemError();
+  if (!error && ::fsync(fd) != 0) error = LastSystemError();
+  if (::close(fd) != 0 && !error) error = LastSystemError();
+  if (!error && interruption != nullptr) error = interruption(tempPath);
+  if (!error && ::rename(tempPath.c_str(), path.c_str()) != 0) error = LastSystemError();
+  if (error) {
+    ::unlink(tempPath.c_str());
+    return error;
+  }
+
+  // Make the rename itself durable. File systems that cannot sync a folder
+  // say EINVAL; the file is in place then all the same.
+  const int dir = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return LastSystemError();
+  if (::fsync(dir) != 0 && errno != EINVAL) error = LastSystemError();
+  ::close(dir);
+  return error;
+}
+
+// ---- Reading ---------------------------------------------------------------
+
+// Lines from a byte source: LF, CR LF or a lone CR ends a line. Next()
+// fails at the end of the input and on an over-long line.
+template <class Source>
+class LineReader {
+ public:
+  explicit LineReader(Source& source) : source_(source) {}
+
+  bool Next(std::string& line) {
+    line.clear();
+    bool any = false;
+    for (;;) {
+      const int c = source_.Get();
+      if (c < 0) return any;
+      any = true;
+      if (c == '\n') return true;
+      if (c == '\r') {
+        const int next = source_.Get();
+        if (next >= 0 && next != '\n') source_.Unget(next);
+        return true;
+      }
+      if (line.size() == kMaxLineBytes) return false;
+      line += static_cast<char>(c);
+    }
+  }
+
+ private:
+  Source& source_;
+};
+
+class ByteSource {
+ public:
+  explicit ByteSource(std::string_view bytes) : bytes_(bytes) {}
+  int Get() {
+    if (pos_ >= bytes_.size()) return -1;
+    return static_cast<unsigned char>(bytes_[pos_++]);
+  }
+  void Unget(int) { --pos_; }
+
+ private:
+  std::string_view bytes_;
+  std::size_t pos_ = 0;
+};
+
+class FileSource {
+ public:
+  explicit FileSource(std::FILE* file) : file_(file) {}
+  // A read error ends the input like its end does.
+  int Get() {
+    const int c = std::getc(file_);
+    return c == EOF ? -1 : c;
+  }
+  void Unget(int c) { std::ungetc(c, file_); }
+
+ private:
+  std::FILE* file_;
+};
+
+// Up to three fields of a line split at every comma; an empty line has
+// none, a line without commas has one. Fields after the third are ignored.
+struct Fields {
+  std::array<std::string_view, 3> field{};
+  std::size_t count = 0;
+};
+
+Fields Split(std::string_view line) {
+  Fields f;
+  if (line.empty()) return f;
+  for (;;) {
+    const auto comma = line.find(',');
+    if (f.count < f.field.size()) f.field[f.count] = line.substr(0, comma);
+    ++f.count;
+    if (comma == std::string_view::npos || f.count == f.field.size()) break;
+    line.remove_prefix(comma + 1);
+  }
+  return f;
+}
+
+struct Number {
+  enum Kind { Invalid, InRange, OutOfRange } kind = Invalid;
+  std::int32_t value = 0;
+};
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+Number ParseNumber(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  bool negative = false;
+  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  if (text.empty()) return {};
+  // Saturates just past the int32 range, so any number of digits is safe.
+  constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 2;
+  std::int64_t magnitude = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return {};
+    if (magnitude < kLimit) magnitude = magnitude * 10 + (c - '0');
+  }
+  const std::int64_t value = negative ? -magnitude : magnitude;
+  if (value < std::numeric_limits<std::int32_t>::min() ||
+      value > std::numeric_limits<std::int32_t>::max()) {
+    return {Number::OutOfRange, 0};
+  }
+  return {Number::InRange, static_cast<std::int32_t>(value)};
+}
+
+std::optional<std::int32_t> ParseInt32(std::string_view text) {
+  const Number n = ParseNumber(text);
+  if (n.kind != Number::InRange) return std::nullopt;
+  return n.value;
+}
+
+// Each assignment takes effect at once; the first fault returns.
+template <class Source>
+void LoadInto(RigStore& store, Source& source) {
+  LineReader<Source> lines(source);
+  std::string line;
+  if (!lines.Next(line)) return;  // the title
+  for (int d = 0; d < kDeviceCount; ++d) {
+    DeviceRecord& device = store.DeviceTable[d];
+    if (!lines.Next(line)) return;
+    Fields f = Split(line);
+    if (f.count < 1) return;
+    device.Name = Cp1252ToUtf8(f.field[0]);
+    if (f.count < 2) return;
+    const auto pan = ParseInt32(f.field[1]);
+    if (!pan) return;
+    device.PanChannel = *pan;
+    if (f.count < 3) return;
+    const auto tilt = ParseInt32(f.field[2]);
+    if (!tilt) return;
+    device.TiltChannel = *tilt;
+
+    for (int p = 0; p < kPointCount; ++p) {
+      if (!lines.Next(line)) return;
+      f = Split(line);
+      if (f.count < 1) return;
+      const Number flag = ParseNumber(f.field[0]);
+      if (flag.kind == Number::Invalid) return;
+      if (flag.kind != Number::InRange || flag.value != 1) continue;
+      store.DeviceCalibrated[d] = VTrue;
+      if (f.count < 2) return;
+      const auto pointPan = ParseInt32(f.field[1]);
+      if (!pointPan) return;
+      store.PanCalibration[d][p] = *pointPan;
+      if (f.count < 3) return;
+      const auto pointTilt = ParseInt32(f.field[2]);
+      if (!pointTilt) return;
+      store.TiltCalibration[d][p] = *pointTilt;
+    }
+  }
+}
+
+}  // namespace
+
+std::string ConfigFileBytes(const RigStore& store) {
+  std::string out;
+  out.reserve(1024);
+  out += kSettingsFileName;
+  out += kLineEnd;
+  for (int d = 0; d < kDeviceCount; ++d) {
+    const DeviceRecord& device = store.DeviceTable[d];
+    AppendLine(out, Utf8ToCp1252(device.Name), device.PanChannel, device.TiltChannel);
+    const std::string_view flag = store.DeviceCalibrated[d] != VFalse ? "1" : "0";
+    for (int p = 0; p < kPointCount; ++p) {
+      AppendLine(out, flag, store.PanCalibration[d][p], store.TiltCalibration[d][p]);
+    }
+  }
+  return out;
+}
+
+std::error_code save_config(const RigStore& store, const std::string& path,
+                            SaveInterruption interruption) {
+  return SaveAtomically(path, ConfigFileBytes(store), interruption);
+}
+
+std::error_code save_config(const RigStore& store, const std::string& path) {
+  return save_config(store, path, nullptr);
+}
+
+void ReadConfigFromBytes(RigStore& store, std::string_view bytes) {
+  store.ResetCalibration();
+  ByteSource source(bytes);
+  LoadInto(store, source);
+}
+
+void read_config(RigStore& store, const std::string& path) {
+  store.ResetCalibration();
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return;
+  FileSource source(file);
+  LoadInto(store, source);
+  std::fclose(file);
+}
+
+bool IsStorableName(const std::string& utf8) {
+  for (std::size_t pos = 0; pos < utf8.size();) {
+    const auto cp = NextCodePoint(utf8, pos);
+    if (!cp || !ToCp1252(*cp)) return false;
+    if (*cp == ',' || *cp == '\r' || *cp == '\n') return false;
+  }
+  return true;
+}
+
+}  // namespace tb

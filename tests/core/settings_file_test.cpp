@@ -1,0 +1,512 @@
+#include "rig/settings_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "temp_dir.h"
+
+namespace tb {
+namespace {
+
+using testing::ReadBytes;
+using testing::TempDir;
+using testing::WriteBytes;
+
+constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+
+// The example rig: devices 1 and 2 calibrated, device 3 named with only K2
+// taken, device 4 never named.
+struct ExampleDevice {
+  const char* name;
+  std::int32_t pan, tilt;
+  bool calibrated;
+  std::array<std::pair<std::int32_t, std::int32_t>, 5> points;
+};
+const ExampleDevice kExample[4] = {
+    {"Spot links", 1, 2, true, {{{60, 40}, {60, 200}, {220, 40}, {220, 200}, {140, 120}}}},
+    {"Spot rechts", 17, 18, true, {{{30, 10}, {31, 190}, {200, 20}, {210, 180}, {90, 70}}}},
+    {"Wash 3", 33, 35, false, {{{-1, -1}, {96, 140}, {-1, -1}, {-1, -1}, {-1, -1}}}},
+    {"", 0, 0, false, {{{-1, -1}, {-1, -1}, {-1, -1}, {-1, -1}, {-1, -1}}}},
+};
+
+const std::vector<std::string> kExampleLines = {
+    "TrailBeam.ini", "Spot links,1,2", "1,60,40",           "1,60,200",     "1,220,40",
+    "1,220,200",     "1,140,120",      "Spot rechts,17,18", "1,30,10",      "1,31,190",
+    "1,200,20",      "1,210,180",      "1,90,70",           "Wash 3,33,35", "0,-1,-1",
+    "0,96,140",      "0,-1,-1",        "0,-1,-1",           "0,-1,-1",      ",0,0",
+    "0,-1,-1",       "0,-1,-1",        "0,-1,-1",           "0,-1,-1",      "0,-1,-1"};
+
+std::string Join(const std::vector<std::string>& lines, const std::string& end = "\r\n") {
+  std::string out;
+  for (const auto& line : lines) out += line + end;
+  return out;
+}
+
+// The store as the example rig leaves it in memory before a save.
+void FillWithExample(RigStore& store) {
+  for (int d = 1; d <= 4; ++d) {
+    const ExampleDevice& e = kExample[d - 1];
+    *store.Device(d) = {e.name, e.pan, e.tilt};
+    *store.Calibrated(d) = e.calibrated ? VTrue : VFalse;
+    for (int p = 1; p <= 5; ++p) {
+      *store.Pan(d, p) = e.points[p - 1].first;
+      *store.Tilt(d, p) = e.points[p - 1].second;
+    }
+  }
+}
+
+// What a store holds before a read: names and channels that show whether
+// the reader reached them, calibration that the reset must clear.
+void FillWithOldValues(RigStore& store) {
+  for (int d = 1; d <= 4; ++d) {
+    *store.Device(d) = {"Old " + std::to_string(d), 100 + d, 200 + d};
+    *store.Calibrated(d) = VTrue;
+    for (int p = 1; p <= 5; ++p) *store.Pan(d, p) = *store.Tilt(d, p) = 7;
+  }
+}
+
+// Worked independently of the reader: the store after the first `lines`
+// lines of the example were read over FillWithOldValues.
+void ExpectExampleUpTo(RigStore& store, int lines) {
+  FillWithOldValues(store);
+  store.ResetCalibration();
+  for (int line = 2; line <= lines; ++line) {
+    const int d = (line - 2) / 6 + 1;
+    const int p = (line - 2) % 6;  // 0: the device line
+    const ExampleDevice& e = kExample[d - 1];
+    if (p == 0) {
+      *store.Device(d) = {e.name, e.pan, e.tilt};
+    } else if (e.calibrated) {
+      *store.Calibrated(d) = VTrue;
+      *store.Pan(d, p) = e.points[p - 1].first;
+      *store.Tilt(d, p) = e.points[p - 1].second;
+    }
+  }
+}
+
+std::string Dump(const RigStore& store) {
+  std::ostringstream out;
+  for (int d = 1; d <= 4; ++d) {
+    const DeviceRecord& r = *store.Device(d);
+    out << d << " '" << r.Name << "' " << r.PanChannel << " " << r.TiltChannel << " flag "
+        << *store.Calibrated(d) << ":";
+    for (int p = 1; p <= 5; ++p) out << " " << *store.Pan(d, p) << "/" << *store.Tilt(d, p);
+    out << "\n";
+  }
+  return out.str();
+}
+
+TEST(SaveConfig, WorkedExampleBytes) {
+  TempDir dir;
+  RigStore store;
+  FillWithExample(store);
+  const std::string path = dir.File("TrailBeam.ini");
+  ASSERT_FALSE(save_config(store, path));
+  EXPECT_EQ(ReadBytes(path), Join(kExampleLines));
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"TrailBeam.ini"});
+}
+
+TEST(SaveConfig, FlagIsAnyNonZeroValueAndNumbersArePlainDecimal) {
+  RigStore store;
+  FillWithExample(store);
+  store.DeviceCalibrated = {VFalse, 1, 0, 32767};
+  *store.Device(4) = {"Neg", kMin, kMax};
+  *store.Pan(4, 1) = kMin;
+  *store.Tilt(4, 5) = kMax;
+  const std::string bytes = ConfigFileBytes(store);
+  std::vector<std::string> lines = kExampleLines;
+  for (int i = 2; i <= 6; ++i) lines[i] = "0" + lines[i].substr(1);
+  lines[19] = "Neg,-2147483648,2147483647";
+  for (int i = 20; i <= 24; ++i) lines[i] = "1" + lines[i].substr(1);
+  lines[20] = "1,-2147483648,-1";
+  lines[24] = "1,-1,2147483647";
+  EXPECT_EQ(bytes, Join(lines));
+}
+
+TEST(ReadConfig, WorkedExample) {
+  TempDir dir;
+  const std::string path = dir.File("TrailBeam.ini");
+  WriteBytes(path, Join(kExampleLines));
+  RigStore store, expected;
+  FillWithOldValues(store);
+  read_config(store, path);
+  ExpectExampleUpTo(expected, 25);
+  EXPECT_EQ(Dump(store), Dump(expected));
+  // Spelled out once, so that the expectation builder is checked too.
+  EXPECT_EQ(store.Device(3)->Name, "Wash 3");
+  EXPECT_EQ(*store.Calibrated(3), VFalse);
+  EXPECT_EQ(*store.Pan(3, 2), Uncalibrated);
+  EXPECT_EQ(*store.Calibrated(2), VTrue);
+  EXPECT_EQ(*store.Tilt(2, 2), 190);
+  EXPECT_EQ(store.Device(4)->Name, "");
+  EXPECT_EQ(store.Device(4)->TiltChannel, 0);
+}
+
+// How a case changes the example file.
+using Edit = std::function<void(std::vector<std::string>&)>;
+Edit Replace(int line, std::string text) {
+  return [=](std::vector<std::string>& lines) { lines[line - 1] = text; };
+}
+Edit EndAfter(int line) {
+  return [=](std::vector<std::string>& lines) { lines.resize(line); };
+}
+
+TEST(ReadConfig, EveryWayAFileCanBeBrokenOrOdd) {
+  using Store = RigStore;
+  const struct {
+    const char* what;
+    Edit edit;
+    int linesTaken;  // example lines read completely before the fault
+    std::function<void(Store&)> partial = [](Store&) {};
+  } cases[] = {
+      {"empty file", EndAfter(0), 0},
+      {"title line only", EndAfter(1), 1},
+      {"ends after line 13", EndAfter(13), 13},
+      {"ends after line 24", EndAfter(24), 24},
+      {"any title, even empty", Replace(1, ""), 25},
+      {"lines after 25 ignored", [](auto& l) { l.push_back("junk,x,y"); }, 25},
+      {"empty device line", Replace(8, ""), 7},
+      {"device line of one field", Replace(8, "Spot"), 7,
+       [](Store& s) { s.Device(2)->Name = "Spot"; }},
+      {"device line of two fields", Replace(8, "Spot,5"), 7,
+       [](Store& s) {
+         *s.Device(2) = {"Spot", 5, 202};
+       }},
+      {"device line of four fields", Replace(8, "Spot,5,6,7"), 25,
+       [](Store& s) {
+         *s.Device(2) = {"Spot", 5, 6};
+       }},
+      {"name with a comma", Replace(2, "Spot, links,1,2"), 1,
+       [](Store& s) { s.Device(1)->Name = "Spot"; }},
+      {"name keeps its blanks", Replace(2, "  Spot  ,1,2"), 25,
+       [](Store& s) { s.Device(1)->Name = "  Spot  "; }},
+      {"channel not a number", Replace(8, "Spot,x,18"), 7,
+       [](Store& s) { s.Device(2)->Name = "Spot"; }},
+      {"channel empty", Replace(8, "Spot,,18"), 7, [](Store& s) { s.Device(2)->Name = "Spot"; }},
+      {"channel above int32", Replace(8, "Spot,17,2147483648"), 7,
+       [](Store& s) {
+         *s.Device(2) = {"Spot", 17, 202};
+       }},
+      {"channel below int32", Replace(8, "Spot,-2147483649,18"), 7,
+       [](Store& s) { s.Device(2)->Name = "Spot"; }},
+      {"channels at the ends of int32", Replace(8, "Spot,-2147483648,2147483647"), 25,
+       [](Store& s) {
+         *s.Device(2) = {"Spot", kMin, kMax};
+       }},
+      {"very long digit string", Replace(8, "Spot,17," + std::string(400, '9')), 7,
+       [](Store& s) {
+         *s.Device(2) = {"Spot", 17, 202};
+       }},
+      {"blanks and signs around numbers", Replace(8, "Spot, +17 ,\t-18\t"), 25,
+       [](Store& s) {
+         *s.Device(2) = {"Spot", 17, -18};
+       }},
+      {"blank inside a number", Replace(8, "Spot,1 7,18"), 7,
+       [](Store& s) { s.Device(2)->Name = "Spot"; }},
+      {"sign without digits", Replace(8, "Spot,-,18"), 7,
+       [](Store& s) { s.Device(2)->Name = "Spot"; }},
+      {"blank after the sign", Replace(8, "Spot,- 17,18"), 7,
+       [](Store& s) { s.Device(2)->Name = "Spot"; }},
+      {"hexadecimal", Replace(8, "Spot,0x11,18"), 7, [](Store& s) { s.Device(2)->Name = "Spot"; }},
+      {"fraction", Replace(8, "Spot,17.0,18"), 7, [](Store& s) { s.Device(2)->Name = "Spot"; }},
+      {"exponent", Replace(8, "Spot,1e1,18"), 7, [](Store& s) { s.Device(2)->Name = "Spot"; }},
+      {"digit grouping", Replace(8, "Spot,1.017,18"), 7,
+       [](Store& s) { s.Device(2)->Name = "Spot"; }},
+      {"empty point line", Replace(10, ""), 9},
+      {"flag only, flag 1", Replace(10, "1"), 9,
+       [](Store&) { /* the flag was already true from line 9 */ }},
+      {"flag 1 and pan only", Replace(16, "1,96"), 15,
+       [](Store& s) {
+         *s.Calibrated(3) = VTrue;
+         *s.Pan(3, 2) = 96;
+       }},
+      {"flag 1, tilt not a number", Replace(16, "1,96,x"), 15,
+       [](Store& s) {
+         *s.Calibrated(3) = VTrue;
+         *s.Pan(3, 2) = 96;
+       }},
+      {"flag 1, pan out of range", Replace(16, "1,4294967296,140"), 15,
+       [](Store& s) { *s.Calibrated(3) = VTrue; }},
+      {"flag not a number", Replace(16, "x,96,140"), 15},
+      {"flag empty", Replace(16, ",96,140"), 15},
+      {"flag 1.0 is not a number", Replace(16, "1.0,96,140"), 15},
+      {"flag 0 alone is skipped", Replace(10, "0"), 25,
+       [](Store& s) { *s.Pan(2, 2) = *s.Tilt(2, 2) = Uncalibrated; }},
+      {"flag -1 is skipped", Replace(10, "-1,31,190"), 25,
+       [](Store& s) { *s.Pan(2, 2) = *s.Tilt(2, 2) = Uncalibrated; }},
+      {"flag 2 is skipped", Replace(10, "2,31,190"), 25,
+       [](Store& s) { *s.Pan(2, 2) = *s.Tilt(2, 2) = Uncalibrated; }},
+      {"flag beyond int32 is a number other than 1", Replace(10, "99999999999,31,190"), 25,
+       [](Store& s) { *s.Pan(2, 2) = *s.Tilt(2, 2) = Uncalibrated; }},
+      {"flag 01 with blanks counts as 1", Replace(16, " 01 ,96,140"), 25,
+       [](Store& s) {
+         *s.Calibrated(3) = VTrue;
+         *s.Pan(3, 2) = 96;
+         *s.Tilt(3, 2) = 140;
+       }},
+      {"flag +1 counts as 1", Replace(16, "+1,96,140"), 25,
+       [](Store& s) {
+         *s.Calibrated(3) = VTrue;
+         *s.Pan(3, 2) = 96;
+         *s.Tilt(3, 2) = 140;
+       }},
+      {"flag 1 with values -1", Replace(21, "1,-1,-1"), 25,
+       [](Store& s) { *s.Calibrated(4) = VTrue; }},
+      {"over-long line", Replace(8, std::string(70000, 'N') + ",17,18"), 7},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> lines = kExampleLines;
+    c.edit(lines);
+    RigStore store, expected;
+    FillWithOldValues(store);
+    ReadConfigFromBytes(store, Join(lines));
+    ExpectExampleUpTo(expected, c.linesTaken);
+    c.partial(expected);
+    EXPECT_EQ(Dump(store), Dump(expected));
+  }
+}
+
+TEST(ReadConfig, MissingOrUnreadableFileOnlyResetsTheCalibration) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.File("TrailBeam.ini"));
+  for (const std::string& path : {dir.File("absent.ini"), dir.File("TrailBeam.ini"),
+                                  dir.File("no/such/folder/TrailBeam.ini")}) {
+    RigStore store, expected;
+    FillWithOldValues(store);
+    read_config(store, path);
+    ExpectExampleUpTo(expected, 0);
+    EXPECT_EQ(Dump(store), Dump(expected)) << path;
+  }
+}
+
+TEST(ReadConfig, LineEndsCrLfLfAndLoneCrAllEndALine) {
+  TempDir dir;
+  const std::string path = dir.File("TrailBeam.ini");
+  RigStore expected;
+  ExpectExampleUpTo(expected, 25);
+  std::string mixed;
+  const char* ends[] = {"\r\n", "\n", "\r"};
+  for (std::size_t i = 0; i < kExampleLines.size(); ++i) mixed += kExampleLines[i] + ends[i % 3];
+  const std::string files[] = {
+      Join(kExampleLines, "\r\n"),
+      Join(kExampleLines, "\n"),
+      Join(kExampleLines, "\r"),
+      mixed,
+      Join(kExampleLines).substr(0, Join(kExampleLines).size() - 2),  // last line unended
+  };
+  for (const auto& bytes : files) {
+    WriteBytes(path, bytes);
+    RigStore fromFile, fromBytes;
+    FillWithOldValues(fromFile);
+    FillWithOldValues(fromBytes);
+    read_config(fromFile, path);
+    ReadConfigFromBytes(fromBytes, bytes);
+    EXPECT_EQ(Dump(fromFile), Dump(expected)) << ::testing::PrintToString(bytes);
+    EXPECT_EQ(Dump(fromBytes), Dump(expected)) << ::testing::PrintToString(bytes);
+  }
+  // A doubled line end is an empty line where a device or point line is due.
+  std::vector<std::string> lines = kExampleLines;
+  WriteBytes(path, Join(lines, "\n\n"));
+  RigStore store;
+  read_config(store, path);
+  ExpectExampleUpTo(expected, 1);
+  expected.DeviceTable = {};
+  EXPECT_EQ(Dump(store), Dump(expected));
+}
+
+TEST(SettingsFile, SaveThenReadRestoresTheStore) {
+  TempDir dir;
+  const std::string path = dir.File("TrailBeam.ini");
+  RigStore saved;
+  const char* names[] = {"Front wash", "Gerät 1", "", " € spaced "};
+  for (int d = 1; d <= 4; ++d) {
+    *saved.Device(d) = {names[d - 1], 7 * d, d == 4 ? kMax : 512 - d};
+    *saved.Calibrated(d) = VTrue;
+    for (int p = 1; p <= 5; ++p) {
+      *saved.Pan(d, p) = (d * 37 + p * 51) % 256;
+      *saved.Tilt(d, p) = (d * 91 + p * 13) % 256;
+    }
+  }
+  *saved.Pan(1, 1) = 0;
+  *saved.Tilt(1, 1) = 255;
+  ASSERT_FALSE(save_config(saved, path));
+  RigStore read;
+  read_config(read, path);
+  EXPECT_EQ(Dump(read), Dump(saved));
+
+  // Points of a device not marked calibrated do not survive.
+  *saved.Calibrated(2) = VFalse;
+  ASSERT_FALSE(save_config(saved, path));
+  read_config(read, path);
+  for (int p = 1; p <= 5; ++p) {
+    *saved.Pan(2, p) = *saved.Tilt(2, p) = Uncalibrated;
+  }
+  EXPECT_EQ(Dump(read), Dump(saved));
+}
+
+TEST(SettingsFile, Windows1252OnDiskUtf8InTheStore) {
+  TempDir dir;
+  const std::string path = dir.File("TrailBeam.ini");
+  std::vector<std::string> lines = kExampleLines;
+  lines[1] = "Ger\xE4t 1,1,2";
+  lines[7] = "\x80\x81\x8D\x8F\x90\x9D\x9F\xA0\xFF,17,18";
+  lines[15] = "0,-1,-1";  // the example's unflagged K2 pair is not loaded, so not saved
+  WriteBytes(path, Join(lines));
+  RigStore store;
+  read_config(store, path);
+  EXPECT_EQ(store.Device(1)->Name, "Gerät 1");
+  EXPECT_EQ(store.Device(2)->Name, "€\u0081\u008D\u008F\u0090\u009DŸ\u00A0ÿ");
+  ASSERT_FALSE(save_config(store, path));
+  EXPECT_EQ(ReadBytes(path), Join(lines));
+
+  // Every byte but comma, CR and LF comes back as it was.
+  std::string all;
+  for (int b = 1; b < 256; ++b) {
+    if (b != ',' && b != '\r' && b != '\n') all += static_cast<char>(b);
+  }
+  lines[13] = all + ",33,35";
+  WriteBytes(path, Join(lines));
+  read_config(store, path);
+  EXPECT_TRUE(IsStorableName(store.Device(3)->Name));
+  ASSERT_FALSE(save_config(store, path));
+  EXPECT_EQ(ReadBytes(path), Join(lines));
+}
+
+TEST(SettingsFile, NamesWindows1252CannotHoldAreWrittenWithAQuestionMarkPerCharacter) {
+  const struct {
+    const char* utf8;
+    bool storable;
+    const char* written;
+  } cases[] = {
+      {"Gerät 1", true, "Ger\xE4t 1"},
+      {"€‚ƒ„…†‡ˆ‰Š‹ŒŽ‘’“”•–—˜™š›œžŸ", true,
+       "\x80\x82\x83\x84\x85\x86\x87\x88\x89\x8A\x8B\x8C\x8E\x91\x92\x93\x94\x95\x96\x97\x98"
+       "\x99\x9A\x9B\x9C\x9E\x9F"},
+      {"", true, ""},
+      {"Spot, links", false, "Spot, links"},  // written as it stands
+      {"a\rb", false, "a\rb"},
+      {"a\nb", false, "a\nb"},
+      {"日本 1", false, "?? 1"},
+      {"Ω\u0080", false, "??"},  // U+0080 has no byte in Windows-1252
+      {"smile \U0001F600!", false, "smile ?!"},
+      {"bad \xFF\xC3 utf8", false, "bad ?? utf8"},
+      {"\xC0\xAF overlong", false, "?? overlong"},
+      {"\xED\xA0\x80 surrogate", false, "??? surrogate"},
+      {"cut \xE2\x82", false, "cut ??"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsStorableName(c.utf8), c.storable) << c.utf8;
+    RigStore store;
+    store.Device(1)->Name = c.utf8;
+    const std::string bytes = ConfigFileBytes(store);
+    EXPECT_EQ(bytes.substr(15, bytes.find(",0,0\r\n", 15) - 15), c.written) << c.utf8;
+  }
+}
+
+class SaveConfigFailures : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path = dir.File("TrailBeam.ini");
+    FillWithExample(store);
+    WriteBytes(path, "old contents\r\n");
+  }
+  TempDir dir;
+  std::string path;
+  RigStore store;
+};
+
+TEST_F(SaveConfigFailures, WriteProtectedFileIsNeverReplacedEvenForRoot) {
+  const struct {
+    mode_t mode;
+    bool readOnly;
+  } cases[] = {{0444, true},  {0400, true},  {0555, true},  {0000, true},
+               {0644, false}, {0200, false}, {0020, false}, {0002, false}};
+  for (const auto& c : cases) {
+    WriteBytes(path, "old contents\r\n");
+    ASSERT_EQ(::chmod(path.c_str(), c.mode), 0);
+    const std::error_code e = save_config(store, path);
+    SCOPED_TRACE(::testing::Message() << std::oct << c.mode);
+    if (c.readOnly) {
+      EXPECT_EQ(e, make_error_code(Errc::read_only_file));
+      ::chmod(path.c_str(), 0644);
+      EXPECT_EQ(ReadBytes(path), "old contents\r\n");
+    } else {
+      EXPECT_FALSE(e) << e.message();
+      ::chmod(path.c_str(), 0644);
+      EXPECT_EQ(ReadBytes(path), Join(kExampleLines));
+    }
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"TrailBeam.ini"});
+  }
+}
+
+TEST_F(SaveConfigFailures, ReplacementKeepsTheOldPermissionsAndNewFilesFollowTheUmask) {
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  ASSERT_FALSE(save_config(store, path));
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+  const mode_t old = ::umask(027);
+  const std::string fresh = dir.File("fresh.ini");
+  const std::error_code e = save_config(store, fresh);
+  ::umask(old);
+  ASSERT_FALSE(e);
+  ASSERT_EQ(::stat(fresh.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+std::string g_tempSeen;
+std::string g_targetDuringInterruption;
+std::string g_targetPath;
+std::error_code InterruptBeforeReplacing(const std::string& tempPath) {
+  g_tempSeen = ReadBytes(tempPath);
+  g_targetDuringInterruption = ReadBytes(g_targetPath);
+  return std::make_error_code(std::errc::io_error);
+}
+
+TEST_F(SaveConfigFailures, SaveInterruptedAfterTheTemporaryFileLeavesTheOldFileComplete) {
+  WriteBytes(path, Join(kExampleLines));
+  store.Device(1)->Name = "Changed";
+  g_targetPath = path;
+  EXPECT_EQ(save_config(store, path, InterruptBeforeReplacing),
+            std::make_error_code(std::errc::io_error));
+  EXPECT_EQ(g_tempSeen, ConfigFileBytes(store)) << "the new file was complete";
+  EXPECT_EQ(g_targetDuringInterruption, Join(kExampleLines));
+  EXPECT_EQ(ReadBytes(path), Join(kExampleLines));
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"TrailBeam.ini"}) << "temporary file removed";
+}
+
+TEST_F(SaveConfigFailures, SystemFailuresCarryErrnoAndLeaveNothingBehind) {
+  EXPECT_EQ(save_config(store, dir.File("no/such/folder/TrailBeam.ini")),
+            std::error_code(ENOENT, std::system_category()));
+  // A folder where the file should be: the rename fails after the
+  // temporary file was written, which must be cleaned up.
+  const std::string folder = dir.File("Taken.ini");
+  std::filesystem::create_directory(folder);
+  WriteBytes(folder + "/inside", "x");
+  const std::error_code e = save_config(store, folder);
+  EXPECT_EQ(e.category(), std::system_category());
+  EXPECT_TRUE(e);
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"Taken.ini", "TrailBeam.ini"}));
+  EXPECT_EQ(ReadBytes(path), "old contents\r\n");
+}
+
+TEST_F(SaveConfigFailures, SaveNeverChangesTheStore) {
+  RigStore before;
+  FillWithExample(before);
+  ASSERT_FALSE(save_config(store, path));
+  EXPECT_EQ(Dump(store), Dump(before));
+}
+
+}  // namespace
+}  // namespace tb
