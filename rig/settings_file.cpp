@@ -16,8 +16,9 @@
 //    tabs) around them. Hexadecimal, fractions, exponents and digit
 //    grouping are not numbers here: the writer never produces them, and
 //    accepting "1.9" or "0x10" would load a value nobody wrote.
-//  - A line longer than kMaxLineBytes ends the reading like any broken line,
-//    so a damaged or hostile file cannot exhaust memory.
+//  - A line longer than kMaxLineBytes, or a name longer than kMaxNameBytes,
+//    ends the reading like any broken line, so a damaged or hostile file
+//    cannot exhaust memory, and every name read can be saved and read back.
 //  - The first fault ends the reading silently; what was assigned stays.
 #include "rig/settings_file.h"
 
@@ -36,7 +37,6 @@ namespace tb {
 
 namespace {
 
-constexpr std::size_t kMaxLineBytes = 64 * 1024;
 constexpr const char* kLineEnd = "\r\n";
 
 // ---- Windows-1252 <-> UTF-8 ----------------------------------------------
@@ -348,7 +348,7 @@ void LoadInto(RigStore& store, Source& source) {
     DeviceRecord& device = store.DeviceTable[d];
     if (!lines.Next(line)) return;
     Fields f = Split(line);
-    if (f.count < 1) return;
+    if (f.count < 1 || f.field[0].size() > kMaxNameBytes) return;
     device.Name = Cp1252ToUtf8(f.field[0]);
     if (f.count < 2) return;
     const auto pan = ParseInt32(f.field[1]);
@@ -422,7 +422,9 @@ void read_config(RigStore& store, const std::string& path) {
 }
 
 bool IsStorableName(const std::string& utf8) {
-  for (std::size_t pos = 0; pos < utf8.size();) {
+  std::size_t bytes = 0;
+  for (std::size_t pos = 0; pos < utf8.size(); ++bytes) {
+    if (bytes == kMaxNameBytes) return false;
     const auto cp = NextCodePoint(utf8, pos);
     if (!cp || !ToCp1252(*cp)) return false;
     if (*cp == ',' || *cp == '\r' || *cp == '\n') return false;

@@ -4,6 +4,7 @@
 // next to the plug-in's module file.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -13,6 +14,12 @@
 namespace tb {
 
 inline constexpr const char* kSettingsFileName = "TrailBeam.ini";
+
+// Longest line the reader takes (a bound against damaged files), and the
+// longest name in Windows-1252 bytes: short enough that its device line,
+// numbers included, always reads back.
+inline constexpr std::size_t kMaxLineBytes = std::size_t{1} << 20;
+inline constexpr std::size_t kMaxNameBytes = kMaxLineBytes - 32;
 
 // Writes the whole file anew from the store, atomically: either the old
 // file stays complete or the new one is there. A write-protected file is
@@ -40,7 +47,7 @@ std::error_code save_config(const RigStore& store, const std::string& path,
                             SaveInterruption interruption);
 
 // Whether the text (UTF-8) can be stored as a device name: representable in
-// Windows-1252 and free of commas, CR and LF.
+// Windows-1252, free of commas, CR and LF, and at most kMaxNameBytes long.
 bool IsStorableName(const std::string& utf8);
 
 }  // namespace tb

@@ -261,7 +261,10 @@ TEST(ReadConfig, EveryWayAFileCanBeBrokenOrOdd) {
        }},
       {"flag 1 with values -1", Replace(21, "1,-1,-1"), 25,
        [](Store& s) { *s.Calibrated(4) = VTrue; }},
-      {"over-long line", Replace(8, std::string(70000, 'N') + ",17,18"), 7},
+      {"longest name", Replace(8, std::string(kMaxNameBytes, 'N') + ",17,18"), 25,
+       [](Store& s) { s.Device(2)->Name = std::string(kMaxNameBytes, 'N'); }},
+      {"name too long", Replace(8, std::string(kMaxNameBytes + 1, 'N') + ",17,18"), 7},
+      {"line too long", Replace(10, "1,31,190" + std::string(kMaxLineBytes, ' ')), 9},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -404,6 +407,8 @@ TEST(SettingsFile, NamesWindows1252CannotHoldAreWrittenWithAQuestionMarkPerChara
       {"\xED\xA0\x80 surrogate", false, "??? surrogate"},
       {"cut \xE2\x82", false, "cut ??"},
   };
+  EXPECT_TRUE(IsStorableName(std::string(kMaxNameBytes - 1, 'a') + "ä"));
+  EXPECT_FALSE(IsStorableName(std::string(kMaxNameBytes, 'a') + "ä"));
   for (const auto& c : cases) {
     EXPECT_EQ(IsStorableName(c.utf8), c.storable) << c.utf8;
     RigStore store;

@@ -1,0 +1,75 @@
+// Feeds arbitrary bytes to the settings reader. Besides crashes and
+// undefined behaviour it checks two properties of every input:
+//  - a device not marked calibrated after reading has no point loaded;
+//  - whatever was read saves to 25 CR LF lines and reads back to the same
+//    store, byte for byte on a second save.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "rig/settings_file.h"
+
+namespace {
+
+// Names and channels that the reader may or may not reach.
+void Prime(tb::RigStore& store) {
+  for (int d = 1; d <= tb::kDeviceCount; ++d) {
+    *store.Device(d) = {"Before " + std::to_string(d), 100 + d, -d};
+  }
+}
+
+bool SameStore(const tb::RigStore& a, const tb::RigStore& b) {
+  for (int d = 0; d < tb::kDeviceCount; ++d) {
+    const auto& x = a.DeviceTable[d];
+    const auto& y = b.DeviceTable[d];
+    if (x.Name != y.Name || x.PanChannel != y.PanChannel || x.TiltChannel != y.TiltChannel) {
+      return false;
+    }
+  }
+  return a.PanCalibration == b.PanCalibration && a.TiltCalibration == b.TiltCalibration &&
+         a.DeviceCalibrated == b.DeviceCalibrated;
+}
+
+[[noreturn]] void Fail(const char* what) {
+  std::fprintf(stderr, "settings_reader_fuzz: %s\n", what);
+  std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  tb::RigStore first;
+  Prime(first);
+  tb::ReadConfigFromBytes(first, input);
+
+  for (int d = 0; d < tb::kDeviceCount; ++d) {
+    if (first.DeviceCalibrated[d] != tb::VFalse) continue;
+    for (int p = 0; p < tb::kPointCount; ++p) {
+      if (first.PanCalibration[d][p] != tb::Uncalibrated ||
+          first.TiltCalibration[d][p] != tb::Uncalibrated) {
+        Fail("point loaded for a device not marked calibrated");
+      }
+    }
+  }
+  for (const auto& device : first.DeviceTable) {
+    if (!tb::IsStorableName(device.Name)) Fail("a name read cannot be stored");
+  }
+
+  const std::string saved = tb::ConfigFileBytes(first);
+  std::size_t lines = 0;
+  for (std::size_t pos = 0; (pos = saved.find("\r\n", pos)) != std::string::npos; pos += 2) ++lines;
+  if (lines != 25 || saved.size() < 2 || saved.compare(saved.size() - 2, 2, "\r\n") != 0) {
+    Fail("saved file is not 25 CR LF lines");
+  }
+
+  tb::RigStore second;
+  Prime(second);
+  tb::ReadConfigFromBytes(second, saved);
+  if (!SameStore(first, second)) Fail("save then read changed the store");
+  if (tb::ConfigFileBytes(second) != saved) Fail("second save differs");
+  return 0;
+}
