@@ -177,20 +177,27 @@ TEST_F(FollowTickTest, ZeroMasterSpanUsesTheTinyDivisor) {
   Points flat = kSlaveExample;
   flat[1].first = flat[4].first;  // K2 pan equal to its KM pan, 90
   Calibrate(3, flat);
+  // A hand-edited slave one step between K2 and KM, far out: only a fraction
+  // of exactly 1e6 brings it back into 0..255.
+  Points far = kSlaveExample;
+  far[1].first = 1000000 + 100;
+  far[4].first = 1000000 + 99;
+  Calibrate(4, far);
   // Tilt 190 with pan below the midpoint 140 is zone 2; tilt is 175 throughout.
   const struct {
-    std::int32_t pan, slavePan, flatSlavePan;
+    std::int32_t pan, slavePan, flatSlavePan, farSlavePan;
   } cases[] = {
-      {100, 31, 90},    // at the corner: fraction 0
-      {99, 255, 90},    // fraction +1e6
-      {101, 0, 90},     // fraction -1e6
-      {kMin, 255, 90},  // numerator beyond int32, limited
+      {100, 31, 90, 255},  // at the corner: fraction 0
+      {99, 255, 90, 100},  // fraction +1e6: 1000100 - 1 * 1e6
+      {101, 0, 90, 255},   // fraction -1e6
+      {kMin, 255, 90, 0},  // numerator beyond int32, limited
   };
   for (const auto& c : cases) {
     MasterReads(c.pan, 190);
     EXPECT_EQ(Tick(),
               (std::vector<HostCall>{Read(10, c.pan), Read(11, 190), Write(20, c.slavePan),
-                                     Write(21, 175), Write(30, c.flatSlavePan), Write(31, 175)}))
+                                     Write(21, 175), Write(30, c.flatSlavePan), Write(31, 175),
+                                     Write(40, c.farSlavePan), Write(41, 175)}))
         << c.pan;
   }
 }
