@@ -30,7 +30,9 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
+#include <memory>
 #include <optional>
 
 namespace tb {
@@ -399,7 +401,17 @@ std::string ConfigFileBytes(const RigStore& store) {
 
 std::error_code save_config(const RigStore& store, const std::string& path,
                             SaveInterruption interruption) {
-  return SaveAtomically(path, ConfigFileBytes(store), interruption);
+  // A settings file that is a symbolic link is saved where the link points,
+  // so the link stays a link instead of being replaced by a plain file.
+  std::string target = path;
+  struct stat link {};
+  if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
+                                                         &std::free);
+    if (!resolved) return LastSystemError();
+    target = resolved.get();
+  }
+  return SaveAtomically(target, ConfigFileBytes(store), interruption);
 }
 
 std::error_code save_config(const RigStore& store, const std::string& path) {

@@ -506,6 +506,29 @@ TEST_F(SaveConfigFailures, SystemFailuresCarryErrnoAndLeaveNothingBehind) {
   EXPECT_EQ(ReadBytes(path), "old contents\r\n");
 }
 
+TEST_F(SaveConfigFailures, SymbolicLinkStaysALinkAndItsTargetIsSaved) {
+  TempDir shared;
+  const std::string target = shared.File("shared.ini");
+  WriteBytes(target, "old contents\r\n");
+  std::filesystem::remove(path);
+  std::filesystem::create_symlink(target, path);
+  ASSERT_FALSE(save_config(store, path));
+  EXPECT_TRUE(std::filesystem::is_symlink(path));
+  EXPECT_EQ(ReadBytes(target), Join(kExampleLines));
+  EXPECT_EQ(shared.Entries(), std::vector<std::string>{"shared.ini"});
+
+  // A read-only target is protected through the link as well.
+  ASSERT_EQ(::chmod(target.c_str(), 0444), 0);
+  store.Device(1)->Name = "Changed";
+  EXPECT_EQ(save_config(store, path), make_error_code(Errc::read_only_file));
+  EXPECT_EQ(ReadBytes(target), Join(kExampleLines));
+
+  // A dangling link is reported, not replaced by a file.
+  std::filesystem::remove(target);
+  EXPECT_EQ(save_config(store, path), std::error_code(ENOENT, std::system_category()));
+  EXPECT_TRUE(std::filesystem::is_symlink(path));
+}
+
 TEST_F(SaveConfigFailures, SaveNeverChangesTheStore) {
   RigStore before;
   FillWithExample(before);
