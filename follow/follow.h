@@ -33,8 +33,10 @@ Checked<std::int16_t> ClassifyMasterZone(const RigStore& store, std::int32_t mas
                                          std::int32_t masterTilt);
 
 // One follow step: reads the master, writes every calibrated slave. Ends at
-// the first failing host call (what was written stays written). Does
-// nothing without a master 1..4 or without a host helper. Allocates nothing.
+// the first failing host call and returns its error (what was written stays
+// written; the next tick starts afresh). Reads and writes nothing without a
+// host helper (Errc::no_host_helper) or without a master 1..4
+// (Errc::out_of_range). Allocates nothing.
 std::error_code FollowTick(RigStore& store);
 
 // The follow timer's handler: FollowTick when FollowMethod is 1.
