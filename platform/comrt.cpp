@@ -164,9 +164,13 @@ HRESULT ChangeRegistration(const ServerRegistration* reg, bool add) {
     std::erase_if(data.progIds, [&](const rt::ProgIdEntry& e) {
       return e.clsid == reg->clsid || (add && !progId.empty() && e.progId == progId);
     });
-    std::erase_if(data.typeLibs, [&](const rt::TypeLibEntry& e) {
-      return e.libId == reg->libId && e.major == reg->typeLibMajor && e.minor == reg->typeLibMinor;
-    });
+    // A server registered without a type library leaves type libraries alone.
+    if (withTypeLib) {
+      std::erase_if(data.typeLibs, [&](const rt::TypeLibEntry& e) {
+        return e.libId == reg->libId && e.major == reg->typeLibMajor &&
+               e.minor == reg->typeLibMinor;
+      });
+    }
     if (!add) return;
     data.classes.push_back({reg->clsid, modulePath, progId});
     if (!progId.empty()) data.progIds.push_back({progId, reg->clsid});
@@ -225,10 +229,10 @@ UINT SysStringLen(BSTR text) {
 
 int StringFromGUID2(REFIID guid, OLECHAR* buffer, int capacity) {
   if (buffer == nullptr || capacity < 39) return 0;
-  const std::string text = rt::FormatGuid(guid);
-  for (std::size_t i = 0; i < text.size(); ++i) buffer[i] = static_cast<OLECHAR>(text[i]);
-  buffer[text.size()] = 0;
-  return static_cast<int>(text.size()) + 1;
+  char text[39];
+  rt::FormatGuid(guid, text);
+  for (int i = 0; i < 39; ++i) buffer[i] = static_cast<OLECHAR>(text[i]);
+  return 39;
 }
 
 HRESULT GUIDFromString8(const char* text, GUID* guid) {
@@ -271,6 +275,8 @@ HRESULT CLSIDFromProgID(const OLECHAR* progId, CLSID* clsid) {
     return REGDB_E_CLASSNOTREG;
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;  // nothing may cross the C boundary
   }
 }
 
@@ -293,6 +299,8 @@ HRESULT CoGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
     return Checked(getClassObject(clsid, riid, ppv), ppv);
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;  // nothing may cross the C boundary
   }
 }
 
@@ -342,6 +350,8 @@ HRESULT CoRegisterClassObject(REFCLSID clsid, const OLECHAR* progId, IUnknown* f
     return S_OK;
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;  // nothing may cross the C boundary
   }
 }
 
@@ -367,13 +377,18 @@ void CoFreeUnusedLibraries() {
   try {
     for (const LoadedModule& m : runtime.modules)
       if (m.canUnloadNow != nullptr) candidates.emplace_back(m.handle, m.canUnloadNow);
-  } catch (const std::bad_alloc&) {
+  } catch (...) {
     return;  // nothing unloaded is a safe answer
   }
-  for (const auto& [handle, canUnloadNow] : candidates) {
-    if (canUnloadNow() != S_OK) continue;
-    const auto it = std::find_if(runtime.modules.begin(), runtime.modules.end(),
-                                 [&](const LoadedModule& m) { return m.handle == handle; });
+  const auto find = [](void* handle) {
+    return std::find_if(runtime.modules.begin(), runtime.modules.end(),
+                        [&](const LoadedModule& m) { return m.handle == handle; });
+  };
+  for (const auto& candidate : candidates) {
+    void* const handle = candidate.first;
+    // Gone already if an earlier module's code unloaded it.
+    if (find(handle) == runtime.modules.end() || candidate.second() != S_OK) continue;
+    const auto it = find(handle);
     if (it == runtime.modules.end()) continue;
     runtime.modules.erase(it);
     ::dlclose(handle);
@@ -387,6 +402,8 @@ HRESULT RegisterInprocServer(const ServerRegistration* registration) {
     return ChangeRegistration(registration, true);
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;  // nothing may cross the C boundary
   }
 }
 
@@ -395,6 +412,8 @@ HRESULT UnregisterInprocServer(const ServerRegistration* registration) {
     return ChangeRegistration(registration, false);
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;  // nothing may cross the C boundary
   }
 }
 
@@ -402,7 +421,7 @@ const char* RegistryFilePath() {
   std::lock_guard lock(runtime.mutex);
   try {
     runtime.registryPath = rt::RegistryPath();
-  } catch (const std::bad_alloc&) {
+  } catch (...) {
     runtime.registryPath.clear();
   }
   return runtime.registryPath.c_str();
@@ -436,6 +455,8 @@ HRESULT ReadModuleVersionRecord(const char* modulePath, const char* key, char* v
     return S_FALSE;
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;  // nothing may cross the C boundary
   }
 }
 

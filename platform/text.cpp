@@ -8,10 +8,6 @@ namespace {
 
 constexpr char kHex[] = "0123456789ABCDEF";
 
-void PutHex(std::string& out, std::uint64_t value, int digits) {
-  for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out += kHex[(value >> shift) & 0xF];
-}
-
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -32,22 +28,30 @@ bool GetHex(std::string_view text, std::size_t pos, int digits, std::uint64_t& v
 
 }  // namespace
 
+void FormatGuid(const GUID& guid, char (&out)[39]) {
+  char* p = out;
+  const auto put = [&p](std::uint64_t value, int digits) {
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) *p++ = kHex[(value >> shift) & 0xF];
+  };
+  *p++ = '{';
+  put(guid.Data1, 8);
+  *p++ = '-';
+  put(guid.Data2, 4);
+  *p++ = '-';
+  put(guid.Data3, 4);
+  *p++ = '-';
+  put(guid.Data4[0], 2);
+  put(guid.Data4[1], 2);
+  *p++ = '-';
+  for (int i = 2; i < 8; ++i) put(guid.Data4[i], 2);
+  *p++ = '}';
+  *p = 0;
+}
+
 std::string FormatGuid(const GUID& guid) {
-  std::string out;
-  out.reserve(38);
-  out += '{';
-  PutHex(out, guid.Data1, 8);
-  out += '-';
-  PutHex(out, guid.Data2, 4);
-  out += '-';
-  PutHex(out, guid.Data3, 4);
-  out += '-';
-  PutHex(out, guid.Data4[0], 2);
-  PutHex(out, guid.Data4[1], 2);
-  out += '-';
-  for (int i = 2; i < 8; ++i) PutHex(out, guid.Data4[i], 2);
-  out += '}';
-  return out;
+  char text[39];
+  FormatGuid(guid, text);
+  return text;
 }
 
 std::optional<GUID> ParseGuid(std::string_view text) {

@@ -12,6 +12,8 @@ namespace orvn::rt {
 
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", upper-case hex.
 std::string FormatGuid(const GUID& guid);
+// The same into a buffer, null-terminated; allocates nothing.
+void FormatGuid(const GUID& guid, char (&out)[39]);
 
 // Accepts exactly the registry form (38 chars, braces, either case of hex);
 // anything else gives nullopt.

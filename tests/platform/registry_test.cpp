@@ -218,14 +218,23 @@ TEST_F(RegistryFile, RefusesFieldsThatWouldBreakTheFormat) {
   EXPECT_EQ(ReadFile(registry), before);
 }
 
-TEST_F(RegistryFile, WithoutProgIdOrTypeLibOnlyTheClassIsWritten) {
-  const ServerRegistration reg{nullptr, kClsA, "/m/a.so", nullptr, kLib, 1, 0};
-  ASSERT_EQ(RegisterInprocServer(&reg), S_OK);
-  const rt::RegistryData data = rt::ParseRegistry(ReadFile(registry));
-  ASSERT_EQ(data.classes.size(), 1u);
-  EXPECT_EQ(data.classes[0].progId, "");
-  EXPECT_TRUE(data.progIds.empty());
-  EXPECT_TRUE(data.typeLibs.empty());
+TEST_F(RegistryFile, WithoutProgIdOrTypeLibOnlyTheClassIsTouched) {
+  const ServerRegistration full = Reg("Lib.B", kClsB, "/m/b.so");
+  ASSERT_EQ(RegisterInprocServer(&full), S_OK);
+  // Same LIBID and version in the struct, but no type library named.
+  const ServerRegistration bare{nullptr, kClsA, "/m/a.so", nullptr, kLib, 1, 0};
+  ASSERT_EQ(RegisterInprocServer(&bare), S_OK);
+  rt::RegistryData data = rt::ParseRegistry(ReadFile(registry));
+  ASSERT_EQ(data.classes.size(), 2u);
+  EXPECT_EQ(data.classes[1].progId, "");
+  EXPECT_EQ(data.progIds.size(), 1u);
+  ASSERT_EQ(data.typeLibs.size(), 1u);
+  EXPECT_EQ(data.typeLibs[0].modulePath, "/m/b.so");
+
+  ASSERT_EQ(UnregisterInprocServer(&bare), S_OK);
+  data = rt::ParseRegistry(ReadFile(registry));
+  EXPECT_EQ(data.classes.size(), 1u);
+  EXPECT_EQ(data.typeLibs.size(), 1u) << "B's type library must survive";
 }
 
 TEST_F(RegistryFile, CreatesMissingFoldersAndLeavesNoTemporaryFiles) {
