@@ -1,0 +1,77 @@
+// The headless operator session: sets up the devices in the plug-in's setup
+// window, calibrates every head on the five marks, picks the master, runs
+// follow mode while the master travels over the stage, and reports how
+// closely the slaves followed. Everything goes through the plug-in's own
+// windows and the binary interface, as an operator and a host would.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <array>
+#include <vector>
+
+#include "host/channel_helper.h"
+#include "host/follow_stats.h"
+#include "host/stage_rig.h"
+
+namespace tbhost {
+
+class HostWindow;
+class PluginSession;
+
+struct DemoSettings {
+  double seconds = 6.0;  // of follow mode
+  int master = 1;        // rig index of the master head
+  QString png;           // picture of the stage with the traces; empty: none
+  QString report;        // JSON with every tick; empty: none
+};
+
+struct DemoOutcome {
+  bool completed = false;  // every step of the session ran
+  QString failure;         // the step that did not, and why
+  QStringList messages;    // texts of the plug-in's message boxes, in order
+  std::vector<std::array<PanTilt, 5>> calibration;  // by head, as taken over
+  std::vector<TickSample> samples;
+  HostCallCounts followCalls;  // host calls made during follow mode
+  HostCallCounts allCalls;
+  FollowReport report;
+};
+
+// Where along the demo's path the master points after `elapsed` of `total`
+// seconds: a short rest on KM, then a figure over the area the marks span.
+FloorPoint DemoPath(const StageRig& rig, double elapsed, double total);
+
+class Demo {
+ public:
+  Demo(const StageRig& rig, Universe& universe, HostCallCounts& counts, HostWindow& window,
+       PluginSession& session, DemoSettings settings);
+  DemoOutcome Run();
+
+  // The report as text, and the picture and JSON files the settings ask for.
+  static QString ReportText(const StageRig& rig, const DemoSettings& settings,
+                            const DemoOutcome& outcome);
+  static bool WritePicture(const StageRig& rig, const DemoSettings& settings,
+                           const DemoOutcome& outcome, QString& error);
+  static bool WriteJson(const StageRig& rig, const DemoSettings& settings,
+                        const DemoOutcome& outcome, QString& error);
+
+ private:
+  bool SetUpDevices();
+  bool ShowMainWindow();
+  bool Calibrate();
+  bool ChooseMaster();
+  bool Follow();
+  bool Fail(const QString& why);
+
+  const StageRig& rig_;
+  Universe& universe_;
+  HostCallCounts& counts_;
+  HostWindow& window_;
+  PluginSession& session_;
+  DemoSettings settings_;
+  DemoOutcome outcome_;
+  QWidget* mainForm_ = nullptr;
+};
+
+}  // namespace tbhost

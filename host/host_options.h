@@ -1,0 +1,26 @@
+// The host's own command line, taken off argv before QApplication sees it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tbhost {
+
+struct HostOptions {
+  bool demo = false;
+  bool help = false;
+  std::string plugin;      // module file to register and load
+  std::string png;         // demo: picture of the stage with the traces
+  std::string report;      // demo: machine-readable outcome (JSON)
+  std::string screenshot;  // interactive: grab the screen once shown, then quit
+  double seconds = 6.0;    // demo: how long the master moves in follow mode
+  std::string error;       // set when the command line is unusable
+};
+
+// Recognised options are removed from argc/argv; everything else stays, in
+// order, for QApplication. argv[0] is kept.
+HostOptions ParseHostOptions(int& argc, char** argv);
+
+const char* HostUsage();
+
+}  // namespace tbhost

@@ -1,0 +1,281 @@
+#include "host/host_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QSlider>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+#include "host/plugin_session.h"
+#include "host/stage_view.h"
+
+namespace tbhost {
+namespace {
+
+constexpr int kCellW = 26;
+constexpr int kCellH = 17;
+constexpr int kHeaderW = 34;
+
+int HeadOfChannel(const StageRig& rig, int channel) {
+  for (std::size_t h = 0; h < rig.heads.size(); ++h)
+    if (rig.heads[h].panChannel == channel || rig.heads[h].tiltChannel == channel)
+      return static_cast<int>(h);
+  return -1;
+}
+
+}  // namespace
+
+ChannelMonitor::ChannelMonitor(const Universe& universe, const StageRig& rig, QWidget* parent)
+    : QWidget(parent), universe_(universe), rig_(rig) {
+  setObjectName("channelMonitor");
+  setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+QSize ChannelMonitor::sizeHint() const {
+  return {kHeaderW + kColumns * kCellW + 1, (Universe::kChannels / kColumns) * kCellH + 1};
+}
+
+void ChannelMonitor::ChannelChanged(int channel) {
+  const int i = channel - 1;
+  update(kHeaderW + (i % kColumns) * kCellW, (i / kColumns) * kCellH, kCellW + 1, kCellH + 1);
+}
+
+void ChannelMonitor::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), QColor(0x1e, 0x22, 0x28));
+  QFont f = font();
+  f.setPointSizeF(7);
+  p.setFont(f);
+  for (int row = 0; row < Universe::kChannels / kColumns; ++row) {
+    p.setPen(QColor(0x90, 0x90, 0x90));
+    p.drawText(QRect(0, row * kCellH, kHeaderW - 4, kCellH), Qt::AlignRight | Qt::AlignVCenter,
+               QString::number(row * kColumns + 1));
+    for (int col = 0; col < kColumns; ++col) {
+      const int channel = row * kColumns + col + 1;
+      const QRect cell(kHeaderW + col * kCellW, row * kCellH, kCellW, kCellH);
+      const int head = HeadOfChannel(rig_, channel);
+      const int value = universe_.At(channel);
+      QColor back = head >= 0 ? HeadColor(head).darker(250) : QColor(0x2a, 0x2f, 0x36);
+      p.fillRect(cell, back);
+      // A bar along the bottom shows the level at a glance.
+      p.fillRect(QRect(cell.left(), cell.bottom() - 2, cell.width() * value / 255, 3),
+                 head >= 0 ? HeadColor(head) : QColor(0x78, 0x90, 0x9c));
+      p.setPen(QColor(0x14, 0x17, 0x1b));
+      p.drawRect(cell);
+      p.setPen(value > 0 || head >= 0 ? QColor(0xee, 0xee, 0xee) : QColor(0x70, 0x70, 0x70));
+      p.drawText(cell.adjusted(0, -1, 0, -2), Qt::AlignCenter, QString::number(value));
+    }
+  }
+}
+
+HostWindow::HostWindow(Universe& universe, const StageRig& rig, QWidget* parent)
+    : QMainWindow(parent), universe_(universe), rig_(rig) {
+  setObjectName("hostWindow");
+  setWindowTitle("TrailBeam reference host");
+
+  auto* plugin = menuBar()->addMenu("&Plug-in");
+  configure_ = plugin->addAction("&Configure devices…");
+  configure_->setObjectName("actionConfigure");
+  configure_->setEnabled(false);
+  connect(configure_, &QAction::triggered, this, &HostWindow::configureRequested);
+  showMain_ = plugin->addAction("Show &main window");
+  showMain_->setObjectName("actionShowMain");
+  showMain_->setEnabled(false);
+  connect(showMain_, &QAction::triggered, this, [this] {
+    if (pluginWindow_ == nullptr) return;
+    pluginWindow_->show();
+    pluginWindow_->raise();
+    pluginWindow_->activateWindow();
+  });
+  plugin->addSeparator();
+  auto* quit = plugin->addAction("&Quit");
+  quit->setShortcut(QKeySequence::Quit);
+  connect(quit, &QAction::triggered, qApp, &QApplication::quit);
+
+  stage_ = new StageView(rig_, this);
+
+  heads_ = new QListWidget;
+  heads_->setObjectName("headList");
+  for (std::size_t h = 0; h < rig_.heads.size(); ++h) {
+    const MovingHead& head = rig_.heads[h];
+    auto* item = new QListWidgetItem(QString("%1   ch %2/%3")
+                                         .arg(QString::fromStdString(head.name))
+                                         .arg(head.panChannel)
+                                         .arg(head.tiltChannel));
+    item->setForeground(HeadColor(static_cast<int>(h)).darker(130));
+    heads_->addItem(item);
+  }
+  heads_->setFixedHeight(heads_->sizeHintForRow(0) * static_cast<int>(rig_.heads.size()) + 6);
+
+  auto fader = [](const char* name) {
+    auto* s = new QSlider(Qt::Horizontal);
+    s->setObjectName(name);
+    s->setRange(0, Universe::kMaxValue);
+    s->setPageStep(8);
+    return s;
+  };
+  pan_ = fader("panFader");
+  tilt_ = fader("tiltFader");
+  panValue_ = new QLabel("0");
+  tiltValue_ = new QLabel("0");
+  for (QLabel* l : {panValue_, tiltValue_}) {
+    l->setMinimumWidth(28);
+    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  }
+  spotInfo_ = new QLabel;
+  spotInfo_->setObjectName("spotInfo");
+  spotInfo_->setWordWrap(true);
+
+  auto* faders = new QGroupBox("Selected head");
+  auto* grid = new QGridLayout(faders);
+  grid->addWidget(heads_, 0, 0, 1, 3);
+  grid->addWidget(new QLabel("Pan"), 1, 0);
+  grid->addWidget(pan_, 1, 1);
+  grid->addWidget(panValue_, 1, 2);
+  grid->addWidget(new QLabel("Tilt"), 2, 0);
+  grid->addWidget(tilt_, 2, 1);
+  grid->addWidget(tiltValue_, 2, 2);
+  grid->addWidget(spotInfo_, 3, 0, 1, 3);
+
+  auto* hint = new QLabel(
+      "Drag a spot on the stage, or use the faders, to aim a head. The plug-in "
+      "reads and writes these channels through the host.");
+  hint->setWordWrap(true);
+  hint->setStyleSheet("color: palette(mid);");
+
+  auto* side = new QVBoxLayout;
+  side->addWidget(faders);
+  side->addWidget(hint);
+  side->addStretch(1);
+  auto* sideWidget = new QWidget;
+  sideWidget->setLayout(side);
+  sideWidget->setFixedWidth(250);
+
+  auto* top = new QHBoxLayout;
+  top->addWidget(stage_, 1);
+  top->addWidget(sideWidget);
+
+  monitor_ = new ChannelMonitor(universe_, rig_);
+  auto* monitorBox = new QGroupBox("DMX universe (channels 1–512)");
+  auto* monitorLayout = new QHBoxLayout(monitorBox);
+  monitorLayout->addWidget(monitor_);
+  monitorLayout->addStretch(1);
+
+  auto* central = new QWidget;
+  auto* layout = new QVBoxLayout(central);
+  layout->addLayout(top, 1);
+  layout->addWidget(monitorBox);
+  setCentralWidget(central);
+  statusBar()->showMessage("No plug-in loaded");
+
+  connect(heads_, &QListWidget::currentRowChanged, this, [this](int row) {
+    stage_->SetSelected(row);
+    SyncFaders();
+  });
+  connect(stage_, &StageView::headSelected, this, &HostWindow::SelectHead);
+  connect(stage_, &StageView::aimRequested, this, [this](int head, FloorPoint target) {
+    if (head < 0 || static_cast<std::size_t>(head) >= rig_.heads.size()) return;
+    if (const auto aim = AimAt(rig_.heads[static_cast<std::size_t>(head)], target))
+      AimHead(head, *aim);
+  });
+  auto faderMoved = [this](bool isPan, int value) {
+    if (syncing_) return;
+    const int head = SelectedHead();
+    if (head < 0) return;
+    const MovingHead& h = rig_.heads[static_cast<std::size_t>(head)];
+    universe_.Set(isPan ? h.panChannel : h.tiltChannel, value);
+  };
+  connect(pan_, &QSlider::valueChanged, this, [faderMoved](int v) { faderMoved(true, v); });
+  connect(tilt_, &QSlider::valueChanged, this, [faderMoved](int v) { faderMoved(false, v); });
+
+  universe_.AddListener([this](std::int32_t channel, std::int32_t) { OnUniverseWrite(channel); });
+
+  // Heads start pointing at the centre mark, where an operator would park them.
+  for (std::size_t h = 0; h < rig_.heads.size(); ++h)
+    if (const auto aim = AimAt(rig_.heads[h], rig_.MarkAt(Mark::KM)))
+      AimHead(static_cast<int>(h), *aim);
+  SelectHead(0);
+}
+
+void HostWindow::SetSession(PluginSession* session) {
+  session_ = session;
+  configure_->setEnabled(session_ != nullptr);
+  showMain_->setEnabled(session_ != nullptr);
+  statusBar()->showMessage(session_ != nullptr ? "Plug-in loaded: ORVN_TB_plugin2.clsORVNPlugIn"
+                                               : "No plug-in loaded");
+}
+
+PanTilt HostWindow::CurrentAim(int head) const {
+  const MovingHead& h = rig_.heads[static_cast<std::size_t>(head)];
+  return {universe_.At(h.panChannel), universe_.At(h.tiltChannel)};
+}
+
+void HostWindow::AimHead(int head, PanTilt dmx) {
+  if (head < 0 || static_cast<std::size_t>(head) >= rig_.heads.size()) return;
+  if (head == SelectedHead()) {
+    // Through the faders, exactly as the operator's hand would move them.
+    pan_->setValue(dmx.pan);
+    tilt_->setValue(dmx.tilt);
+    return;
+  }
+  const MovingHead& h = rig_.heads[static_cast<std::size_t>(head)];
+  universe_.Set(h.panChannel, dmx.pan);
+  universe_.Set(h.tiltChannel, dmx.tilt);
+}
+
+void HostWindow::SelectHead(int head) {
+  if (head < 0 || static_cast<std::size_t>(head) >= rig_.heads.size()) return;
+  if (heads_->currentRow() != head) heads_->setCurrentRow(head);
+  stage_->SetSelected(head);
+  SyncFaders();
+}
+
+void HostWindow::closeEvent(QCloseEvent* event) {
+  QMainWindow::closeEvent(event);
+  QApplication::quit();
+}
+
+void HostWindow::SetMaster(int head) { stage_->SetMaster(head); }
+
+int HostWindow::SelectedHead() const { return heads_->currentRow(); }
+
+void HostWindow::SyncFaders() {
+  const int head = SelectedHead();
+  if (head < 0) return;
+  const PanTilt aim = CurrentAim(head);
+  syncing_ = true;
+  pan_->setValue(aim.pan);
+  tilt_->setValue(aim.tilt);
+  syncing_ = false;
+  panValue_->setText(QString::number(aim.pan));
+  tiltValue_->setText(QString::number(aim.tilt));
+  const MovingHead& h = rig_.heads[static_cast<std::size_t>(head)];
+  if (const auto spot = BeamSpot(h, aim))
+    spotInfo_->setText(
+        QString("Spot at x %1 m, y %2 m").arg(spot->x, 0, 'f', 2).arg(spot->y, 0, 'f', 2));
+  else
+    spotInfo_->setText("Beam does not reach the floor");
+}
+
+void HostWindow::OnUniverseWrite(int channel) {
+  monitor_->ChannelChanged(channel);
+  std::vector<PanTilt> aims;
+  aims.reserve(rig_.heads.size());
+  for (std::size_t h = 0; h < rig_.heads.size(); ++h)
+    aims.push_back(CurrentAim(static_cast<int>(h)));
+  stage_->SetAims(std::move(aims));
+  const int head = HeadOfChannel(rig_, channel);
+  if (head >= 0 && head == SelectedHead()) SyncFaders();
+}
+
+}  // namespace tbhost

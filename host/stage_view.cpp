@@ -1,0 +1,240 @@
+#include "host/stage_view.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+
+namespace tbhost {
+namespace {
+
+constexpr double kMargin = 0.5;     // metres around the stage
+constexpr double kHeadStrip = 1.6;  // metres in front of the stage for the heads
+constexpr double kGrabRadius = 14;  // pixels around a spot that start a drag
+
+}  // namespace
+
+QColor HeadColor(int head) {
+  static const QColor kColors[] = {QColor(0x4f, 0xc3, 0xf7), QColor(0x81, 0xc7, 0x84),
+                                   QColor(0xf0, 0x62, 0x92), QColor(0xba, 0x68, 0xc8)};
+  return kColors[static_cast<std::size_t>(std::max(head, 0)) % std::size(kColors)];
+}
+
+StageMapping::StageMapping(const StageRig& rig, QRectF area) {
+  xMin_ = -kMargin;
+  const double xMax = rig.width + kMargin;
+  const double yMin = -kMargin - kHeadStrip;
+  yMax_ = rig.depth + kMargin;
+  scale_ = std::max(1e-6, std::min(area.width() / (xMax - xMin_), area.height() / (yMax_ - yMin)));
+  const double usedW = (xMax - xMin_) * scale_;
+  const double usedH = (yMax_ - yMin) * scale_;
+  origin_ = {area.left() + (area.width() - usedW) / 2, area.top() + (area.height() - usedH) / 2};
+}
+
+QPointF StageMapping::ToPixel(FloorPoint p) const {
+  return {origin_.x() + (p.x - xMin_) * scale_, origin_.y() + (yMax_ - p.y) * scale_};
+}
+
+FloorPoint StageMapping::ToFloor(QPointF pixel) const {
+  return {(pixel.x() - origin_.x()) / scale_ + xMin_, yMax_ - (pixel.y() - origin_.y()) / scale_};
+}
+
+QPointF StageMapping::HeadPixel(const MovingHead& head) const {
+  return ToPixel({head.x, -kMargin - kHeadStrip / 2});
+}
+
+void PaintStage(QPainter& painter, QRectF area, const StageScene& scene) {
+  if (scene.rig == nullptr) return;
+  const StageRig& rig = *scene.rig;
+  const StageMapping map(rig, area);
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.fillRect(area, QColor(0x1e, 0x22, 0x28));
+
+  // Floor with a one-metre grid.
+  const QRectF floor(map.ToPixel({0, rig.depth}), map.ToPixel({rig.width, 0}));
+  painter.fillRect(floor, QColor(0x3a, 0x34, 0x2e));
+  painter.setPen(QPen(QColor(255, 255, 255, 28), 1));
+  for (int x = 1; x < static_cast<int>(rig.width); ++x)
+    painter.drawLine(map.ToPixel({double(x), 0}), map.ToPixel({double(x), rig.depth}));
+  for (int y = 1; y < static_cast<int>(rig.depth); ++y)
+    painter.drawLine(map.ToPixel({0, double(y)}), map.ToPixel({rig.width, double(y)}));
+  painter.setPen(QPen(QColor(0xd7, 0xcc, 0xc8), 2));
+  painter.drawRect(floor);
+
+  QFont small = painter.font();
+  small.setPointSizeF(8);
+  painter.setFont(small);
+  painter.setPen(QColor(0xa0, 0xa0, 0xa0));
+  painter.drawText(floor.adjusted(6, 4, -6, -4), Qt::AlignTop | Qt::AlignHCenter, "upstage");
+  painter.drawText(floor.adjusted(6, 4, -6, -4), Qt::AlignBottom | Qt::AlignHCenter, "downstage");
+
+  // The five marks: taped crosses with their names.
+  for (Mark m : kAllMarks) {
+    const QPointF p = map.ToPixel(rig.MarkAt(m));
+    const double r = std::max(5.0, 0.18 * map.Scale());
+    painter.setPen(QPen(QColor(0xff, 0xee, 0x58), 2));
+    painter.drawLine(p + QPointF(-r, -r), p + QPointF(r, r));
+    painter.drawLine(p + QPointF(-r, r), p + QPointF(r, -r));
+    painter.drawText(QRectF(p.x() + r, p.y() - r - 14, 40, 14), Qt::AlignLeft, MarkName(m));
+  }
+
+  // Traces under the spots.
+  for (std::size_t h = 0; h < scene.traces.size(); ++h) {
+    const auto& trace = scene.traces[h];
+    if (trace.size() < 2) continue;
+    QPainterPath path(map.ToPixel(trace.front()));
+    for (std::size_t i = 1; i < trace.size(); ++i) path.lineTo(map.ToPixel(trace[i]));
+    const bool isMaster = static_cast<int>(h) == scene.master;
+    QColor c = isMaster ? QColor(Qt::white) : HeadColor(static_cast<int>(h));
+    c.setAlpha(isMaster ? 230 : 170);
+    painter.setPen(QPen(c, isMaster ? 2.5 : 1.5, isMaster ? Qt::SolidLine : Qt::DashLine));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(path);
+  }
+
+  // Heads, beams and spots.
+  std::vector<std::size_t> order(rig.heads.size());
+  {
+    std::vector<std::size_t> byX(rig.heads.size());
+    for (std::size_t h = 0; h < byX.size(); ++h) byX[h] = h;
+    std::stable_sort(byX.begin(), byX.end(),
+                     [&](std::size_t a, std::size_t b) { return rig.heads[a].x < rig.heads[b].x; });
+    for (std::size_t i = 0; i < byX.size(); ++i) order[byX[i]] = i;
+  }
+  for (std::size_t h = 0; h < rig.heads.size(); ++h) {
+    const int index = static_cast<int>(h);
+    const MovingHead& head = rig.heads[h];
+    const bool isMaster = index == scene.master;
+    const bool isSelected = index == scene.selected;
+    const QColor color = HeadColor(index);
+    const QPointF at = map.HeadPixel(head);
+    const auto spot = h < scene.aims.size() ? BeamSpot(head, scene.aims[h]) : std::nullopt;
+    if (spot) {
+      QColor beam = color;
+      beam.setAlpha(70);
+      painter.setPen(QPen(beam, 2));
+      painter.drawLine(at, map.ToPixel(*spot));
+    }
+    painter.setPen(QPen(isSelected ? QColor(Qt::white) : color.darker(160), isSelected ? 2.5 : 1));
+    painter.setBrush(color);
+    painter.drawRoundedRect(QRectF(at.x() - 9, at.y() - 7, 18, 14), 3, 3);
+    // Heads hang close together; their labels share the strip evenly, each
+    // joined to its head by a leader.
+    const double slot = area.width() / static_cast<double>(rig.heads.size());
+    const QPointF labelAt(area.left() + slot * (static_cast<double>(order[h]) + 0.5), at.y() + 30);
+    painter.setPen(QPen(QColor(0x90, 0x90, 0x90), 1));
+    painter.drawLine(at + QPointF(0, 7), labelAt - QPointF(0, 3));
+    painter.setPen(isMaster ? QColor(0xff, 0xd5, 0x4f) : color.lighter(120));
+    QString label = QString::fromStdString(head.name);
+    if (isMaster) label += " (master)";
+    painter.drawText(QRectF(labelAt.x() - slot / 2, labelAt.y(), slot, 16), Qt::AlignHCenter,
+                     label);
+
+    if (spot) {
+      const QPointF p = map.ToPixel(*spot);
+      const double r = std::max(6.0, 0.22 * map.Scale());
+      QRadialGradient glow(p, r);
+      QColor inner = isMaster ? QColor(255, 255, 240) : color.lighter(130);
+      inner.setAlpha(230);
+      QColor outer = inner;
+      outer.setAlpha(0);
+      glow.setColorAt(0, inner);
+      glow.setColorAt(1, outer);
+      painter.setPen(Qt::NoPen);
+      painter.setBrush(glow);
+      painter.drawEllipse(p, r, r);
+      painter.setBrush(Qt::NoBrush);
+      painter.setPen(QPen(isMaster ? QColor(0xff, 0xd5, 0x4f) : color, isMaster ? 3 : 1.5));
+      painter.drawEllipse(p, r * 0.55, r * 0.55);
+    }
+  }
+
+  if (!scene.caption.isEmpty()) {
+    painter.setPen(QColor(0xe0, 0xe0, 0xe0));
+    QFont f = painter.font();
+    f.setPointSizeF(9);
+    painter.setFont(f);
+    painter.drawText(area.adjusted(8, 6, -8, -6), Qt::AlignTop | Qt::AlignLeft, scene.caption);
+  }
+  painter.restore();
+}
+
+StageView::StageView(const StageRig& rig, QWidget* parent) : QWidget(parent), rig_(rig) {
+  scene_.rig = &rig_;
+  scene_.aims.resize(rig_.heads.size());
+  setObjectName("stageView");
+  setMouseTracking(false);
+}
+
+void StageView::SetAims(std::vector<PanTilt> aims) {
+  scene_.aims = std::move(aims);
+  update();
+}
+
+void StageView::SetMaster(int head) {
+  if (scene_.master == head) return;
+  scene_.master = head;
+  update();
+}
+
+void StageView::SetSelected(int head) {
+  if (scene_.selected == head) return;
+  scene_.selected = head;
+  update();
+}
+
+StageMapping StageView::Mapping() const { return StageMapping(rig_, QRectF(rect())); }
+
+QPointF StageView::FloorToWidget(FloorPoint p) const { return Mapping().ToPixel(p); }
+
+std::optional<QPointF> StageView::SpotPixel(int head) const {
+  if (head < 0 || static_cast<std::size_t>(head) >= rig_.heads.size() ||
+      static_cast<std::size_t>(head) >= scene_.aims.size())
+    return std::nullopt;
+  const auto spot = BeamSpot(rig_.heads[static_cast<std::size_t>(head)],
+                             scene_.aims[static_cast<std::size_t>(head)]);
+  if (!spot) return std::nullopt;
+  return Mapping().ToPixel(*spot);
+}
+
+void StageView::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  PaintStage(painter, QRectF(rect()), scene_);
+}
+
+void StageView::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  const QPointF at = event->position();
+  const StageMapping map = Mapping();
+  // The selected head's spot wins where spots overlap.
+  int hit = -1;
+  double best = kGrabRadius;
+  for (int h = 0; h < static_cast<int>(rig_.heads.size()); ++h) {
+    double d = QLineF(at, map.HeadPixel(rig_.heads[static_cast<std::size_t>(h)])).length();
+    if (const auto spot = SpotPixel(h)) d = std::min(d, QLineF(at, *spot).length());
+    if (d < best || (d <= kGrabRadius && h == scene_.selected)) {
+      best = d;
+      hit = h;
+    }
+  }
+  if (hit < 0) return;
+  SetSelected(hit);
+  emit headSelected(hit);
+  if (SpotPixel(hit) && QLineF(at, *SpotPixel(hit)).length() <= kGrabRadius) dragging_ = hit;
+}
+
+void StageView::mouseMoveEvent(QMouseEvent* event) {
+  if (dragging_ < 0) return;
+  emit aimRequested(dragging_, Mapping().ToFloor(event->position()));
+}
+
+void StageView::mouseReleaseEvent(QMouseEvent* event) {
+  if (dragging_ >= 0 && event->button() == Qt::LeftButton) {
+    emit aimRequested(dragging_, Mapping().ToFloor(event->position()));
+    dragging_ = -1;
+  }
+}
+
+}  // namespace tbhost
