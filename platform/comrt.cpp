@@ -247,6 +247,10 @@ HRESULT GUIDFromString8(const char* text, GUID* guid) {
 
 // ---- Objects ---------------------------------------------------------------
 
+// Lookup failures: REGDB_E_CLASSNOTREG when nothing is registered (an
+// absent registry file included); a registry file that exists but cannot
+// be read gives its errno (HRESULT_FROM_WIN32), so that a damaged registry
+// is not mistaken for an empty one.
 HRESULT CLSIDFromProgID(const OLECHAR* progId, CLSID* clsid) {
   if (clsid == nullptr) return E_POINTER;
   *clsid = {};
@@ -429,6 +433,11 @@ const char* RegistryFilePath() {
 
 // ---- Version record --------------------------------------------------------
 
+// Failures: the file's errno (HRESULT_FROM_WIN32), ERROR_BAD_FORMAT for a
+// file that is no sound ELF64 module of this machine, ERROR_RESOURCE_TYPE_
+// NOT_FOUND for a module without a record, ERROR_INSUFFICIENT_BUFFER when
+// the value and its null do not fit (value is then ""). The first line of
+// a key counts.
 HRESULT ReadModuleVersionRecord(const char* modulePath, const char* key, char* value,
                                 std::uint32_t capacity) {
   if (modulePath == nullptr || key == nullptr || *key == 0) return E_INVALIDARG;
