@@ -208,13 +208,17 @@ void StageView::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   const QPointF at = event->position();
   const StageMapping map = Mapping();
-  // The selected head's spot wins where spots overlap.
+  // The selected head's spot wins where spots overlap; otherwise the
+  // nearest spot or head within reach.
   int hit = -1;
+  if (const auto spot = SpotPixel(scene_.selected);
+      spot && QLineF(at, *spot).length() <= kGrabRadius)
+    hit = scene_.selected;
   double best = kGrabRadius;
-  for (int h = 0; h < static_cast<int>(rig_.heads.size()); ++h) {
+  for (int h = 0; hit != scene_.selected && h < static_cast<int>(rig_.heads.size()); ++h) {
     double d = QLineF(at, map.HeadPixel(rig_.heads[static_cast<std::size_t>(h)])).length();
     if (const auto spot = SpotPixel(h)) d = std::min(d, QLineF(at, *spot).length());
-    if (d < best || (d <= kGrabRadius && h == scene_.selected)) {
+    if (d <= best) {
       best = d;
       hit = h;
     }

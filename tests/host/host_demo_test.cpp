@@ -1,0 +1,194 @@
+// The whole operator session, headless: the host loads the real module,
+// drives its real windows, and the slaves must follow the master.
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cmath>
+#include <numbers>
+
+#include "host/follow_stats.h"
+#include "host/stage_rig.h"
+
+namespace tbhost {
+namespace {
+
+constexpr double kSeconds = 4;
+constexpr double kDeg = std::numbers::pi / 180.0;
+
+// Continuous (unquantised) pan/tilt of a head aimed exactly at a point, in
+// DMX units, and the spot of a continuous pair: the rig's geometry without
+// the 8-bit grid.
+struct Angles {
+  double pan, tilt;
+};
+Angles ExactAim(const MovingHead& h, FloorPoint p) {
+  const double reach = std::hypot(p.x - h.x, p.y - h.y);
+  double pan = std::atan2(p.y - h.y, p.x - h.x) / kDeg - h.facingDeg;
+  pan = std::remainder(pan, 360.0);
+  const double tilt = std::atan2(reach, h.height) / kDeg;
+  return {(pan + kPanRangeDeg / 2) / kPanRangeDeg * kDmxMax,
+          (tilt + kTiltRangeDeg / 2) / kTiltRangeDeg * kDmxMax};
+}
+FloorPoint ExactSpot(const MovingHead& h, Angles a) {
+  const double pan = a.pan / kDmxMax * kPanRangeDeg - kPanRangeDeg / 2;
+  const double tilt = a.tilt / kDmxMax * kTiltRangeDeg - kTiltRangeDeg / 2;
+  const double reach = h.height * std::tan(tilt * kDeg);
+  const double az = (h.facingDeg + pan) * kDeg;
+  return {h.x + reach * std::cos(az), h.y + reach * std::sin(az)};
+}
+
+PanTilt Pair(const QJsonValue& v) {
+  const QJsonArray a = v.toArray();
+  return {a.at(0).toInt(-1000), a.at(1).toInt(-1000)};
+}
+
+// How far a slave's spot may lie from the master's after a tick.
+//
+// The follow mapping is piecewise linear in pan/tilt space while the rig's
+// geometry is not, so even with exact angles a slave lands some way off the
+// master's spot: `model`, computed here from the exact angles at the marks
+// and the master's actual 8-bit reading, with the zone the master's 8-bit
+// calibration gives. On top come the 8-bit steps, per axis in slave steps:
+//  - the written value is rounded: 1/2 step;
+//  - the slave's corner and KM values are each rounded by up to 1/2 step,
+//    and the slave value mixes them with weights (1-f) and f: 1/2(|1-f|+|f|);
+//  - the master's corner and KM values are rounded too, which moves the
+//    fraction f by up to 1/2(|1-f|+|f|) / |master span| and the slave by
+//    |slave span| times that.
+// Steps become metres with the slave's floor step length on each axis at
+// its spot. In the centre zone the slave goes to its own KM values: the
+// model error is the master's distance from KM, plus 1/2 step per axis.
+// A quarter more plus 2 cm covers how step lengths change within a step.
+double Bound(const StageRig& rig, std::size_t master, std::size_t slave, int zone, PanTilt reading,
+             PanTilt slaveAim) {
+  const MovingHead& M = rig.heads[master];
+  const MovingHead& S = rig.heads[slave];
+  const FloorPoint masterSpot = *BeamSpot(M, reading);
+  const auto step = StepFootprint(S, slaveAim);
+  if (!step) return 0;  // a slave off the floor fails whatever the bound
+  if (zone == 5) {
+    const double model = Distance(masterSpot, rig.MarkAt(Mark::KM));
+    return 1.25 * (model + 0.5 * (step->pan + step->tilt)) + 0.02;
+  }
+  const Mark corner = kAllMarks[static_cast<std::size_t>(zone - 1)];
+  const Angles mc = ExactAim(M, rig.MarkAt(corner)), mkm = ExactAim(M, rig.MarkAt(Mark::KM));
+  const Angles sc = ExactAim(S, rig.MarkAt(corner)), skm = ExactAim(S, rig.MarkAt(Mark::KM));
+  const double fPan = (mc.pan - reading.pan) / (mc.pan - mkm.pan);
+  const double fTilt = (mc.tilt - reading.tilt) / (mc.tilt - mkm.tilt);
+  const Angles ideal{sc.pan - (sc.pan - skm.pan) * fPan, sc.tilt - (sc.tilt - skm.tilt) * fTilt};
+  const double model = Distance(masterSpot, ExactSpot(S, ideal));
+  auto steps = [](double f, double slaveSpan, double masterSpan) {
+    const double mix = 0.5 * (std::abs(1 - f) + std::abs(f));
+    return 0.5 + mix + mix * std::abs(slaveSpan / masterSpan);
+  };
+  const double qPan = steps(fPan, sc.pan - skm.pan, mc.pan - mkm.pan);
+  const double qTilt = steps(fTilt, sc.tilt - skm.tilt, mc.tilt - mkm.tilt);
+  return 1.25 * (model + qPan * step->pan + qTilt * step->tilt) + 0.02;
+}
+
+TEST(HostDemo, EverySlaveFollowsTheMasterOverTheStage) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString report = dir.filePath("demo.json");
+  const QString png = dir.filePath("demo.png");
+  // The demo must leave the operator's own settings file alone.
+  const QString operatorIni = QFileInfo(TRAILBEAM_HOST).absolutePath() + "/TrailBeam.ini";
+  QFile before(operatorIni);
+  const bool iniExisted = before.exists();
+  const QByteArray iniBefore = before.open(QIODevice::ReadOnly) ? before.readAll() : QByteArray();
+  before.close();
+
+  QProcess host;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.remove("DISPLAY");
+  env.remove("WAYLAND_DISPLAY");
+  env.remove("ORVNCOM_REGISTRY");
+  host.setProcessEnvironment(env);
+  host.setWorkingDirectory(dir.path());
+  host.start(TRAILBEAM_HOST,
+             {"--demo", "--seconds", QString::number(kSeconds), "--report", report, "--png", png});
+  ASSERT_TRUE(host.waitForFinished(150000));
+  const QString out = QString::fromUtf8(host.readAllStandardOutput());
+  const QString err = QString::fromUtf8(host.readAllStandardError());
+  ASSERT_EQ(host.exitStatus(), QProcess::NormalExit) << err.toStdString();
+  ASSERT_EQ(host.exitCode(), 0) << out.toStdString() << err.toStdString();
+  EXPECT_TRUE(out.contains("follow ticks run:")) << out.toStdString();
+
+  QFile after(operatorIni);
+  EXPECT_EQ(after.exists(), iniExisted);
+  if (iniExisted && after.open(QIODevice::ReadOnly)) {
+    EXPECT_EQ(after.readAll(), iniBefore);
+  }
+
+  QFile picture(png);
+  ASSERT_TRUE(picture.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(picture.read(8) == QByteArray("\x89PNG\r\n\x1a\n", 8));
+
+  QFile file(report);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
+  ASSERT_TRUE(root["completed"].toBool()) << root["failure"].toString().toStdString();
+  EXPECT_TRUE(root["messages"].toArray().isEmpty());
+
+  const StageRig rig = DefaultRig();
+  const auto master = static_cast<std::size_t>(root["master"].toInt(-1));
+  ASSERT_LT(master, rig.heads.size());
+  std::array<PanTilt, 5> masterCal{};
+  for (Mark m : kAllMarks)
+    masterCal[static_cast<int>(m)] = *AimAt(rig.heads[master], rig.MarkAt(m));
+
+  const QJsonArray ticks = root["ticks"].toArray();
+  // The follow timer ran repeatedly; how often per second is not judged here.
+  ASSERT_GE(ticks.size(), 5);
+  // Each tick: two reads, then a fresh output object for each of the three
+  // slaves' two writes, all released, none failed.
+  const QJsonObject calls = root["followCalls"].toObject();
+  const auto n = static_cast<double>(ticks.size());
+  const double slaves = static_cast<double>(rig.heads.size() - 1);
+  EXPECT_EQ(calls["reads"].toDouble(), 2 * n);
+  EXPECT_EQ(calls["writes"].toDouble(), 2 * slaves * n);
+  EXPECT_EQ(calls["outputs"].toDouble(), calls["writes"].toDouble());
+  EXPECT_EQ(calls["failed"].toDouble(), 0);
+  EXPECT_EQ(root["allCalls"].toObject()["outputsAlive"].toDouble(), 0);
+
+  std::array<int, 6> zonesSeen{};
+  std::vector<double> worst(rig.heads.size(), 0);
+  for (const QJsonValue& t : ticks) {
+    const QJsonObject tick = t.toObject();
+    const PanTilt reading = Pair(tick["master"]);
+    const auto masterSpot = BeamSpot(rig.heads[master], reading);
+    ASSERT_TRUE(masterSpot.has_value());
+    const int zone = ZoneOf(reading, masterCal);
+    EXPECT_EQ(tick["zone"].toInt(), zone);
+    ++zonesSeen[static_cast<std::size_t>(zone)];
+    const QJsonArray heads = tick["heads"].toArray();
+    ASSERT_EQ(heads.size(), static_cast<qsizetype>(rig.heads.size()));
+    for (std::size_t s = 0; s < rig.heads.size(); ++s) {
+      if (s == master) continue;
+      const PanTilt aim = Pair(heads.at(static_cast<qsizetype>(s)));
+      const auto spot = BeamSpot(rig.heads[s], aim);
+      ASSERT_TRUE(spot.has_value()) << rig.heads[s].name;
+      const double error = Distance(*spot, *masterSpot);
+      const double bound = Bound(rig, master, s, zone, reading, aim);
+      worst[s] = std::max(worst[s], error);
+      EXPECT_LE(error, bound) << rig.heads[s].name << " in zone " << zone << ", master at "
+                              << reading.pan << "/" << reading.tilt << ", slave at " << aim.pan
+                              << "/" << aim.tilt;
+      // The bound must still tell following from not following: a slave
+      // left on KM while the master stands at a corner mark is 3.6 m off.
+      EXPECT_LT(bound, 2.5) << rig.heads[s].name << " in zone " << zone;
+    }
+  }
+  // The path crosses every corner zone.
+  for (int z = 1; z <= 4; ++z) EXPECT_GT(zonesSeen[static_cast<std::size_t>(z)], 0) << "zone " << z;
+}
+
+}  // namespace
+}  // namespace tbhost

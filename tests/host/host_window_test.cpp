@@ -1,0 +1,94 @@
+// The host's own controls: faders and dragging a spot set a head's channels,
+// and channel writes from elsewhere show on the faders.
+#include "host/host_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QListWidget>
+#include <QSlider>
+#include <QTest>
+
+#include "host/stage_view.h"
+
+namespace tbhost {
+namespace {
+
+class HostWindowTest : public testing::Test {
+ protected:
+  HostWindowTest() : window_(universe_, rig_) {
+    window_.resize(1000, 760);
+    window_.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&window_));
+  }
+  PanTilt Aim(int head) const {
+    const MovingHead& h = rig_.heads[static_cast<std::size_t>(head)];
+    return {universe_.At(h.panChannel), universe_.At(h.tiltChannel)};
+  }
+  QSlider* Fader(const char* name) { return window_.findChild<QSlider*>(name); }
+
+  const StageRig rig_ = DefaultRig();
+  Universe universe_;
+  HostWindow window_;
+};
+
+TEST_F(HostWindowTest, DraggingASpotAimsTheHeadAtTheDropPoint) {
+  StageView* stage = window_.Stage();
+  for (int head = 0; head < static_cast<int>(rig_.heads.size()); ++head) {
+    for (Mark mark : {Mark::K1, Mark::K4}) {
+      SCOPED_TRACE(rig_.heads[static_cast<std::size_t>(head)].name + " to " + MarkName(mark));
+      window_.SelectHead(head);  // the heads start overlapping on KM
+      const auto from = stage->SpotPixel(head);
+      ASSERT_TRUE(from.has_value());
+      const QPoint to = stage->FloorToWidget(rig_.MarkAt(mark)).toPoint();
+      QTest::mousePress(stage, Qt::LeftButton, {}, from->toPoint());
+      QMouseEvent move(QEvent::MouseMove, QPointF(to), stage->mapToGlobal(QPointF(to)),
+                       Qt::NoButton, Qt::LeftButton, {});
+      QApplication::sendEvent(stage, &move);
+      QTest::mouseRelease(stage, Qt::LeftButton, {}, to);
+      // A pixel is a centimetre or two; the aim is the mark's own 8-bit
+      // pair or a neighbour of it.
+      const PanTilt want = *AimAt(rig_.heads[static_cast<std::size_t>(head)], rig_.MarkAt(mark));
+      const PanTilt got = Aim(head);
+      EXPECT_LE(std::abs(got.pan - want.pan), 1);
+      EXPECT_LE(std::abs(got.tilt - want.tilt), 1);
+      EXPECT_EQ(stage->Selected(), head);
+    }
+  }
+}
+
+TEST_F(HostWindowTest, FadersDriveTheSelectedHeadOnly) {
+  window_.SelectHead(2);
+  const PanTilt others[] = {Aim(0), Aim(1), Aim(3)};
+  Fader("panFader")->setValue(17);
+  Fader("tiltFader")->setValue(201);
+  EXPECT_EQ(Aim(2), (PanTilt{17, 201}));
+  EXPECT_EQ(Aim(0), others[0]);
+  EXPECT_EQ(Aim(1), others[1]);
+  EXPECT_EQ(Aim(3), others[2]);
+}
+
+TEST_F(HostWindowTest, WritesFromThePluginMoveTheFaders) {
+  window_.SelectHead(1);
+  const MovingHead& head = rig_.heads[1];
+  ASSERT_TRUE(universe_.Set(head.panChannel, 99));
+  ASSERT_TRUE(universe_.Set(head.tiltChannel, 150));
+  EXPECT_EQ(Fader("panFader")->value(), 99);
+  EXPECT_EQ(Fader("tiltFader")->value(), 150);
+  // Following the faders does not write back.
+  EXPECT_EQ(Aim(1), (PanTilt{99, 150}));
+  // Choosing another head shows that head's values.
+  window_.SelectHead(0);
+  EXPECT_EQ(Fader("panFader")->value(), Aim(0).pan);
+}
+
+}  // namespace
+}  // namespace tbhost
+
+int main(int argc, char** argv) {
+  // Test discovery runs this without the tests' environment.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
