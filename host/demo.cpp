@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QGuiApplication>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -16,6 +17,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <cmath>
@@ -220,6 +222,7 @@ bool Demo::ShowMainWindow() {
   if (widget == nullptr) return Fail("the plug-in hands out no main window widget to drive");
   mainForm_ = static_cast<QWidget*>(widget);
   window_.SetPluginWindow(mainForm_);
+  mainForm_->move(window_.frameGeometry().right() + 12, window_.frameGeometry().top());
   mainForm_->show();
   Settle();
   return true;
@@ -323,6 +326,13 @@ bool Demo::Follow() {
   motion.start();
   QEventLoop loop;
   QTimer::singleShot(static_cast<int>(settings_.seconds * 1000), &loop, &QEventLoop::quit);
+  if (!settings_.screenshot.isEmpty()) {
+    QTimer::singleShot(static_cast<int>(settings_.seconds * 500), &loop, [this] {
+      QScreen* screen = QGuiApplication::primaryScreen();
+      if (screen == nullptr || !screen->grabWindow(0).save(settings_.screenshot, "PNG"))
+        Fail("could not save the screenshot " + settings_.screenshot);
+    });
+  }
   loop.exec();
   motion.stop();
 
@@ -414,27 +424,41 @@ bool Demo::WritePicture(const StageRig& rig, const DemoSettings& settings,
     }
   }
   if (!outcome.samples.empty()) scene.aims = outcome.samples.back().heads;
+  // The caption sits above the stage: the title, then one line per slave in
+  // its trace's colour.
   const auto& all = outcome.report.bySlave;
-  QStringList lines;
-  lines << QString("TrailBeam demo: master %1 (white path), %2 follow ticks; slaves dashed")
-               .arg(QString::fromStdString(
-                   rig.heads[static_cast<std::size_t>(settings.master)].name))
-               .arg(outcome.samples.size());
+  std::vector<std::pair<QString, QColor>> lines;
+  lines.emplace_back(
+      QString("TrailBeam demo: master %1 (white path), %2 follow ticks; slaves dashed")
+          .arg(QString::fromStdString(rig.heads[static_cast<std::size_t>(settings.master)].name))
+          .arg(outcome.samples.size()),
+      QColor(0xe0, 0xe0, 0xe0));
   for (std::size_t h = 0; h < all.size(); ++h) {
     if (static_cast<int>(h) == settings.master) continue;
-    lines << QString("%1: mean %2 m, p95 %3 m, max %4 m")
-                 .arg(QString::fromStdString(rig.heads[h].name))
-                 .arg(all[h][0].mean, 0, 'f', 2)
-                 .arg(all[h][0].p95, 0, 'f', 2)
-                 .arg(all[h][0].max, 0, 'f', 2);
+    lines.emplace_back(QString("%1: distance to the master's spot mean %2 m, p95 %3 m, max %4 m")
+                           .arg(QString::fromStdString(rig.heads[h].name))
+                           .arg(all[h][0].mean, 0, 'f', 2)
+                           .arg(all[h][0].p95, 0, 'f', 2)
+                           .arg(all[h][0].max, 0, 'f', 2),
+                       HeadColor(static_cast<int>(h)));
   }
-  scene.caption = lines.join('\n');
-
-  QImage image(1000, 960, QImage::Format_RGB32);
-  image.fill(Qt::black);
+  constexpr int kLineHeight = 18;
+  const int captionHeight = 12 + kLineHeight * static_cast<int>(lines.size());
+  QImage image(1000, 960 + captionHeight, QImage::Format_RGB32);
+  image.fill(QColor(0x1e, 0x22, 0x28));
   {
     QPainter painter(&image);
-    PaintStage(painter, QRectF(0, 0, image.width(), image.height()), scene);
+    PaintStage(painter, QRectF(0, captionHeight, image.width(), image.height() - captionHeight),
+               scene);
+    QFont f = painter.font();
+    f.setPointSizeF(10);
+    painter.setFont(f);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      painter.setPen(lines[i].second);
+      painter.drawText(
+          QRectF(12, 8 + kLineHeight * static_cast<double>(i), image.width() - 24, kLineHeight),
+          Qt::AlignLeft | Qt::AlignVCenter, lines[i].first);
+    }
   }
   QSaveFile file(settings.png);
   if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {

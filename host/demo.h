@@ -25,6 +25,7 @@ struct DemoSettings {
   int master = 1;        // rig index of the master head
   QString png;           // picture of the stage with the traces; empty: none
   QString report;        // JSON with every tick; empty: none
+  QString screenshot;    // the screen halfway through follow mode; empty: none
 };
 
 struct DemoOutcome {

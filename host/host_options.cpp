@@ -68,7 +68,8 @@ const char* HostUsage() {
          "  --seconds N        demo: seconds of follow mode (1..120, default 6)\n"
          "  --png FILE         demo: picture of the stage (default trailbeam-demo.png)\n"
          "  --report FILE      demo: the outcome as JSON, every tick included\n"
-         "  --screenshot FILE  interactive: save a picture of the screen and quit\n";
+         "  --screenshot FILE  play the demo on the screen and save a picture of it\n"
+         "                     halfway through follow mode\n";
 }
 
 }  // namespace tbhost

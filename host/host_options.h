@@ -12,7 +12,7 @@ struct HostOptions {
   std::string plugin;      // module file to register and load
   std::string png;         // demo: picture of the stage with the traces
   std::string report;      // demo: machine-readable outcome (JSON)
-  std::string screenshot;  // interactive: grab the screen once shown, then quit
+  std::string screenshot;  // the demo on screen, grabbed halfway through follow mode
   double seconds = 6.0;    // demo: how long the master moves in follow mode
   std::string error;       // set when the command line is unusable
 };

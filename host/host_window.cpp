@@ -23,7 +23,7 @@ namespace tbhost {
 namespace {
 
 constexpr int kCellW = 26;
-constexpr int kCellH = 17;
+constexpr int kCellH = 15;
 constexpr int kHeaderW = 34;
 
 int HeadOfChannel(const StageRig& rig, int channel) {

@@ -7,8 +7,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QPixmap>
-#include <QScreen>
 #include <QTimer>
 #include <cstdio>
 #include <filesystem>
@@ -72,11 +70,14 @@ bool CopyInto(const fs::path& from, const fs::path& folder, std::string& error) 
 }
 
 // The offscreen platform warns about every window feature it lacks (raise,
-// keyboard grabs); none of that matters to a headless session.
+// keyboard grabs), and Qt about a missing runtime folder; none of that
+// matters to a headless session.
 QtMessageHandler previousHandler = nullptr;
 void QuietOffscreenWarnings(QtMsgType type, const QMessageLogContext& context,
                             const QString& text) {
-  if (type == QtWarningMsg && text.startsWith("This plugin does not support")) return;
+  if (type == QtWarningMsg && (text.startsWith("This plugin does not support") ||
+                               text.startsWith("QStandardPaths: XDG_RUNTIME_DIR not set")))
+    return;
   if (previousHandler != nullptr)
     previousHandler(type, context, text);
   else
@@ -101,7 +102,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   const bool display = HasDisplay();
-  const bool demo = options.demo || !display;
+  // A screenshot shows the demo session on the real screen.
+  const bool demo = options.demo || !display || !options.screenshot.empty();
   if (!display && std::getenv("QT_QPA_PLATFORM") == nullptr)
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
@@ -140,12 +142,14 @@ int main(int argc, char** argv) {
   window.SetSession(&session);
 
   if (demo) {
-    window.resize(1100, 900);
+    window.resize(1000, 760);
+    window.move(0, 0);
     window.show();
     tbhost::DemoSettings settings;
     settings.seconds = options.seconds;
     settings.png = QString::fromStdString(options.png.empty() ? "trailbeam-demo.png" : options.png);
     settings.report = QString::fromStdString(options.report);
+    settings.screenshot = QString::fromStdString(options.screenshot);
     tbhost::Demo run(rig, universe, counts, window, session, settings);
     const tbhost::DemoOutcome outcome = run.Run();
     std::fputs(tbhost::Demo::ReportText(rig, settings, outcome).toUtf8().constData(), stdout);
@@ -181,22 +185,19 @@ int main(int argc, char** argv) {
   window.resize(1000, 760);
   window.move(20, 20);
   window.show();
-  void* widget = nullptr;
-  if (orvn::FAILED(session.ShowMainForm(&widget))) return Fail(session.LastError());
-  if (auto* form = static_cast<QWidget*>(widget)) {
-    window.SetPluginWindow(form);
-    form->move(window.frameGeometry().right() + 12, window.frameGeometry().top());
-    form->show();
-  }
-  if (!options.screenshot.empty()) {
-    const QString file = QString::fromStdString(options.screenshot);
-    QTimer::singleShot(1500, &app, [file] {
-      QScreen* screen = QGuiApplication::primaryScreen();
-      const bool saved = screen != nullptr && screen->grabWindow(0).save(file, "PNG");
-      if (!saved)
-        std::fprintf(stderr, "trailbeam-host: could not save %s\n", file.toUtf8().constData());
-      QApplication::exit(saved ? 0 : 1);
-    });
-  }
+  // Shown from inside the event loop: the main window may greet the operator
+  // with a modal message.
+  QTimer::singleShot(0, &window, [&] {
+    void* widget = nullptr;
+    if (orvn::FAILED(session.ShowMainForm(&widget))) {
+      std::fprintf(stderr, "trailbeam-host: %s\n", session.LastError().c_str());
+      return;
+    }
+    if (auto* form = static_cast<QWidget*>(widget)) {
+      window.SetPluginWindow(form);
+      form->move(window.frameGeometry().right() + 12, window.frameGeometry().top());
+      form->show();
+    }
+  });
   return app.exec();
 }

@@ -122,8 +122,9 @@ void PaintStage(QPainter& painter, QRectF area, const StageScene& scene) {
     painter.drawRoundedRect(QRectF(at.x() - 9, at.y() - 7, 18, 14), 3, 3);
     // Heads hang close together; their labels share the strip evenly, each
     // joined to its head by a leader.
-    const double slot = area.width() / static_cast<double>(rig.heads.size());
-    const QPointF labelAt(area.left() + slot * (static_cast<double>(order[h]) + 0.5), at.y() + 30);
+    const double slot = floor.width() / static_cast<double>(rig.heads.size());
+    const QPointF labelAt(floor.left() + slot * (static_cast<double>(order[h]) + 0.5),
+                          std::min(at.y() + 30, area.bottom() - 20));
     painter.setPen(QPen(QColor(0x90, 0x90, 0x90), 1));
     painter.drawLine(at + QPointF(0, 7), labelAt - QPointF(0, 3));
     painter.setPen(isMaster ? QColor(0xff, 0xd5, 0x4f) : color.lighter(120));
