@@ -1,0 +1,68 @@
+// clsORVNPlugIn: the object the host creates. It keeps no state of its own;
+// what it receives goes into the rig store.
+#pragma once
+
+#include <atomic>
+
+#include "orvn/orvntypelib.h"
+
+namespace tb::shell {
+
+inline constexpr char16_t kPluginName[] = u"Trail Beam Plugin";
+
+class clsORVNPlugIn final : public orvn::IclsORVNPlugIn,
+                            public orvn::IORVNPlugin,
+                            public orvn::IORVNModule {
+ public:
+  clsORVNPlugIn();
+  clsORVNPlugIn(const clsORVNPlugIn&) = delete;
+  clsORVNPlugIn& operator=(const clsORVNPlugIn&) = delete;
+
+  // IUnknown, shared by all three interfaces.
+  orvn::HRESULT ORVN_STDCALL QueryInterface(orvn::REFIID riid, void** ppv) override;
+  orvn::ULONG ORVN_STDCALL AddRef() override;
+  orvn::ULONG ORVN_STDCALL Release() override;
+
+  // IDispatch: no type information, no late binding.
+  orvn::HRESULT ORVN_STDCALL GetTypeInfoCount(orvn::UINT* count) override;
+  orvn::HRESULT ORVN_STDCALL GetTypeInfo(orvn::UINT, orvn::LCID, orvn::ITypeInfo** info) override;
+  orvn::HRESULT ORVN_STDCALL GetIDsOfNames(orvn::REFIID, orvn::OLECHAR**, orvn::UINT, orvn::LCID,
+                                           orvn::DISPID*) override;
+  orvn::HRESULT ORVN_STDCALL Invoke(orvn::DISPID, orvn::REFIID, orvn::LCID, orvn::WORD,
+                                    orvn::DISPPARAMS*, orvn::VARIANT*, orvn::EXCEPINFO*,
+                                    orvn::UINT*) override;
+
+  // The class's own interface and IORVNPlugin share this slot's meaning.
+  orvn::HRESULT ORVN_STDCALL get_PluginName(orvn::BSTR* name) override;
+
+  // IORVNPlugin.
+  orvn::HRESULT ORVN_STDCALL Disable(orvn::VARIANT_BOOL* result) override;
+  orvn::HRESULT ORVN_STDCALL Enable(orvn::VARIANT_BOOL* result) override;
+  orvn::HRESULT ORVN_STDCALL Configure(orvn::VARIANT_BOOL* result) override;
+  orvn::HRESULT ORVN_STDCALL Init(orvn::BSTR* callingAppTitle, orvn::BSTR* myFilename,
+                                  orvn::IORVNPluginHelper** helper,
+                                  orvn::VARIANT_BOOL* result) override;
+  orvn::HRESULT ORVN_STDCALL MessageHandle(std::int32_t* msg, std::int32_t* arg1,
+                                           std::int32_t* arg2, std::int32_t* result) override;
+  orvn::HRESULT ORVN_STDCALL Term(orvn::VARIANT_BOOL* result) override;
+
+  // IORVNModule.
+  orvn::HRESULT ORVN_STDCALL get_ModuleInfo(orvn::IHostModuleInfo** info) override;
+
+ private:
+  ~clsORVNPlugIn();
+  std::atomic<orvn::ULONG> refs_{1};
+};
+
+// The class object handed out by DllGetClassObject.
+class PluginFactory final : public orvn::IClassFactory {
+ public:
+  orvn::HRESULT ORVN_STDCALL QueryInterface(orvn::REFIID riid, void** ppv) override;
+  orvn::ULONG ORVN_STDCALL AddRef() override;
+  orvn::ULONG ORVN_STDCALL Release() override;
+  orvn::HRESULT ORVN_STDCALL CreateInstance(orvn::IUnknown* outer, orvn::REFIID riid,
+                                            void** ppv) override;
+  orvn::HRESULT ORVN_STDCALL LockServer(std::int32_t lock) override;
+};
+
+}  // namespace tb::shell
