@@ -3,7 +3,7 @@
 // the ticks (alloc_counter.cpp replaces the global operator new): the tick runs
 // every 100 ms for hours and must allocate nothing.
 //
-//   build-core/bin/follow_tick_bench
+//   build/plain/bin/follow_tick_bench
 #include <benchmark/benchmark.h>
 
 #include <array>
@@ -13,6 +13,7 @@
 
 #include "alloc_counter.h"
 #include "follow/follow.h"
+#include "shell/host_helper.h"
 
 namespace {
 
@@ -83,9 +84,84 @@ void BM_FollowTick(benchmark::State& state) {
 }
 BENCHMARK(BM_FollowTick);
 
-// The same tick through the shell's host helper wrapper over a COM host
-// object (Output fetched and released for every write) belongs here; it
-// needs the shell's wrapper and is added together with it.
+// A host as a COM object: the helper hands out its one output object with
+// AddRef for every write, as a host that keeps its output object would.
+template <class I>
+class Dispatch : public I {
+ public:
+  orvn::HRESULT ORVN_STDCALL GetTypeInfoCount(orvn::UINT* n) override {
+    *n = 0;
+    return orvn::S_OK;
+  }
+  orvn::HRESULT ORVN_STDCALL GetTypeInfo(orvn::UINT, orvn::LCID, orvn::ITypeInfo**) override {
+    return orvn::E_NOTIMPL;
+  }
+  orvn::HRESULT ORVN_STDCALL GetIDsOfNames(orvn::REFIID, orvn::OLECHAR**, orvn::UINT, orvn::LCID,
+                                           orvn::DISPID*) override {
+    return orvn::E_NOTIMPL;
+  }
+  orvn::HRESULT ORVN_STDCALL Invoke(orvn::DISPID, orvn::REFIID, orvn::LCID, orvn::WORD,
+                                    orvn::DISPPARAMS*, orvn::VARIANT*, orvn::EXCEPINFO*,
+                                    orvn::UINT*) override {
+    return orvn::E_NOTIMPL;
+  }
+  orvn::HRESULT ORVN_STDCALL QueryInterface(orvn::REFIID, void** ppv) override {
+    *ppv = nullptr;
+    return orvn::E_NOINTERFACE;
+  }
+  orvn::ULONG ORVN_STDCALL AddRef() override { return ++refs; }
+  orvn::ULONG ORVN_STDCALL Release() override { return --refs; }
+  orvn::ULONG refs = 1;
+};
+
+class ComOutput final : public Dispatch<orvn::IORVNOutput> {
+ public:
+  std::array<std::int32_t, 512>* channels = nullptr;
+  orvn::HRESULT ORVN_STDCALL WriteChannel(std::int32_t* channel, std::int32_t* value,
+                                          orvn::VARIANT_BOOL*) override {
+    (*channels)[static_cast<std::size_t>(*channel) % channels->size()] = *value;
+    return orvn::S_OK;
+  }
+};
+
+class ComHelper final : public Dispatch<orvn::IORVNPluginHelper> {
+ public:
+  std::array<std::int32_t, 512> channels{};
+  ComOutput output;
+  ComHelper() { output.channels = &channels; }
+  orvn::HRESULT ORVN_STDCALL ReadChannel(std::int32_t* channel, std::int32_t* value) override {
+    *value = channels[static_cast<std::size_t>(*channel) % channels.size()];
+    return orvn::S_OK;
+  }
+  orvn::HRESULT ORVN_STDCALL get_Output(orvn::IORVNOutput** out) override {
+    output.AddRef();
+    *out = &output;
+    return orvn::S_OK;
+  }
+};
+
+void BM_FollowTickThroughComHost(benchmark::State& state) {
+  tb::RigStore store;
+  ArrayHost* unused = nullptr;
+  SetUpRig(store, unused);
+  ComHelper com;
+  store.SetHostHelper(std::make_unique<tb::shell::ComHostHelper>(&com));
+  std::int32_t step = 0;
+  const std::size_t allocationsBefore = tb::bench::Allocations();
+  for (auto _ : state) {
+    com.channels[1] = 50 + step % 180;
+    com.channels[2] = 30 + (step * 7) % 190;
+    ++step;
+    const std::error_code e = tb::OnFollowTimer(store);
+    benchmark::DoNotOptimize(e);
+  }
+  const std::size_t allocations = tb::bench::Allocations() - allocationsBefore;
+  state.counters["allocs_per_tick"] = benchmark::Counter(static_cast<double>(allocations) /
+                                                         static_cast<double>(state.iterations()));
+  if (com.output.refs != 1) state.SkipWithError("an output object was not released");
+  if (allocations != 0) state.SkipWithError("the follow tick allocated on the heap");
+}
+BENCHMARK(BM_FollowTickThroughComHost);
 
 }  // namespace
 
