@@ -1,0 +1,275 @@
+// The device setup window: loading from the settings file, in-place edits
+// through the list, OK with the leading-number rule, the close box.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <memory>
+
+#include "platform/extlv/extlv.h"
+#include "rig/settings_file.h"
+#include "ui/frm_tb_config.h"
+#include "ui_test_support.h"
+
+namespace tb::testing {
+namespace {
+
+using platform::ExtLV;
+using ui::frmTBConfig;
+
+class ConfigWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir.isValid());
+    path = dir.filePath("TrailBeam.ini").toStdString();
+  }
+
+  // Loads and shows the window without waiting for it to close.
+  frmTBConfig& Open() {
+    window = std::make_unique<frmTBConfig>(ui::WindowContext{rig, sink, path});
+    window->Form_Load();
+    window->show();
+    return *window;
+  }
+
+  ExtLV* List() { return Control<ExtLV>(*window, "lvConf"); }
+  QPoint Cell(int row, int column) {
+    return List()->visualRect(List()->model()->index(row, column)).center();
+  }
+  std::vector<std::vector<std::string>> Rows() {
+    std::vector<std::vector<std::string>> rows;
+    for (int i = 1; i <= List()->listItems().Count(); ++i) {
+      const platform::ListItem* row = List()->listItems().Item(i);
+      rows.push_back({row->Key().toStdString(), row->Text().toStdString(),
+                      row->SubItem(1).toStdString(), row->SubItem(2).toStdString()});
+    }
+    return rows;
+  }
+  // Double-clicks a cell and confirms the editor with the given text.
+  void Edit(int row, int column, const QString& text) {
+    QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, Cell(row, column));
+    QLineEdit* editor = List()->Editor();
+    ASSERT_NE(editor, nullptr);
+    editor->setText(text);
+    QTest::keyClick(editor, Qt::Key_Return);
+  }
+  void PressOK() { Click(Control<QPushButton>(*window, "cmdOK")); }
+
+  QTemporaryDir dir;
+  std::string path;
+  RigStore rig;
+  RecordingSink sink;
+  std::unique_ptr<frmTBConfig> window;
+};
+
+using Table = std::vector<std::vector<std::string>>;
+
+TEST_F(ConfigWindowTest, FirstOpeningWithoutFileShowsPlaceholdersAndOKStoresThem) {
+  Open();
+  EXPECT_EQ(Control<QLabel>(*window, "lblConf")->text().toStdString(),
+            "Weil noch keine Geräteinfos von ORVN gelesen werden können, müssen diese hier "
+            "konfiguriert werden. Tragen Sie hier bis zu 4 Geräte ein. Klicken Sie zweimal in das "
+            "zu ändernde Feld.");
+  ExtLV* list = List();
+  ASSERT_EQ(list->columnCount(), 3);
+  EXPECT_EQ(list->horizontalHeaderItem(0)->text().toStdString(), "Gerät");
+  EXPECT_EQ(list->horizontalHeaderItem(1)->text(), "Pan Channel");
+  EXPECT_EQ(list->horizontalHeaderItem(2)->text(), "Tilt Channel");
+  EXPECT_EQ(Rows(), (Table{{"Item1", "Device1", "0", "0"},
+                           {"Item2", "Device2", "0", "0"},
+                           {"Item3", "", "0", "0"},
+                           {"Item4", "", "0", "0"}}));
+  EXPECT_EQ(window->focusWidget(), list);
+
+  PressOK();
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(rig.DeviceTable[0].Name, "Device1");
+  EXPECT_EQ(rig.DeviceTable[1].Name, "Device2");
+  EXPECT_EQ(rig.DeviceTable[2].Name, "");
+  EXPECT_EQ(rig.DeviceTable[3].PanChannel, 0);
+  ASSERT_TRUE(QFile::exists(QString::fromStdString(path)));
+  EXPECT_TRUE(sink.shown.empty());
+
+  // Reopening shows what was saved, read back from the file.
+  rig.DeviceTable = {};
+  Open();
+  EXPECT_EQ(Rows()[0][1], "Device1");
+  EXPECT_EQ(rig.DeviceTable[1].Name, "Device2");
+}
+
+TEST_F(ConfigWindowTest, NamedDevicesShowTheirChannelsUnnamedOnesZero) {
+  rig.DeviceTable = {DeviceRecord{"Spot", 5, -6}, DeviceRecord{"", 7, 8}, DeviceRecord{"  ", 9, 10},
+                     DeviceRecord{"", 11, 12}};
+  Open();
+  EXPECT_EQ(Rows(), (Table{{"Item1", "Spot", "5", "-6"},
+                           {"Item2", "Device2", "0", "0"},
+                           {"Item3", "  ", "9", "10"},
+                           {"Item4", "", "0", "0"}}));
+}
+
+TEST_F(ConfigWindowTest, OpeningReloadsCalibrationFromTheFile) {
+  rig.DeviceTable[0] = {"Spot", 1, 2};
+  *rig.Calibrated(1) = VTrue;
+  ASSERT_FALSE(save_config(rig, path));  // device 1 calibrated, all values 0
+  *rig.Pan(1, 1) = 99;                   // taken later, never saved
+  Open();
+  window->close();
+  EXPECT_EQ(*rig.Pan(1, 1), 0);
+}
+
+TEST_F(ConfigWindowTest, LeftDoubleClickEditsTheCellAndOnlyTheList) {
+  rig.DeviceTable = {DeviceRecord{"Spot", 5, 6}, DeviceRecord{"Wash", 7, 8}, {}, {}};
+  Open();
+  QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, Cell(1, 1));
+  ASSERT_NE(List()->Editor(), nullptr);
+  EXPECT_EQ(List()->Editor()->text(), "7");
+  List()->Editor()->setText("12");
+  QTest::keyClick(List()->Editor(), Qt::Key_Return);
+  EXPECT_EQ(List()->listItems().Item(2)->SubItem(1), "12");
+  EXPECT_EQ(rig.DeviceTable[1].PanChannel, 7);
+
+  Edit(1, 0, " New name ");
+  EXPECT_EQ(List()->listItems().Item(2)->Text(), " New name ");
+  EXPECT_EQ(rig.DeviceTable[1].Name, "Wash");
+}
+
+TEST_F(ConfigWindowTest, OtherButtonsAndSingleClicksOpenNoEditor) {
+  Open();
+  struct Case {
+    Qt::MouseButton button;
+    bool doubleClick;
+  } cases[] = {{Qt::RightButton, true}, {Qt::MiddleButton, true}, {Qt::LeftButton, false}};
+  for (const Case& c : cases) {
+    if (c.doubleClick) {
+      QTest::mouseDClick(List()->viewport(), c.button, {}, Cell(0, 1));
+    } else {
+      QTest::mouseClick(List()->viewport(), c.button, {}, Cell(0, 1));
+    }
+    EXPECT_EQ(List()->Editor(), nullptr) << c.button;
+  }
+}
+
+TEST_F(ConfigWindowTest, OKTakesTheLeadingNumberOfEachChannelCell) {
+  Open();
+  struct Case {
+    int row;
+    const char* pan;
+    const char* tilt;
+    std::int32_t panValue, tiltValue;
+  } cases[] = {
+      {0, "12abc", "abc", 12, 0},
+      {1, "", "1 7", 0, 17},
+      {2, "2.5", "3.5", 2, 4},
+      {3, "-4", "99999999999", -4, 2147483647},
+  };
+  for (const Case& c : cases) {
+    Edit(c.row, 1, c.pan);
+    Edit(c.row, 2, c.tilt);
+  }
+  PressOK();
+  for (const Case& c : cases) {
+    EXPECT_EQ(rig.DeviceTable[c.row].PanChannel, c.panValue) << c.pan;
+    EXPECT_EQ(rig.DeviceTable[c.row].TiltChannel, c.tiltValue) << c.tilt;
+  }
+  RigStore back;
+  read_config(back, path);
+  EXPECT_EQ(back.DeviceTable[3].TiltChannel, 2147483647);
+}
+
+TEST_F(ConfigWindowTest, NamesTheFileCannotHoldAreRefusedAtTheEndOfTheEdit) {
+  rig.DeviceTable[0] = {"Spot", 1, 2};
+  Open();
+  struct Case {
+    QString typed;
+    bool accepted;
+  } cases[] = {
+      {"Spot, left", false}, {QString::fromUtf8("Ω-Beam"), false}, {"a\nb", false},
+      {"a\rb", false},       {QString::fromUtf8("Bühne €"), true}, {"", true},
+      {"  ", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed.toStdString());
+    List()->listItems().Item(1)->SetText("Spot");
+    sink.shown.clear();
+    Edit(0, 0, c.typed);
+    EXPECT_EQ(List()->listItems().Item(1)->Text(), c.accepted ? c.typed : QString("Spot"));
+    EXPECT_EQ(sink.shown,
+              c.accepted ? std::vector<std::string>{} : std::vector<std::string>{ui::kNameRefused});
+  }
+}
+
+TEST_F(ConfigWindowTest, CloseBoxDiscardsTheEdits) {
+  rig.DeviceTable[0] = {"Spot", 1, 2};
+  ASSERT_FALSE(save_config(rig, path));
+  QFile file(QString::fromStdString(path));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray before = file.readAll();
+  file.close();
+
+  Open();
+  Edit(0, 0, "Changed");
+  Edit(0, 1, "77");
+  window->close();
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(rig.DeviceTable[0].Name, "Spot");
+  EXPECT_EQ(rig.DeviceTable[0].PanChannel, 1);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), before);
+}
+
+TEST_F(ConfigWindowTest, EscapeDoesNotCloseTheWindow) {
+  Open();
+  QTest::keyClick(window.get(), Qt::Key_Escape);
+  EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(ConfigWindowTest, FailedSaveIsToldAndTheWindowKeepsTheEdits) {
+  path = dir.filePath("missing/TrailBeam.ini").toStdString();
+  Open();
+  Edit(0, 0, "Spot");
+  Edit(0, 1, "42");
+  PressOK();
+  EXPECT_EQ(sink.shown, std::vector<std::string>{
+                            "TrailBeam.ini could not be saved: " +
+                            std::make_error_code(std::errc::no_such_file_or_directory).message()});
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(List()->listItems().Item(1)->Text(), "Spot");
+  EXPECT_EQ(List()->listItems().Item(1)->SubItem(1), "42");
+  // The device table has taken the rows all the same.
+  EXPECT_EQ(rig.DeviceTable[0].Name, "Spot");
+  EXPECT_EQ(rig.DeviceTable[0].PanChannel, 42);
+}
+
+TEST_F(ConfigWindowTest, ReadTBConfigurationWaitsUntilTheWindowCloses) {
+  window = std::make_unique<frmTBConfig>(ui::WindowContext{rig, sink, path});
+  struct Case {
+    const char* how;
+    bool saved;
+  } cases[] = {{"close box", false}, {"OK", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.how);
+    bool sawModal = false;
+    int rows = 0;
+    QTimer::singleShot(0, [&] {
+      sawModal = window->isVisible() && window->isModal();
+      rows = List()->listItems().Count();
+      if (std::string(c.how) == "OK") {
+        PressOK();
+      } else {
+        window->close();
+      }
+    });
+    window->readTBConfiguration();
+    EXPECT_TRUE(sawModal);
+    EXPECT_EQ(rows, 4);  // a fresh list at every opening
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(QFile::exists(QString::fromStdString(path)), c.saved);
+  }
+}
+
+}  // namespace
+}  // namespace tb::testing

@@ -1,0 +1,532 @@
+// The main window driven as the operator does: device choice, point marks,
+// Get Value, Clear, master choice, Enable/Stop, method, Help and the timer.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <memory>
+
+#include "core/fake_host.h"
+#include "rig/settings_file.h"
+#include "ui/form_tb_main.h"
+#include "ui/frm_about.h"
+#include "ui_test_support.h"
+
+namespace tb::testing {
+namespace {
+
+using ui::FormTBMain;
+
+constexpr const char* kSelectDevice = "Please select device";
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir.isValid());
+    path = dir.filePath("TrailBeam.ini").toStdString();
+    const char* names[4] = {"Spot A", "Spot B", "Wash C", ""};
+    for (int d = 1; d <= 4; ++d) {
+      rig.Device(d)->Name = names[d - 1];
+      rig.Device(d)->PanChannel = 10 * d + 1;
+      rig.Device(d)->TiltChannel = 10 * d + 2;
+    }
+    auto fake = std::make_unique<FakeHost>();
+    host = fake.get();
+    rig.SetHostHelper(std::move(fake));
+    // As after reading a settings file without calibration.
+    for (int d = 1; d <= 4; ++d) Uncalibrate(d);
+  }
+
+  void TearDown() override {
+    if (ui::frmAbout::Open() != nullptr) delete ui::frmAbout::Open();
+  }
+
+  FormTBMain& Open() {
+    form = std::make_unique<FormTBMain>(ui::WindowContext{rig, sink, path});
+    form->show();
+    return *form;
+  }
+
+  void Uncalibrate(int device) {
+    for (int p = 1; p <= 5; ++p) *rig.Pan(device, p) = *rig.Tilt(device, p) = Uncalibrated;
+  }
+  // A plausible stage: K1 bottom left, K2 top left, K3 bottom right, K4 top
+  // right, KM in the middle; shifted by offset on both axes.
+  static constexpr int kPan[5] = {60, 60, 220, 220, 140};
+  static constexpr int kTilt[5] = {40, 200, 40, 200, 120};
+  void Calibrate(int device, int offset) {
+    for (int p = 1; p <= 5; ++p) {
+      *rig.Pan(device, p) = kPan[p - 1] + offset;
+      *rig.Tilt(device, p) = kTilt[p - 1] + offset;
+    }
+  }
+
+  QLineEdit* Box(int index) {
+    return Control<QLineEdit>(*form, ("TxtCalibr_" + std::to_string(index)).c_str());
+  }
+  QColor BoxColour(int index) { return Box(index)->palette().color(QPalette::Base); }
+  QComboBox* Devices() { return Control<QComboBox>(*form, "ComboDeviceList"); }
+  QComboBox* Masters() { return Control<QComboBox>(*form, "ComboMaster"); }
+  QPushButton* Button(const char* name) { return Control<QPushButton>(*form, name); }
+  QTimer* Timer() { return form->findChild<QTimer*>("TimerDMX"); }
+
+  QTemporaryDir dir;
+  std::string path;
+  RigStore rig;
+  RecordingSink sink;
+  FakeHost* host = nullptr;
+  std::unique_ptr<FormTBMain> form;
+};
+
+const QColor kOrange(255, 224, 192);
+const QColor kGreen(128, 255, 128);
+const QColor kYellow(255, 255, 128);
+
+TEST(BoxNumber, LeadingBlankOnlyForZeroAndAbove) {
+  struct Case {
+    std::int32_t value;
+    const char* text;
+  } cases[] = {{0, " 0"},
+               {128, " 128"},
+               {-5, "-5"},
+               {-1, "-1"},
+               {2147483647, " 2147483647"},
+               {-2147483647 - 1, "-2147483648"}};
+  for (const Case& c : cases) EXPECT_EQ(ui::BoxNumber(c.value).toStdString(), c.text) << c.value;
+}
+
+TEST(PlatformColor, BlueInTheHighByte) {
+  EXPECT_EQ(ui::PlatformColor(ui::UncalibratedColor), kOrange);
+  EXPECT_EQ(ui::PlatformColor(ui::CalibratedColor), kGreen);
+  EXPECT_EQ(ui::PlatformColor(ui::MarkedColor), kYellow);
+}
+
+TEST_F(MainWindowTest, LoadingFillsBothListsWithNamedDevicesAndWarnsBelowTwo) {
+  struct Case {
+    const char* names[4];
+    std::vector<QString> entries;
+    bool warned;
+  } cases[] = {
+      {{"Spot A", "Spot B", "Wash C", ""}, {"Spot A", "Spot B", "Wash C"}, false},
+      {{"Spot A", "", "Wash C", ""}, {"Spot A", "Wash C"}, false},
+      {{"", "", "   ", ""}, {"   "}, true},
+      {{"", "", "", ""}, {}, true},
+      {{"Bühne 1", "", "", "Bühne 4"}, {"Bühne 1", "Bühne 4"}, false},
+  };
+  for (const Case& c : cases) {
+    for (int d = 1; d <= 4; ++d) rig.Device(d)->Name = c.names[d - 1];
+    sink.shown.clear();
+    rig.SelectedDevice = 3;
+    rig.MasterDevice = 2;
+    rig.FollowMethod = 0;
+    Open();
+    for (QComboBox* list : {Devices(), Masters()}) {
+      std::vector<QString> entries;
+      for (int i = 0; i < list->count(); ++i) entries.push_back(list->itemText(i));
+      EXPECT_EQ(entries, c.entries) << list->objectName().toStdString();
+      EXPECT_EQ(list->currentIndex(), -1);
+    }
+    EXPECT_EQ(Devices()->currentText(), "Select Device");
+    EXPECT_EQ(Masters()->currentText(), "Select Master");
+    EXPECT_EQ(sink.shown, c.warned ? std::vector<std::string>{"Bitte weitere Geräte konfigurieren"}
+                                   : std::vector<std::string>{});
+    EXPECT_TRUE(form->isVisible());
+    // The run state starts afresh, except for the master.
+    EXPECT_EQ(rig.SelectedDevice, 0);
+    EXPECT_EQ(rig.FollowMethod, 1);
+    EXPECT_EQ(rig.MasterDevice, 2);
+    EXPECT_EQ(Button("CmdEnableTB")->text(), "Enable TB");
+    EXPECT_FALSE(Timer()->isActive());
+    EXPECT_TRUE(Control<QRadioButton>(*form, "OptLin")->isChecked());
+  }
+}
+
+TEST_F(MainWindowTest, DeviceChoicePaintsAllFiveBoxesFromItsCalibration) {
+  Uncalibrate(1);
+  *rig.Pan(1, 1) = 128;
+  *rig.Tilt(1, 1) = 64;
+  *rig.Pan(1, 2) = -5;
+  *rig.Tilt(1, 2) = 64;
+  *rig.Pan(1, 3) = 7;  // tilt missing
+  Calibrate(2, 5);
+  Open();
+
+  PickEntry(Devices(), 0);
+  EXPECT_EQ(rig.SelectedDevice, 1);
+  const char* texts[5] = {" 128,  64", "-5,  64", "K 3", "K 4", "K 5"};
+  const QColor colours[5] = {kGreen, kGreen, kOrange, kOrange, kOrange};
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(Box(i)->text().toStdString(), texts[i]) << i;
+    EXPECT_EQ(BoxColour(i), colours[i]) << i;
+  }
+
+  PickEntry(Devices(), 1);
+  EXPECT_EQ(rig.SelectedDevice, 2);
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(Box(i)->text(), QString(" %1,  %2").arg(kPan[i] + 5).arg(kTilt[i] + 5)) << i;
+    EXPECT_EQ(BoxColour(i), kGreen) << i;
+  }
+  EXPECT_TRUE(sink.shown.empty());
+}
+
+TEST_F(MainWindowTest, GetValueWithoutBoxClickFillsK1InPanThenTiltOrder) {
+  Uncalibrate(2);
+  host->channels = {{21, 130}, {22, 40}};
+  Open();
+  PickEntry(Devices(), 1);
+  Click(Button("CmdGet"));
+  EXPECT_EQ(host->calls,
+            (std::vector<HostCall>{{HostCall::Read, 21, 130}, {HostCall::Read, 22, 40}}));
+  EXPECT_EQ(*rig.Pan(2, 1), 130);
+  EXPECT_EQ(*rig.Tilt(2, 1), 40);
+  EXPECT_EQ(Box(0)->text(), " 130,  40");
+  EXPECT_EQ(BoxColour(0), kGreen);
+  // Nothing else moved: the other points and the other boxes.
+  EXPECT_EQ(*rig.Pan(2, 2), Uncalibrated);
+  EXPECT_EQ(Box(1)->text(), "K 2");
+  // DeviceCalibrated is not touched by the take-over.
+  EXPECT_EQ(*rig.Calibrated(2), VFalse);
+}
+
+TEST_F(MainWindowTest, MarkedBoxIsTheOneGetValueFillsAcrossDeviceChoices) {
+  Uncalibrate(1);
+  Uncalibrate(2);
+  host->channels = {{21, 9}, {22, 8}};
+  Open();
+  PickEntry(Devices(), 0);
+  Click(Box(2));  // K3
+  EXPECT_EQ(form->ActivePoint(), 2);
+  EXPECT_EQ(BoxColour(2), kYellow);
+  EXPECT_EQ(Box(2)->text(), "K 3");
+  EXPECT_EQ(BoxColour(0), kOrange);
+
+  PickEntry(Devices(), 1);
+  EXPECT_EQ(BoxColour(2), kOrange);  // the mark is gone
+  EXPECT_EQ(form->ActivePoint(), 2);
+  Click(Button("CmdGet"));
+  EXPECT_EQ(*rig.Pan(2, 3), 9);
+  EXPECT_EQ(*rig.Tilt(2, 3), 8);
+  EXPECT_EQ(*rig.Pan(1, 3), Uncalibrated);
+  EXPECT_EQ(Box(2)->text(), " 9,  8");
+  // Pressing again reads the same point again.
+  host->channels[21] = 10;
+  Click(Button("CmdGet"));
+  EXPECT_EQ(*rig.Pan(2, 3), 10);
+}
+
+TEST_F(MainWindowTest, ListPositionPlusOneIsTheDeviceEvenAcrossAGap) {
+  rig.Device(2)->Name = "";
+  Open();
+  ASSERT_EQ(Devices()->count(), 2);
+  EXPECT_EQ(Devices()->itemText(1), "Wash C");
+  PickEntry(Devices(), 1);
+  EXPECT_EQ(rig.SelectedDevice, 2);
+  Click(Button("CmdGet"));
+  EXPECT_EQ(host->calls.at(0).channel, 21);  // device 2's channels
+  EXPECT_EQ(host->calls.at(1).channel, 22);
+}
+
+TEST_F(MainWindowTest, MinusOneIsStoredAsReadAndShowsUncalibratedOnRepaint) {
+  Uncalibrate(1);
+  host->channels = {{11, -1}, {12, 64}};
+  Open();
+  PickEntry(Devices(), 0);
+  Click(Button("CmdGet"));
+  EXPECT_EQ(*rig.Pan(1, 1), -1);
+  EXPECT_EQ(Box(0)->text(), "-1,  64");
+  EXPECT_EQ(BoxColour(0), kGreen);
+  PickEntry(Devices(), 0);
+  EXPECT_EQ(Box(0)->text(), "K 1");
+  EXPECT_EQ(BoxColour(0), kOrange);
+}
+
+TEST_F(MainWindowTest, WithoutDeviceBoxClicksAndGetValueOnlyAsk) {
+  Open();
+  const QPalette before = Box(3)->palette();
+  Click(Box(3));
+  Click(Button("CmdGet"));
+  EXPECT_EQ(sink.shown, (std::vector<std::string>{kSelectDevice, kSelectDevice}));
+  EXPECT_EQ(form->ActivePoint(), 0);
+  EXPECT_EQ(Box(3)->palette().color(QPalette::Base), before.color(QPalette::Base));
+  EXPECT_EQ(Box(3)->text(), "K4");
+  EXPECT_TRUE(host->calls.empty());
+}
+
+TEST_F(MainWindowTest, FailedReadNamesTheChannelAndKeepsWhatWasStored) {
+  struct Case {
+    const char* what;
+    bool noHelper;
+    int failCall;
+    std::int32_t pan;  // K1 pan afterwards
+    std::string message;
+  } cases[] = {
+      {"no helper", true, 0, Uncalibrated,
+       "Channel 11 could not be read: " + make_error_code(Errc::no_host_helper).message()},
+      {"pan fails", false, 1, Uncalibrated,
+       "Channel 11 could not be read: " + std::make_error_code(std::errc::io_error).message()},
+      {"tilt fails", false, 2, 77,
+       "Channel 12 could not be read: " + std::make_error_code(std::errc::io_error).message()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Uncalibrate(1);
+    auto fake = std::make_unique<FakeHost>();
+    fake->channels = {{11, 77}, {12, 66}};
+    fake->failCallNumber = c.failCall;
+    host = fake.get();
+    rig.SetHostHelper(c.noHelper ? nullptr : std::move(fake));
+    sink.shown.clear();
+    Open();
+    sink.shown.clear();
+    PickEntry(Devices(), 0);
+    Click(Button("CmdGet"));
+    EXPECT_EQ(sink.shown, std::vector<std::string>{c.message});
+    EXPECT_EQ(*rig.Pan(1, 1), c.pan);
+    EXPECT_EQ(*rig.Tilt(1, 1), Uncalibrated);
+    EXPECT_EQ(Box(0)->text(), "K 1");  // not updated
+  }
+}
+
+TEST_F(MainWindowTest, ClearDiscardsEveryDevicesCalibrationUnlessFollowing) {
+  for (int d = 1; d <= 4; ++d) Calibrate(d, d);
+  Open();
+  PickEntry(Devices(), 1);
+  Click(Box(4));
+  Click(Button("CmdClear"));
+  for (int d = 1; d <= 4; ++d)
+    for (int p = 1; p <= 5; ++p) {
+      EXPECT_EQ(*rig.Pan(d, p), Uncalibrated);
+      EXPECT_EQ(*rig.Tilt(d, p), Uncalibrated);
+    }
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(Box(i)->text(), QString("K %1").arg(i + 1));
+    EXPECT_EQ(BoxColour(i), kOrange);
+  }
+  EXPECT_EQ(rig.SelectedDevice, 2);
+  EXPECT_EQ(form->ActivePoint(), 4);
+  EXPECT_EQ(Devices()->currentIndex(), 1);
+  EXPECT_TRUE(sink.shown.empty());
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(path)));
+
+  // While following, Clear is refused.
+  Calibrate(1, 50);
+  PickEntry(Masters(), 0);
+  Click(Button("CmdEnableTB"));
+  ASSERT_TRUE(Timer()->isActive());
+  sink.shown.clear();
+  Click(Button("CmdClear"));
+  EXPECT_EQ(sink.shown, std::vector<std::string>{"Please Stop the Trail Beam Plugin at first"});
+  EXPECT_EQ(*rig.Pan(1, 3), 270);
+}
+
+TEST_F(MainWindowTest, CentreBoxReadsK5AfterTheFirstRepaint) {
+  Uncalibrate(1);
+  Open();
+  EXPECT_EQ(Box(4)->text(), "      KM");
+  PickEntry(Devices(), 0);
+  EXPECT_EQ(Box(4)->text(), "K 5");
+}
+
+TEST_F(MainWindowTest, MasterChoiceAcceptsOnlyCalibratedDevicesAndClearsItsOwnSelection) {
+  Calibrate(1, 0);
+  Uncalibrate(2);
+  *rig.Pan(2, 1) = 5;  // partly calibrated is not calibrated
+  Open();
+  PickEntry(Masters(), 0);
+  EXPECT_EQ(rig.MasterDevice, 1);
+  EXPECT_TRUE(sink.shown.empty());
+  EXPECT_EQ(Masters()->currentIndex(), 0);
+
+  PickEntry(Masters(), 1);
+  // Exactly one message: the window's own clearing is not a pick.
+  EXPECT_EQ(sink.shown,
+            std::vector<std::string>{"Not accepted, because of missing device calibration"});
+  EXPECT_EQ(rig.MasterDevice, 0);  // the earlier master is gone too
+  EXPECT_EQ(Masters()->currentIndex(), -1);
+  EXPECT_EQ(Masters()->currentText(), "");
+  EXPECT_EQ(*rig.Calibrated(2), VFalse);
+}
+
+TEST_F(MainWindowTest, EnableWithoutMasterRunsTheCheckThenAsks) {
+  Calibrate(1, 0);
+  Open();
+  Click(Button("CmdEnableTB"));
+  EXPECT_EQ(sink.shown, std::vector<std::string>{"Please, select master device"});
+  EXPECT_TRUE(QFile::exists(QString::fromStdString(path)));  // the check saved
+  EXPECT_EQ(Button("CmdEnableTB")->text(), "Enable TB");
+  EXPECT_FALSE(Timer()->isActive());
+}
+
+TEST_F(MainWindowTest, EnableAndStopSwitchTheTimerAndSaveOnEveryPress) {
+  for (int d = 1; d <= 3; ++d) Calibrate(d, d);
+  Open();
+  PickEntry(Masters(), 0);
+  const QString file = QString::fromStdString(path);
+
+  Click(Button("CmdEnableTB"));
+  EXPECT_EQ(Button("CmdEnableTB")->text(), "Stop TB");
+  EXPECT_TRUE(Timer()->isActive());
+  EXPECT_EQ(Timer()->interval(), 100);
+  EXPECT_EQ(Timer()->timerType(), Qt::PreciseTimer);
+  ASSERT_TRUE(QFile::exists(file));
+  // The file holds what the store holds: reading it back gives the same.
+  RigStore back;
+  read_config(back, path);
+  EXPECT_EQ(back.DeviceTable[1].Name, "Spot B");
+  EXPECT_EQ(*back.Pan(3, 5), 143);
+
+  ASSERT_TRUE(QFile::remove(file));
+  Click(Button("CmdEnableTB"));
+  EXPECT_EQ(Button("CmdEnableTB")->text(), "Enable TB");
+  EXPECT_FALSE(Timer()->isActive());
+  EXPECT_TRUE(QFile::exists(file));  // saved again
+  EXPECT_TRUE(sink.shown.empty());
+}
+
+TEST_F(MainWindowTest, ImplausibleCalibrationIsToldButFollowModeStartsAllTheSame) {
+  Calibrate(1, 0);
+  // Device 2: every point the same, which no stage allows.
+  for (int p = 1; p <= 5; ++p) *rig.Pan(2, p) = *rig.Tilt(2, p) = 100;
+
+  Open();
+  PickEntry(Masters(), 0);
+  Click(Button("CmdEnableTB"));
+  EXPECT_EQ(sink.shown, std::vector<std::string>{
+                            "Check Values for device 2:  Plausibility check failed, reason: 4"});
+  EXPECT_TRUE(Timer()->isActive());
+  EXPECT_EQ(Button("CmdEnableTB")->text(), "Stop TB");
+}
+
+TEST_F(MainWindowTest, FailedSaveIsToldAndSwitchesNothing) {
+  Calibrate(1, 0);
+  path = dir.filePath("missing/TrailBeam.ini").toStdString();
+  Open();
+  PickEntry(Masters(), 0);
+  Click(Button("CmdEnableTB"));
+  ASSERT_EQ(sink.shown.size(), 1u);
+  EXPECT_EQ(sink.shown[0],
+            "TrailBeam.ini could not be saved: " +
+                std::make_error_code(std::errc::no_such_file_or_directory).message());
+  EXPECT_FALSE(Timer()->isActive());
+  EXPECT_EQ(Button("CmdEnableTB")->text(), "Enable TB");
+}
+
+TEST_F(MainWindowTest, AnyCaptionOtherThanEnableTBCountsAsOn) {
+  Calibrate(1, 0);
+  Open();
+  PickEntry(Masters(), 0);
+  Button("CmdEnableTB")->setText("enable TB");
+  Click(Button("CmdEnableTB"));
+  EXPECT_EQ(Button("CmdEnableTB")->text(), "Enable TB");
+  EXPECT_FALSE(Timer()->isActive());
+}
+
+TEST_F(MainWindowTest, RefusedMasterWhileFollowingKeepsTheTimerAndStopIsRefused) {
+  Calibrate(1, 0);
+  Uncalibrate(2);
+  Open();
+  PickEntry(Masters(), 0);
+  Click(Button("CmdEnableTB"));
+  ASSERT_TRUE(Timer()->isActive());
+  PickEntry(Masters(), 1);
+  EXPECT_EQ(rig.MasterDevice, 0);
+  EXPECT_TRUE(Timer()->isActive());
+  sink.shown.clear();
+  Click(Button("CmdEnableTB"));
+  EXPECT_EQ(sink.shown, std::vector<std::string>{"Please, select master device"});
+  EXPECT_TRUE(Timer()->isActive());
+  PickEntry(Masters(), 0);
+  Click(Button("CmdEnableTB"));
+  EXPECT_FALSE(Timer()->isActive());
+}
+
+TEST_F(MainWindowTest, TimerTicksMoveTheSlavesAndNeverShowAMessage) {
+  Calibrate(1, 0);
+  Calibrate(2, 10);
+  Open();
+  PickEntry(Masters(), 0);
+  // The master points at its own centre.
+  host->channels[11] = 140;
+  host->channels[12] = 120;
+  Click(Button("CmdEnableTB"));
+  ASSERT_TRUE(Timer()->isActive());
+  QTRY_VERIFY_WITH_TIMEOUT(host->calls.size() >= 4, 5000);
+  // The centre zone: the slave gets its own centre values.
+  const std::vector<HostCall> firstTick{{HostCall::Read, 11, 140},
+                                        {HostCall::Read, 12, 120},
+                                        {HostCall::Write, 21, 150},
+                                        {HostCall::Write, 22, 130}};
+  EXPECT_EQ(std::vector<HostCall>(host->calls.begin(), host->calls.begin() + 4), firstTick);
+  // Every read fails from now on: the ticks go on silently.
+  host->failReads = true;
+  const std::size_t before = host->calls.size();
+  QTest::qWait(350);
+  EXPECT_EQ(host->calls.size(), before);
+  EXPECT_TRUE(sink.shown.empty());
+  EXPECT_TRUE(Timer()->isActive());
+}
+
+TEST_F(MainWindowTest, OnlyLinearIsAMethod) {
+  Open();
+  auto* lin = Control<QRadioButton>(*form, "OptLin");
+  for (const char* other : {"OptDist", "OptTrigo"}) {
+    SCOPED_TRACE(other);
+    sink.shown.clear();
+    auto* option = Control<QRadioButton>(*form, other);
+    Click(option);
+    EXPECT_EQ(sink.shown, std::vector<std::string>{"Not yet implemented"});
+    EXPECT_TRUE(option->isChecked());
+    EXPECT_FALSE(lin->isChecked());
+    EXPECT_EQ(rig.FollowMethod, 1);
+  }
+  rig.FollowMethod = 0;
+  sink.shown.clear();
+  Click(lin);
+  EXPECT_EQ(rig.FollowMethod, 1);
+  EXPECT_TRUE(sink.shown.empty());
+}
+
+TEST_F(MainWindowTest, ClosingUnloadsAndTheNextShowLoadsAfresh) {
+  Calibrate(1, 0);
+  Open();
+  PickEntry(Devices(), 0);
+  PickEntry(Masters(), 0);
+  Click(Box(3));
+  Click(Button("CmdEnableTB"));
+  ASSERT_TRUE(Timer()->isActive());
+
+  form->close();
+  EXPECT_FALSE(Timer()->isActive());
+  form->show();
+  EXPECT_EQ(Devices()->count(), 3);  // filled once, not twice
+  EXPECT_EQ(Masters()->currentText(), "Select Master");
+  EXPECT_EQ(Button("CmdEnableTB")->text(), "Enable TB");
+  EXPECT_EQ(Box(3)->text(), "K4");
+  EXPECT_EQ(rig.SelectedDevice, 0);
+  EXPECT_EQ(rig.MasterDevice, 1);
+  EXPECT_EQ(form->ActivePoint(), 3);
+  // The kept master still starts follow mode.
+  Click(Button("CmdEnableTB"));
+  EXPECT_TRUE(Timer()->isActive());
+}
+
+TEST_F(MainWindowTest, HelpOpensOneWindowAndBringsItForward) {
+  Open();
+  Click(Button("CmdHelp"));
+  ui::frmAbout* first = ui::frmAbout::Open();
+  ASSERT_NE(first, nullptr);
+  EXPECT_TRUE(first->isVisible());
+  first->hide();
+  Click(Button("CmdHelp"));
+  EXPECT_EQ(ui::frmAbout::Open(), first);
+  EXPECT_TRUE(first->isVisible());
+  EXPECT_EQ(form->findChildren<ui::frmAbout*>().size(), 1);
+}
+
+}  // namespace
+}  // namespace tb::testing
