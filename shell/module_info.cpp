@@ -23,16 +23,22 @@ constexpr char16_t kModuleName[] = u"Trailbeam";
 constexpr char16_t kModuleAuthor[] = u"TrailBeam Team";
 constexpr char16_t kMainFormName[] = u"FormTBMain";
 
-// Created on first use and kept for the life of the module: the windows
-// themselves go with the host's application (ComponentWindows).
-ui::ComponentWindows* windows = nullptr;
+// Created on first use and kept for the life of the module. The windows
+// themselves go with the host's application (ComponentWindows); the owner
+// goes when the module is unloaded, which the host does only once no
+// window is left (WindowsAlive).
+bool windowsCreated = false;
+
+struct WindowsHolder {
+  ui::QtMessageSink messages;
+  ui::ComponentWindows windows{{Rig(), messages, SettingsPath()}};
+  WindowsHolder() { windowsCreated = true; }
+  ~WindowsHolder() { windowsCreated = false; }
+};
 
 ui::ComponentWindows& Windows() {
-  if (windows == nullptr) {
-    static ui::QtMessageSink messages;
-    windows = new ui::ComponentWindows({Rig(), messages, SettingsPath()});
-  }
-  return *windows;
+  static WindowsHolder holder;
+  return holder.windows;
 }
 
 HRESULT PutText(IHostModuleInfo* info, HRESULT (ORVN_STDCALL IHostModuleInfo::*put)(BSTR),
@@ -104,6 +110,6 @@ HRESULT Configure(VARIANT_BOOL* result) {
   return S_OK;
 }
 
-bool WindowsAlive() { return windows != nullptr && windows->Alive(); }
+bool WindowsAlive() { return windowsCreated && Windows().Alive(); }
 
 }  // namespace tb::shell

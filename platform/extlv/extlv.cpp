@@ -131,12 +131,16 @@ ExtLV::ExtLV(QWidget* parent) : QTableWidget(parent) {
   horizontalHeader()->setStretchLastSection(false);
   horizontalHeader()->setHighlightSections(false);
   horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  QFont font(QStringLiteral("Verdana"));
+  // Verdana where the desktop has it; otherwise a narrow sans serif, so that
+  // the header texts fit columns sized for Verdana.
+  QFont font;
+  font.setFamilies({QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans Condensed")});
   font.setPointSizeF(8.25);
   font.setWeight(QFont::Normal);
   setFont(font);
   horizontalHeader()->setFont(font);
-  verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 4);
+  verticalHeader()->setMinimumSectionSize(1);
+  verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 2);
   SetTitleHeightTwips(titleHeightTwips_);
   // The selection stays visible when the list loses the focus.
   QPalette pal = palette();
