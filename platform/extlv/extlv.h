@@ -15,8 +15,8 @@
 //    raises nothing. The control never writes the cell itself: whoever
 //    handles EditEnd decides what the cell shows.
 // The control's persisted settings (report view, full-row selection, grid
-// lines, selection kept visible, several rows selectable, list index -1,
-// no sounds) are fixed; font and title height are settable.
+// lines, selection kept visible, several rows selectable, no entry chosen
+// at the start, no sounds) are fixed; the title height is settable.
 #pragma once
 
 #include <QLineEdit>
@@ -103,7 +103,6 @@ class ExtLV : public QTableWidget {
 
   void SetTitleHeightTwips(int twips);
   int TitleHeightTwips() const { return titleHeightTwips_; }
-  int ListIndex() const { return -1; }
 
  signals:
   void ItemMouseEvent(tb::platform::ListItem* row, int button, int flag);

@@ -175,7 +175,6 @@ TEST(Layout, EveryControlMatchesTheLayoutTables) {
   EXPECT_EQ(list->selectionMode(), QAbstractItemView::ExtendedSelection);
   EXPECT_TRUE(list->showGrid());
   EXPECT_EQ(list->horizontalHeader()->height(), Px(255));
-  EXPECT_EQ(list->ListIndex(), -1);
   EXPECT_EQ(list->font().pointSizeF(), 8.25);
   EXPECT_EQ(list->palette().color(QPalette::Inactive, QPalette::Highlight),
             list->palette().color(QPalette::Active, QPalette::Highlight));
