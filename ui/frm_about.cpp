@@ -28,7 +28,7 @@ constexpr const char* kDescription =
 class LineWidget final : public QWidget {
  public:
   LineWidget(QWidget* parent, const char* name, QPoint from, QPoint to, QColor colour, int width)
-      : QWidget(parent), colour_(colour), width_(width) {
+      : QWidget(parent), colour_(colour) {
     setObjectName(QString::fromUtf8(name));
     setAttribute(Qt::WA_TransparentForMouseEvents);
     const int x1 = Px(from.x());
@@ -47,7 +47,6 @@ class LineWidget final : public QWidget {
 
  private:
   QColor colour_;
-  int width_;
 };
 
 }  // namespace
