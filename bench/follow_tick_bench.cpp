@@ -13,6 +13,7 @@
 
 #include "alloc_counter.h"
 #include "follow/follow.h"
+#include "orvn/dispatchimpl.h"
 #include "shell/host_helper.h"
 
 namespace {
@@ -87,24 +88,8 @@ BENCHMARK(BM_FollowTick);
 // A host as a COM object: the helper hands out its one output object with
 // AddRef for every write, as a host that keeps its output object would.
 template <class I>
-class Dispatch : public I {
+class Dispatch : public orvn::NoLateBinding<I> {
  public:
-  orvn::HRESULT ORVN_STDCALL GetTypeInfoCount(orvn::UINT* n) override {
-    *n = 0;
-    return orvn::S_OK;
-  }
-  orvn::HRESULT ORVN_STDCALL GetTypeInfo(orvn::UINT, orvn::LCID, orvn::ITypeInfo**) override {
-    return orvn::E_NOTIMPL;
-  }
-  orvn::HRESULT ORVN_STDCALL GetIDsOfNames(orvn::REFIID, orvn::OLECHAR**, orvn::UINT, orvn::LCID,
-                                           orvn::DISPID*) override {
-    return orvn::E_NOTIMPL;
-  }
-  orvn::HRESULT ORVN_STDCALL Invoke(orvn::DISPID, orvn::REFIID, orvn::LCID, orvn::WORD,
-                                    orvn::DISPPARAMS*, orvn::VARIANT*, orvn::EXCEPINFO*,
-                                    orvn::UINT*) override {
-    return orvn::E_NOTIMPL;
-  }
   orvn::HRESULT ORVN_STDCALL QueryInterface(orvn::REFIID, void** ppv) override {
     *ppv = nullptr;
     return orvn::E_NOINTERFACE;

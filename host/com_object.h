@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "orvn/com.h"
+#include "orvn/dispatchimpl.h"
 
 namespace tbhost {
 
@@ -11,7 +12,7 @@ namespace tbhost {
 // exposing one interface `Iface` (derived from IDispatch) with identifier
 // `kIid`. Objects start with one reference, owned by their creator.
 template <class Iface, const orvn::IID& kIid>
-class ComObject : public Iface {
+class ComObject : public orvn::NoLateBinding<Iface> {
  public:
   ComObject() = default;
   ComObject(const ComObject&) = delete;
@@ -32,25 +33,6 @@ class ComObject : public Iface {
     const orvn::ULONG left = --refs_;
     if (left == 0) delete this;
     return left;
-  }
-
-  orvn::HRESULT ORVN_STDCALL GetTypeInfoCount(orvn::UINT* count) override {
-    if (count == nullptr) return orvn::E_POINTER;
-    *count = 0;
-    return orvn::S_OK;
-  }
-  orvn::HRESULT ORVN_STDCALL GetTypeInfo(orvn::UINT, orvn::LCID, orvn::ITypeInfo** info) override {
-    if (info != nullptr) *info = nullptr;
-    return orvn::E_NOTIMPL;
-  }
-  orvn::HRESULT ORVN_STDCALL GetIDsOfNames(orvn::REFIID, orvn::OLECHAR**, orvn::UINT, orvn::LCID,
-                                           orvn::DISPID*) override {
-    return orvn::E_NOTIMPL;
-  }
-  orvn::HRESULT ORVN_STDCALL Invoke(orvn::DISPID, orvn::REFIID, orvn::LCID, orvn::WORD,
-                                    orvn::DISPPARAMS*, orvn::VARIANT*, orvn::EXCEPINFO*,
-                                    orvn::UINT*) override {
-    return orvn::E_NOTIMPL;
   }
 
  protected:

@@ -50,23 +50,6 @@ ULONG FormObject::Release() {
   return left;
 }
 
-HRESULT FormObject::GetTypeInfoCount(UINT* count) {
-  if (count == nullptr) return E_POINTER;
-  *count = 0;
-  return S_OK;
-}
-
-HRESULT FormObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-  if (info != nullptr) *info = nullptr;
-  return E_NOTIMPL;
-}
-
-HRESULT FormObject::GetIDsOfNames(REFIID, OLECHAR**, UINT, LCID, DISPID*) { return E_NOTIMPL; }
-
-HRESULT FormObject::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {
-  return E_NOTIMPL;
-}
-
 HRESULT FormObject::Show() {
   if (window_ == nullptr) return E_UNEXPECTED;
   window_->show();

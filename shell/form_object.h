@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <atomic>
 
+#include "orvn/dispatchimpl.h"
 #include "orvn/orvntypelib.h"
 
 namespace tb::ui {
@@ -14,7 +15,7 @@ class FormTBMain;
 
 namespace tb::shell {
 
-class FormObject final : public orvn::IORVNForm {
+class FormObject final : public orvn::NoLateBinding<orvn::IORVNForm> {
  public:
   // The live object for this window, or a new one; AddRef'ed for the caller.
   static orvn::HRESULT Get(ui::FormTBMain& window, orvn::IORVNForm** form);
@@ -25,13 +26,6 @@ class FormObject final : public orvn::IORVNForm {
   orvn::HRESULT ORVN_STDCALL QueryInterface(orvn::REFIID riid, void** ppv) override;
   orvn::ULONG ORVN_STDCALL AddRef() override;
   orvn::ULONG ORVN_STDCALL Release() override;
-  orvn::HRESULT ORVN_STDCALL GetTypeInfoCount(orvn::UINT* count) override;
-  orvn::HRESULT ORVN_STDCALL GetTypeInfo(orvn::UINT, orvn::LCID, orvn::ITypeInfo** info) override;
-  orvn::HRESULT ORVN_STDCALL GetIDsOfNames(orvn::REFIID, orvn::OLECHAR**, orvn::UINT, orvn::LCID,
-                                           orvn::DISPID*) override;
-  orvn::HRESULT ORVN_STDCALL Invoke(orvn::DISPID, orvn::REFIID, orvn::LCID, orvn::WORD,
-                                    orvn::DISPPARAMS*, orvn::VARIANT*, orvn::EXCEPINFO*,
-                                    orvn::UINT*) override;
 
   // The window may be gone (the host's application has ended): then every
   // member fails with E_UNEXPECTED.

@@ -63,24 +63,6 @@ ULONG clsORVNPlugIn::Release() {
   return left;
 }
 
-HRESULT clsORVNPlugIn::GetTypeInfoCount(UINT* count) {
-  if (count == nullptr) return E_POINTER;
-  *count = 0;
-  return S_OK;
-}
-
-HRESULT clsORVNPlugIn::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-  if (info != nullptr) *info = nullptr;
-  return E_NOTIMPL;
-}
-
-HRESULT clsORVNPlugIn::GetIDsOfNames(REFIID, OLECHAR**, UINT, LCID, DISPID*) { return E_NOTIMPL; }
-
-HRESULT clsORVNPlugIn::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                              UINT*) {
-  return E_NOTIMPL;
-}
-
 HRESULT clsORVNPlugIn::get_PluginName(BSTR* name) {
   if (name == nullptr) return E_POINTER;
   *name = SysAllocString(kPluginName);

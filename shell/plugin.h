@@ -4,15 +4,16 @@
 
 #include <atomic>
 
+#include "orvn/dispatchimpl.h"
 #include "orvn/orvntypelib.h"
 
 namespace tb::shell {
 
 inline constexpr char16_t kPluginName[] = u"Trail Beam Plugin";
 
-class clsORVNPlugIn final : public orvn::IclsORVNPlugIn,
-                            public orvn::IORVNPlugin,
-                            public orvn::IORVNModule {
+class clsORVNPlugIn final : public orvn::NoLateBinding<orvn::IclsORVNPlugIn>,
+                            public orvn::NoLateBinding<orvn::IORVNPlugin>,
+                            public orvn::NoLateBinding<orvn::IORVNModule> {
  public:
   clsORVNPlugIn();
   clsORVNPlugIn(const clsORVNPlugIn&) = delete;
@@ -22,15 +23,6 @@ class clsORVNPlugIn final : public orvn::IclsORVNPlugIn,
   orvn::HRESULT ORVN_STDCALL QueryInterface(orvn::REFIID riid, void** ppv) override;
   orvn::ULONG ORVN_STDCALL AddRef() override;
   orvn::ULONG ORVN_STDCALL Release() override;
-
-  // IDispatch: no type information, no late binding.
-  orvn::HRESULT ORVN_STDCALL GetTypeInfoCount(orvn::UINT* count) override;
-  orvn::HRESULT ORVN_STDCALL GetTypeInfo(orvn::UINT, orvn::LCID, orvn::ITypeInfo** info) override;
-  orvn::HRESULT ORVN_STDCALL GetIDsOfNames(orvn::REFIID, orvn::OLECHAR**, orvn::UINT, orvn::LCID,
-                                           orvn::DISPID*) override;
-  orvn::HRESULT ORVN_STDCALL Invoke(orvn::DISPID, orvn::REFIID, orvn::LCID, orvn::WORD,
-                                    orvn::DISPPARAMS*, orvn::VARIANT*, orvn::EXCEPINFO*,
-                                    orvn::UINT*) override;
 
   // The class's own interface and IORVNPlugin share this slot's meaning.
   orvn::HRESULT ORVN_STDCALL get_PluginName(orvn::BSTR* name) override;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "orvn/dispatchimpl.h"
 #include "orvn/orvntypelib.h"
 
 namespace tb::testing {
@@ -21,25 +22,7 @@ struct ComCall {
 };
 
 template <class Interface>
-class DispatchBase : public Interface {
- public:
-  orvn::HRESULT ORVN_STDCALL GetTypeInfoCount(orvn::UINT* count) override {
-    *count = 0;
-    return orvn::S_OK;
-  }
-  orvn::HRESULT ORVN_STDCALL GetTypeInfo(orvn::UINT, orvn::LCID, orvn::ITypeInfo**) override {
-    return orvn::E_NOTIMPL;
-  }
-  orvn::HRESULT ORVN_STDCALL GetIDsOfNames(orvn::REFIID, orvn::OLECHAR**, orvn::UINT, orvn::LCID,
-                                           orvn::DISPID*) override {
-    return orvn::E_NOTIMPL;
-  }
-  orvn::HRESULT ORVN_STDCALL Invoke(orvn::DISPID, orvn::REFIID, orvn::LCID, orvn::WORD,
-                                    orvn::DISPPARAMS*, orvn::VARIANT*, orvn::EXCEPINFO*,
-                                    orvn::UINT*) override {
-    return orvn::E_NOTIMPL;
-  }
-};
+using DispatchBase = orvn::NoLateBinding<Interface>;
 
 class RecordingHelper;
 
