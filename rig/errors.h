@@ -9,9 +9,10 @@ namespace tb {
 
 enum class Errc {
   ok = 0,
-  out_of_range,     // a device, point or zone index outside its bounds
-  no_host_helper,   // a host call was needed before Init handed a helper over
-  read_only_file,   // the settings file is write-protected
+  out_of_range,      // a device, point or zone index outside its bounds
+  no_host_helper,    // a host call was needed before Init handed a helper over
+  read_only_file,    // the settings file is write-protected
+  not_regular_file,  // the settings file is a folder, device or pipe
 };
 
 const std::error_category& core_category() noexcept;

@@ -9,10 +9,16 @@ class CoreCategory final : public std::error_category {
   const char* name() const noexcept override { return "trailbeam"; }
   std::string message(int code) const override {
     switch (static_cast<Errc>(code)) {
-      case Errc::ok: return "no error";
-      case Errc::out_of_range: return "Subscript out of range";
-      case Errc::no_host_helper: return "the host has not handed over its helper object yet";
-      case Errc::read_only_file: return "the file is write-protected";
+      case Errc::ok:
+        return "no error";
+      case Errc::out_of_range:
+        return "Subscript out of range";
+      case Errc::no_host_helper:
+        return "the host has not handed over its helper object yet";
+      case Errc::read_only_file:
+        return "the file is write-protected";
+      case Errc::not_regular_file:
+        return "it is not a regular file";
     }
     return "unknown error";
   }
@@ -32,16 +38,20 @@ const DeviceRecord* RigStore::Device(int device) const {
   return ValidDevice(device) ? &DeviceTable[device - 1] : nullptr;
 }
 std::int32_t* RigStore::Pan(int device, int point) {
-  return ValidDevice(device) && ValidPoint(point) ? &PanCalibration[device - 1][point - 1] : nullptr;
+  return ValidDevice(device) && ValidPoint(point) ? &PanCalibration[device - 1][point - 1]
+                                                  : nullptr;
 }
 const std::int32_t* RigStore::Pan(int device, int point) const {
-  return ValidDevice(device) && ValidPoint(point) ? &PanCalibration[device - 1][point - 1] : nullptr;
+  return ValidDevice(device) && ValidPoint(point) ? &PanCalibration[device - 1][point - 1]
+                                                  : nullptr;
 }
 std::int32_t* RigStore::Tilt(int device, int point) {
-  return ValidDevice(device) && ValidPoint(point) ? &TiltCalibration[device - 1][point - 1] : nullptr;
+  return ValidDevice(device) && ValidPoint(point) ? &TiltCalibration[device - 1][point - 1]
+                                                  : nullptr;
 }
 const std::int32_t* RigStore::Tilt(int device, int point) const {
-  return ValidDevice(device) && ValidPoint(point) ? &TiltCalibration[device - 1][point - 1] : nullptr;
+  return ValidDevice(device) && ValidPoint(point) ? &TiltCalibration[device - 1][point - 1]
+                                                  : nullptr;
 }
 VBool* RigStore::Calibrated(int device) {
   return ValidDevice(device) ? &DeviceCalibrated[device - 1] : nullptr;

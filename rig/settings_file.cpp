@@ -190,6 +190,8 @@ std::error_code SaveAtomically(const std::string& path, std::string_view bytes,
   bool exists = false;
   if (::stat(path.c_str(), &existing) == 0) {
     exists = true;
+    // Never rename over a folder, device or pipe (a link to /dev/null, say).
+    if (!S_ISREG(existing.st_mode)) return make_error_code(Errc::not_regular_file);
     // The counterpart of the read-only attribute: honoured even when the
     // process could write anyway (as root), since the operator set it.
     if ((existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
@@ -426,8 +428,21 @@ void ReadConfigFromBytes(RigStore& store, std::string_view bytes) {
 
 void read_config(RigStore& store, const std::string& path) {
   store.ResetCalibration();
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return;
+  // Non-blocking open, so a pipe in the file's place cannot hang the
+  // host's user-interface thread; only regular files are read.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    ::close(fd);
+    return;
+  }
+  std::FILE* file = ::fdopen(fd, "rb");
+  if (file == nullptr) {
+    ::close(fd);
+    return;
+  }
   FileSource source(file);
   LoadInto(store, source);
   std::fclose(file);

@@ -282,8 +282,10 @@ TEST(ReadConfig, EveryWayAFileCanBeBrokenOrOdd) {
 TEST(ReadConfig, MissingOrUnreadableFileOnlyResetsTheCalibration) {
   TempDir dir;
   std::filesystem::create_directory(dir.File("TrailBeam.ini"));
+  // A pipe without a writer would block an ordinary open for ever.
+  ASSERT_EQ(::mkfifo(dir.File("pipe.ini").c_str(), 0666), 0);
   for (const std::string& path : {dir.File("absent.ini"), dir.File("TrailBeam.ini"),
-                                  dir.File("no/such/folder/TrailBeam.ini")}) {
+                                  dir.File("no/such/folder/TrailBeam.ini"), dir.File("pipe.ini")}) {
     RigStore store, expected;
     FillWithOldValues(store);
     read_config(store, path);
@@ -494,14 +496,11 @@ TEST_F(SaveConfigFailures, SaveInterruptedAfterTheTemporaryFileLeavesTheOldFileC
 TEST_F(SaveConfigFailures, SystemFailuresCarryErrnoAndLeaveNothingBehind) {
   EXPECT_EQ(save_config(store, dir.File("no/such/folder/TrailBeam.ini")),
             std::error_code(ENOENT, std::system_category()));
-  // A folder where the file should be: the rename fails after the
-  // temporary file was written, which must be cleaned up.
+  // A folder where the file should be is refused before anything is written.
   const std::string folder = dir.File("Taken.ini");
   std::filesystem::create_directory(folder);
   WriteBytes(folder + "/inside", "x");
-  const std::error_code e = save_config(store, folder);
-  EXPECT_EQ(e.category(), std::system_category());
-  EXPECT_TRUE(e);
+  EXPECT_EQ(save_config(store, folder), make_error_code(Errc::not_regular_file));
   EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"Taken.ini", "TrailBeam.ini"}));
   EXPECT_EQ(ReadBytes(path), "old contents\r\n");
 }
@@ -527,6 +526,19 @@ TEST_F(SaveConfigFailures, SymbolicLinkStaysALinkAndItsTargetIsSaved) {
   std::filesystem::remove(target);
   EXPECT_EQ(save_config(store, path), std::error_code(ENOENT, std::system_category()));
   EXPECT_TRUE(std::filesystem::is_symlink(path));
+}
+
+TEST_F(SaveConfigFailures, OnlyARegularFileIsEverReplaced) {
+  // A pipe, directly or behind a link (as a link to /dev/null would be).
+  const std::string pipe = dir.File("pipe");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0666), 0);
+  std::filesystem::remove(path);
+  std::filesystem::create_symlink(pipe, path);
+  for (const std::string& target : {pipe, path}) {
+    EXPECT_EQ(save_config(store, target), make_error_code(Errc::not_regular_file)) << target;
+    EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+  }
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"TrailBeam.ini", "pipe"}));
 }
 
 TEST_F(SaveConfigFailures, SaveNeverChangesTheStore) {
