@@ -141,6 +141,13 @@ void frmTBConfig::cmdOK_Click() {
   accept();
 }
 
+// The close box discards every edit, also one still open in the editor,
+// which would otherwise be confirmed when the hiding window takes its focus.
+void frmTBConfig::closeEvent(QCloseEvent* event) {
+  lvConf->CancelEdit();
+  QDialog::closeEvent(event);
+}
+
 // The window has no cancel role: Escape must not throw the edits away.
 void frmTBConfig::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Escape) {

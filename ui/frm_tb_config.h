@@ -51,6 +51,7 @@ class frmTBConfig final : public QDialog {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   WindowContext ctx_;

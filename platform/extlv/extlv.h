@@ -98,6 +98,8 @@ class ExtLV : public QTableWidget {
   // Opens the in-place editor over the current cell, filled with text. Does
   // nothing without a current row.
   void BeginEdit(const QString& text);
+  // Closes an open editor without raising EditEnd.
+  void CancelEdit() { FinishEdit(false); }
   // The open editor, or null.
   QLineEdit* Editor() const { return editor_; }
 

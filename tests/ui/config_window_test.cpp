@@ -213,8 +213,17 @@ TEST_F(ConfigWindowTest, CloseBoxDiscardsTheEdits) {
   Open();
   Edit(0, 0, "Changed");
   Edit(0, 1, "77");
+  // An editor still open when the close box is used is discarded too,
+  // without the refusal message its unstorable text would earn on confirm.
+  QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, Cell(1, 0));
+  ASSERT_NE(List()->Editor(), nullptr);
+  List()->Editor()->setText("a,b");
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  ASSERT_TRUE(List()->Editor()->hasFocus());
   window->close();
   EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(sink.shown, std::vector<std::string>{});
   EXPECT_EQ(rig.DeviceTable[0].Name, "Spot");
   EXPECT_EQ(rig.DeviceTable[0].PanChannel, 1);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
