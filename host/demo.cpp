@@ -165,6 +165,27 @@ DemoOutcome Demo::Run() {
   return outcome_;
 }
 
+bool Demo::StartFollowing(QString& failure) {
+  MessageBoxWatcher watcher(outcome_.messages);
+  bool ok = settings_.master >= 0 &&
+            static_cast<std::size_t>(settings_.master) < rig_.heads.size() && SetUpDevices() &&
+            ShowMainWindow() && Calibrate() && ChooseMaster();
+  if (ok) {
+    QPushButton* enable = Button(mainForm_, "CmdEnableTB");
+    if (enable == nullptr) {
+      ok = Fail("the main window has no CmdEnableTB");
+    } else {
+      QTest::mouseClick(enable, Qt::LeftButton);
+      Settle(5);
+      if (enable->text() != "Stop TB")
+        ok = Fail("follow mode did not start (the button reads \"" + enable->text() + "\")");
+    }
+  }
+  failure =
+      ok ? QString() : (outcome_.failure.isEmpty() ? "no such master head" : outcome_.failure);
+  return ok;
+}
+
 bool Demo::SetUpDevices() {
   bool driven = false;
   // Configure blocks in the setup window's modal loop; the operator's work

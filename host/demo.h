@@ -48,6 +48,10 @@ class Demo {
   Demo(const StageRig& rig, Universe& universe, HostCallCounts& counts, HostWindow& window,
        PluginSession& session, DemoSettings settings);
   DemoOutcome Run();
+  // The session up to Enable TB, for a host that then keeps following (the
+  // master played from outside, e.g. a console). False, with the reason in
+  // `failure`, when a step did not run.
+  bool StartFollowing(QString& failure);
 
   // The report as text, and the picture and JSON files the settings ask for.
   static QString ReportText(const StageRig& rig, const DemoSettings& settings,

@@ -1,6 +1,8 @@
 // The host's own command line, taken off argv before QApplication sees it.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,12 @@ struct HostOptions {
   std::string screenshot;  // the demo on screen, grabbed halfway through follow mode
   double seconds = 6.0;    // demo: how long the master moves in follow mode
   std::string error;       // set when the command line is unusable
+
+  // Follow mode kept running, and the bridge to olad (real DMX).
+  bool follow = false;                  // set up the demo rig, enable follow mode and keep running
+  std::optional<std::uint32_t> olaIn;   // OLA universe to take channel values from
+  std::optional<std::uint32_t> olaOut;  // OLA universe to send the host's universe to
+  std::uint16_t olaPort = 9010;         // olad's RPC port on 127.0.0.1
 };
 
 // Recognised options are removed from argc/argv; everything else stays, in

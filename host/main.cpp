@@ -3,19 +3,28 @@
 // plays the headless operator session and prints its report.
 #include <dlfcn.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QSocketNotifier>
+#include <QStatusBar>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 
 #include "host/demo.h"
 #include "host/host_options.h"
 #include "host/host_window.h"
+#if TB_HOST_OLA
+#include "host/ola_bridge.h"
+#endif
 #include "host/plugin_session.h"
 #include "host/stage_rig.h"
 #include "orvn/comrt.h"
@@ -84,6 +93,24 @@ void QuietOffscreenWarnings(QtMsgType type, const QMessageLogContext& context,
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
 }
 
+// SIGTERM and SIGINT end the event loop, so that a host run by a script shuts
+// down as it does when its window is closed.
+int quitPipe[2] = {-1, -1};
+void OnQuitSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t n = write(quitPipe[1], &byte, 1);
+}
+void QuitOnSignals(QApplication& app) {
+  if (pipe(quitPipe) != 0) return;
+  auto* notifier = new QSocketNotifier(quitPipe[0], QSocketNotifier::Read, &app);
+  QObject::connect(notifier, &QSocketNotifier::activated, &app, &QApplication::quit);
+  struct sigaction action {};
+  action.sa_handler = OnQuitSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+}
+
 int Fail(const std::string& why) {
   std::fprintf(stderr, "trailbeam-host: %s\n", why.c_str());
   return 1;
@@ -103,7 +130,9 @@ int main(int argc, char** argv) {
   }
   const bool display = HasDisplay();
   // A screenshot shows the demo session on the real screen.
-  const bool demo = options.demo || !display || !options.screenshot.empty();
+  const bool demo = !options.follow && (options.demo || !display || !options.screenshot.empty());
+  // Both play the operator's set-up, on a scratch copy of the module.
+  const bool scripted = demo || options.follow;
   if (!display && std::getenv("QT_QPA_PLATFORM") == nullptr)
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
@@ -115,7 +144,7 @@ int main(int argc, char** argv) {
 
   WorkFolder work;
   if (!work.Create()) return Fail("could not create a work folder");
-  if (demo) {
+  if (scripted) {
     std::string error;
     if (!CopyInto(module, work.path, error)) return Fail(error);
     const fs::path runtime = RuntimeLibrary();
@@ -126,7 +155,10 @@ int main(int argc, char** argv) {
     setenv("ORVNCOM_REGISTRY", (work.path / "registry").c_str(), 1);
   }
 
-  if (demo) previousHandler = qInstallMessageHandler(QuietOffscreenWarnings);
+  if (scripted) previousHandler = qInstallMessageHandler(QuietOffscreenWarnings);
+#if !TB_HOST_OLA
+  if (options.olaIn || options.olaOut) return Fail("this host was built without OLA support");
+#endif
   QApplication app(argc, argv);
   QApplication::setApplicationName("trailbeam-host");
 
@@ -140,6 +172,25 @@ int main(int argc, char** argv) {
       orvn::FAILED(session.RegisterModule(module.string())) || orvn::FAILED(session.Start()))
     return Fail(session.LastError());
   window.SetSession(&session);
+  QuitOnSignals(app);
+
+#if TB_HOST_OLA
+  std::unique_ptr<tbhost::OlaBridge> ola;
+  if (options.olaIn || options.olaOut) {
+    ola = std::make_unique<tbhost::OlaBridge>(
+        universe, tbhost::OlaBridgeConfig{options.olaIn, options.olaOut, options.olaPort});
+    window.statusBar()->addPermanentWidget(tbhost::MakeOlaStatusLabel(*ola, &window));
+    // Every change of state once on stderr: a headless host has no window to look at.
+    QObject::connect(ola.get(), &tbhost::OlaBridge::stateChanged, ola.get(),
+                     [last = tbhost::OlaBridge::State::Stopped](tbhost::OlaBridge::State state,
+                                                                const QString& text) mutable {
+                       if (state == last) return;
+                       last = state;
+                       std::fprintf(stderr, "trailbeam-host: %s\n", text.toUtf8().constData());
+                     });
+    ola->Start();
+  }
+#endif
 
   if (demo) {
     window.resize(1000, 760);
@@ -161,6 +212,20 @@ int main(int argc, char** argv) {
     else
       std::printf("\npicture of the stage: %s\n", settings.png.toUtf8().constData());
     return outcome.completed && written ? 0 : 1;
+  }
+
+  if (options.follow) {
+    window.resize(1000, 760);
+    window.move(0, 0);
+    window.show();
+    tbhost::Demo run(rig, universe, counts, window, session, tbhost::DemoSettings{});
+    QString failure;
+    if (!run.StartFollowing(failure)) return Fail(failure.toStdString());
+    const auto& master = rig.heads[static_cast<std::size_t>(tbhost::DemoSettings{}.master)];
+    std::printf("follow mode on: master \"%s\" on channels %d/%d\n", master.name.c_str(),
+                master.panChannel, master.tiltChannel);
+    std::fflush(stdout);
+    return app.exec();
   }
 
   // The master is the head whose channels the plug-in reads at the follow
