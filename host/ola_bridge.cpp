@@ -12,6 +12,7 @@
 #include <ola/network/TCPSocket.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/socket.h>
 
 #include <QLabel>
 #include <QMetaObject>
@@ -52,11 +53,22 @@ std::chrono::milliseconds ReconnectBackoff::Next() {
 class OlaSession {
  public:
   OlaSession(OlaBridge& bridge, ola::io::SelectServer& ss, ola::network::TCPSocket& socket)
-      : bridge_(bridge), ss_(ss), client_(&socket) {}
+      : bridge_(bridge), ss_(ss), socket_(socket), client_(&socket) {}
 
   ~OlaSession() {
     if (timer_ != ola::thread::INVALID_TIMEOUT) ss_.RemoveTimeout(timer_);
+    if (hangupTimer_ != ola::thread::INVALID_TIMEOUT) ss_.RemoveTimeout(hangupTimer_);
     client_.Stop();
+  }
+
+  // Ends the connection the way olad going away does, so that the client
+  // library runs (and frees) its close handler, which it would otherwise
+  // keep forever. Should the close not be noticed, the loop ends anyway.
+  void Hangup() {
+    ::shutdown(ola::io::ToFD(socket_.ReadDescriptor()), SHUT_RDWR);
+    if (hangupTimer_ == ola::thread::INVALID_TIMEOUT)
+      hangupTimer_ = ss_.RegisterSingleTimeout(
+          2000, ola::NewSingleCallback(this, &OlaSession::HangupTimedOut));
   }
 
   bool Start() {
@@ -106,6 +118,10 @@ class OlaSession {
   }
 
   void Closed() { ss_.Terminate(); }
+  void HangupTimedOut() {
+    hangupTimer_ = ola::thread::INVALID_TIMEOUT;
+    ss_.Terminate();
+  }
 
   void Registered(const ola::client::Result& result) {
     if (result.Success())
@@ -160,10 +176,12 @@ class OlaSession {
 
   OlaBridge& bridge_;
   ola::io::SelectServer& ss_;
+  ola::network::TCPSocket& socket_;
   ola::client::OlaClient client_;
   ola::DmxBuffer buffer_;
   OutputPacer pacer_;
   ola::thread::timeout_id timer_ = ola::thread::INVALID_TIMEOUT;
+  ola::thread::timeout_id hangupTimer_ = ola::thread::INVALID_TIMEOUT;
   bool answered_ = false;
   bool sendFailed_ = false;
 };
@@ -217,6 +235,18 @@ void OlaBridge::OnUniverseWrite(std::int32_t channel, std::int32_t value) {
   if (slot == value) return;
   slot = static_cast<std::uint8_t>(value);
   outChanged_ = true;
+  // The client thread is woken once the current event is handled: a follow
+  // tick writes all its slaves in one go, and they should leave in one frame
+  // rather than the first write alone now and the rest a frame later.
+  if (!flushQueued_) {
+    flushQueued_ = true;
+    QMetaObject::invokeMethod(this, &OlaBridge::WakeOutput, Qt::QueuedConnection);
+  }
+}
+
+void OlaBridge::WakeOutput() {
+  flushQueued_ = false;
+  std::lock_guard lock(mutex_);
   if (live_ != nullptr && !outWakeQueued_) {
     outWakeQueued_ = true;
     live_->Execute(ola::NewSingleCallback(this, &OlaBridge::OutputWake));
@@ -263,7 +293,10 @@ void OlaBridge::OutputWake() {
 }
 
 void OlaBridge::EndLoop() {
-  if (loop_ != nullptr) loop_->Terminate();
+  if (session_ != nullptr)
+    session_->Hangup();
+  else if (loop_ != nullptr)
+    loop_->Terminate();
 }
 
 void OlaBridge::Run() {

@@ -133,6 +133,7 @@ class OlaBridge : public QObject {
   void OnUniverseWrite(std::int32_t channel, std::int32_t value);
   void ApplyInput();
   void SetState(State state, const QString& text);
+  void WakeOutput();
 
   // Client thread.
   void Run();
@@ -146,6 +147,7 @@ class OlaBridge : public QObject {
   InputMerger merger_;  // GUI thread only
   State state_ = State::Stopped;
   QString status_;
+  bool flushQueued_ = false;  // a WakeOutput is on its way
 
   std::mutex mutex_;
   std::condition_variable wake_;

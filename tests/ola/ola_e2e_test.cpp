@@ -8,10 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "follow/follow.h"
 #include "host/stage_rig.h"
 #include "ola_testkit.h"
-#include "rig/rig_store.h"
 
 namespace {
 
@@ -24,52 +22,6 @@ constexpr std::size_t kMaster = 1;  // the demo's master: the rig's second head
 // takes a few 100 ms follow ticks.
 constexpr auto kReach = 60s;
 constexpr auto kHostStart = 240s;
-
-// A host helper that serves the master's channels and keeps the writes.
-class FakeHost : public tb::HostChannels {
- public:
-  std::map<std::int32_t, std::int32_t> channels;
-  std::error_code ReadChannel(std::int32_t channel, std::int32_t& value) override {
-    value = channels[channel];
-    return {};
-  }
-  std::error_code WriteChannel(std::int32_t channel, std::int32_t value) override {
-    channels[channel] = value;
-    return {};
-  }
-};
-
-// What the follow step writes to every slave for the master at `aim`, with
-// the calibration the demo takes over: each head aimed at each mark.
-std::map<std::int32_t, std::int32_t> ExpectedSlaves(const tbhost::StageRig& rig,
-                                                    tbhost::PanTilt aim) {
-  tb::RigStore store;
-  for (std::size_t h = 0; h < rig.heads.size() && h < tb::kDeviceCount; ++h) {
-    const tbhost::MovingHead& head = rig.heads[h];
-    store.DeviceTable[h] = {head.name, head.panChannel, head.tiltChannel};
-    for (tbhost::Mark mark : tbhost::kAllMarks) {
-      const auto cal = tbhost::AimAt(head, rig.MarkAt(mark));
-      if (!cal) continue;
-      store.PanCalibration[h][static_cast<int>(mark)] = cal->pan;
-      store.TiltCalibration[h][static_cast<int>(mark)] = cal->tilt;
-    }
-  }
-  store.MasterDevice = static_cast<std::int16_t>(kMaster + 1);
-  auto host = std::make_unique<FakeHost>();
-  FakeHost* fake = host.get();
-  const tbhost::MovingHead& master = rig.heads[kMaster];
-  fake->channels[master.panChannel] = aim.pan;
-  fake->channels[master.tiltChannel] = aim.tilt;
-  store.SetHostHelper(std::move(host));
-  EXPECT_FALSE(tb::FollowTick(store));
-  std::map<std::int32_t, std::int32_t> slaves;
-  for (std::size_t h = 0; h < rig.heads.size(); ++h) {
-    if (h == kMaster) continue;
-    for (std::int32_t c : {rig.heads[h].panChannel, rig.heads[h].tiltChannel})
-      slaves[c] = fake->channels.count(c) != 0 ? fake->channels[c] : -1;
-  }
-  return slaves;
-}
 
 std::string Describe(const olatest::OlaClientThread::Frame& f,
                      const std::map<std::int32_t, std::int32_t>& want) {
@@ -107,7 +59,8 @@ class OlaEndToEnd : public ::testing::Test {
     const tbhost::MovingHead& master = rig_.heads[kMaster];
     const auto aim = tbhost::AimAt(master, at);
     ASSERT_TRUE(aim) << what;
-    auto want = ExpectedSlaves(rig_, *aim);
+    auto want = olatest::ExpectedFollow(rig_, kMaster, *aim);
+    ASSERT_EQ(want.size(), 2 * (rig_.heads.size() - 1)) << what;
     for (const auto& [channel, value] : want) {
       ASSERT_GE(value, 0) << what << ": ch" << channel;
     }

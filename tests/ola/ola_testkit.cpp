@@ -29,6 +29,9 @@
 #include <set>
 #include <sstream>
 
+#include "follow/follow.h"
+#include "rig/rig_store.h"
+
 namespace fs = std::filesystem;
 
 namespace olatest {
@@ -293,6 +296,7 @@ struct OlaClientThread::Impl {
   std::vector<std::pair<std::uint32_t, ola::DmxBuffer>> outbox;
   ola::io::SelectServer ss;
   ola::client::OlaClient* client = nullptr;  // loop thread only
+  int fd = -1;
   bool ready = false;
   bool failed = false;
   bool closed = false;
@@ -323,7 +327,14 @@ struct OlaClientThread::Impl {
     }
     ss.Terminate();
   }
-  void End() { ss.Terminate(); }
+  // Closing through the socket lets the client library free its close
+  // handler; the timeout ends the loop should the close go unnoticed.
+  void End() {
+    if (fd < 0) return;  // the loop is over (or never ran)
+    shutdown(fd, SHUT_RDWR);
+    ss.RegisterSingleTimeout(2000, ola::NewSingleCallback(this, &Impl::Terminate));
+  }
+  void Terminate() { ss.Terminate(); }
 };
 
 OlaClientThread::~OlaClientThread() { Stop(); }
@@ -354,12 +365,14 @@ bool OlaClientThread::Start(const std::vector<std::uint32_t>& watch, std::string
     client->SetDMXCallback(ola::NewCallback(impl.get(), &Impl::Received));
     for (std::uint32_t u : watch) client->RegisterUniverse(u, ola::client::REGISTER, nullptr);
     impl->client = client.get();
+    impl->fd = ola::io::ToFD(socket->ReadDescriptor());
     {
       std::lock_guard lock(impl->mutex);
       impl->ready = true;
       impl->changed.notify_all();
     }
     impl->ss.Run();
+    impl->fd = -1;
     impl->client = nullptr;
     impl->ss.RemoveReadDescriptor(socket.get());
     client->Stop();
@@ -541,6 +554,53 @@ bool OlaSetDmx(std::uint32_t universe, const std::vector<int>& values, std::stri
     return false;
   }
   return true;
+}
+
+namespace {
+
+// Serves the master's channels and keeps the writes.
+class RecordingHost : public tb::HostChannels {
+ public:
+  std::map<std::int32_t, std::int32_t> channels;
+  std::error_code ReadChannel(std::int32_t channel, std::int32_t& value) override {
+    value = channels[channel];
+    return {};
+  }
+  std::error_code WriteChannel(std::int32_t channel, std::int32_t value) override {
+    channels[channel] = value;
+    return {};
+  }
+};
+
+}  // namespace
+
+std::map<std::int32_t, std::int32_t> ExpectedFollow(const tbhost::StageRig& rig, std::size_t master,
+                                                    tbhost::PanTilt aim) {
+  tb::RigStore store;
+  for (std::size_t h = 0; h < rig.heads.size() && h < tb::kDeviceCount; ++h) {
+    const tbhost::MovingHead& head = rig.heads[h];
+    store.DeviceTable[h] = {head.name, head.panChannel, head.tiltChannel};
+    for (tbhost::Mark mark : tbhost::kAllMarks) {
+      const auto cal = tbhost::AimAt(head, rig.MarkAt(mark));
+      store.PanCalibration[h][static_cast<int>(mark)] = cal ? cal->pan : tb::Uncalibrated;
+      store.TiltCalibration[h][static_cast<int>(mark)] = cal ? cal->tilt : tb::Uncalibrated;
+    }
+  }
+  store.MasterDevice = static_cast<std::int16_t>(master + 1);
+  auto host = std::make_unique<RecordingHost>();
+  RecordingHost* recorder = host.get();
+  const tbhost::MovingHead& m = rig.heads[master];
+  recorder->channels[m.panChannel] = aim.pan;
+  recorder->channels[m.tiltChannel] = aim.tilt;
+  store.SetHostHelper(std::move(host));
+  std::map<std::int32_t, std::int32_t> slaves;
+  if (tb::FollowTick(store)) return slaves;
+  for (std::size_t h = 0; h < rig.heads.size(); ++h) {
+    if (h == master) continue;
+    for (std::int32_t c : {rig.heads[h].panChannel, rig.heads[h].tiltChannel})
+      slaves[c] = recorder->channels.count(c) != 0 ? recorder->channels[c] : -1;
+  }
+  return slaves;
 }
 
 }  // namespace olatest

@@ -10,11 +10,14 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "host/stage_rig.h"
 
 namespace olatest {
 
@@ -124,5 +127,11 @@ class HostProcess {
 // to olad on kDefaultRpcPort. Only call it while a test's olad runs there:
 // the tool starts an olad of its own when it finds none.
 bool OlaSetDmx(std::uint32_t universe, const std::vector<int>& values, std::string& error);
+
+// What the follow step writes to every slave (channel -> value) for the
+// master head `master` at `aim`, with the calibration the demo takes over:
+// each head aimed at each mark. Computed by the core's own follow step.
+std::map<std::int32_t, std::int32_t> ExpectedFollow(const tbhost::StageRig& rig, std::size_t master,
+                                                    tbhost::PanTilt aim);
 
 }  // namespace olatest
