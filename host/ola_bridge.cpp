@@ -61,14 +61,18 @@ class OlaSession {
     client_.Stop();
   }
 
-  // Ends the connection the way olad going away does, so that the client
-  // library runs (and frees) its close handler, which it would otherwise
-  // keep forever. Should the close not be noticed, the loop ends anyway.
+  // Ends the connection once olad has answered every request, and the way
+  // olad going away does: the client library frees a request's state and
+  // its close handler only when the reply or the close reaches it. Should
+  // olad not answer, the loop ends after a grace period all the same.
   void Hangup() {
-    ::shutdown(ola::io::ToFD(socket_.ReadDescriptor()), SHUT_RDWR);
-    if (hangupTimer_ == ola::thread::INVALID_TIMEOUT)
-      hangupTimer_ = ss_.RegisterSingleTimeout(
-          2000, ola::NewSingleCallback(this, &OlaSession::HangupTimedOut));
+    if (hangingUp_) return;
+    hangingUp_ = true;
+    if (timer_ != ola::thread::INVALID_TIMEOUT) ss_.RemoveTimeout(timer_);
+    timer_ = ola::thread::INVALID_TIMEOUT;
+    hangupTimer_ =
+        ss_.RegisterSingleTimeout(2000, ola::NewSingleCallback(this, &OlaSession::HangupTimedOut));
+    if (pending_ == 0) ShutDownSocket();
   }
 
   bool Start() {
@@ -76,6 +80,7 @@ class OlaSession {
     client_.SetCloseHandler(ola::NewSingleCallback(this, &OlaSession::Closed));
     if (bridge_.config_.inUniverse) {
       client_.SetDMXCallback(ola::NewCallback(this, &OlaSession::Received));
+      ++pending_;
       client_.RegisterUniverse(*bridge_.config_.inUniverse, ola::client::REGISTER,
                                ola::NewSingleCallback(this, &OlaSession::Registered));
     }
@@ -85,7 +90,7 @@ class OlaSession {
   // Sends the universe if it is due, and arms the timer for the next time it
   // will be: a pending change, or the keep-alive.
   void Pump() {
-    if (!bridge_.config_.outUniverse) return;
+    if (!bridge_.config_.outUniverse || hangingUp_) return;
     const auto now = OutputPacer::Clock::now();
     bool changed = false;
     {
@@ -99,6 +104,7 @@ class OlaSession {
         buffer_.Set(bridge_.outFrame_.data(), static_cast<unsigned>(bridge_.outFrame_.size()));
         bridge_.outChanged_ = false;
       }
+      ++pending_;
       client_.SendDMX(*bridge_.config_.outUniverse, buffer_,
                       ola::client::SendDMXArgs(ola::NewSingleCallback(this, &OlaSession::Sent)));
       pacer_.Sent(now);
@@ -120,10 +126,17 @@ class OlaSession {
   void Closed() { ss_.Terminate(); }
   void HangupTimedOut() {
     hangupTimer_ = ola::thread::INVALID_TIMEOUT;
+    ShutDownSocket();
     ss_.Terminate();
+  }
+  void ShutDownSocket() { ::shutdown(ola::io::ToFD(socket_.ReadDescriptor()), SHUT_RDWR); }
+  void Replied() {
+    --pending_;
+    if (hangingUp_ && pending_ == 0) ShutDownSocket();
   }
 
   void Registered(const ola::client::Result& result) {
+    Replied();
     if (result.Success())
       Answered();
     else
@@ -134,6 +147,7 @@ class OlaSession {
   }
 
   void Sent(const ola::client::Result& result) {
+    Replied();
     if (result.Success()) {
       Answered();
     } else if (!sendFailed_) {
@@ -182,6 +196,8 @@ class OlaSession {
   OutputPacer pacer_;
   ola::thread::timeout_id timer_ = ola::thread::INVALID_TIMEOUT;
   ola::thread::timeout_id hangupTimer_ = ola::thread::INVALID_TIMEOUT;
+  int pending_ = 0;  // requests olad has not answered yet
+  bool hangingUp_ = false;
   bool answered_ = false;
   bool sendFailed_ = false;
 };
