@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "orvn/comrt.h"
+#include "orvn/dispatchimpl.h"
 #include "rig/rig_store.h"
 #include "ui/form_tb_main.h"
 #include "ui/frm_tb_config.h"
@@ -38,7 +39,7 @@ struct Record {
 };
 
 template <class Interface>
-class Recorded : public Interface {
+class Recorded : public NoLateBinding<Interface> {
  public:
   explicit Recorded(Record& record) : record_(record) { ++record_.liveObjects; }
   virtual ~Recorded() { --record_.liveObjects; }
@@ -52,18 +53,6 @@ class Recorded : public Interface {
     const ULONG left = --refs_;
     if (left == 0) delete this;
     return left;
-  }
-  HRESULT ORVN_STDCALL GetTypeInfoCount(UINT* count) override {
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT ORVN_STDCALL GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT ORVN_STDCALL GetIDsOfNames(REFIID, OLECHAR**, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT ORVN_STDCALL Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                              UINT*) override {
-    return E_NOTIMPL;
   }
 
  protected:
