@@ -54,24 +54,24 @@ void SetUpRig(tb::RigStore& store, ArrayHost*& host) {
   }
 }
 
-// The master sweeps the stage, so corner zones and the centre all occur.
-void BM_FollowTick(benchmark::State& state) {
-  tb::RigStore store;
-  ArrayHost* host = nullptr;
-  SetUpRig(store, host);
-  std::int32_t step = 0;
+// Runs the ticks while the master sweeps the stage (so corner zones and the
+// centre all occur), and reports and checks the heap allocations they make.
+// false when the benchmark was marked failed.
+bool TickAndCountAllocations(benchmark::State& state, tb::RigStore& store,
+                             std::array<std::int32_t, 512>& channels) {
   // The count only means something if it sees allocations at all.
   const std::size_t probeBefore = tb::bench::Allocations();
   auto probe = std::make_unique<int>(0);
   benchmark::DoNotOptimize(probe.get());
   if (tb::bench::Allocations() == probeBefore) {
     state.SkipWithError("allocation counter is not active");
-    return;
+    return false;
   }
+  std::int32_t step = 0;
   const std::size_t allocationsBefore = tb::bench::Allocations();
   for (auto _ : state) {
-    host->channels[1] = 50 + step % 180;
-    host->channels[2] = 30 + (step * 7) % 190;
+    channels[1] = 50 + step % 180;
+    channels[2] = 30 + (step * 7) % 190;
     ++step;
     const std::error_code e = tb::OnFollowTimer(store);
     benchmark::DoNotOptimize(e);
@@ -79,9 +79,20 @@ void BM_FollowTick(benchmark::State& state) {
   const std::size_t allocations = tb::bench::Allocations() - allocationsBefore;
   state.counters["allocs_per_tick"] = benchmark::Counter(static_cast<double>(allocations) /
                                                          static_cast<double>(state.iterations()));
+  if (allocations != 0) {
+    state.SkipWithError("the follow tick allocated on the heap");
+    return false;
+  }
+  return true;
+}
+
+void BM_FollowTick(benchmark::State& state) {
+  tb::RigStore store;
+  ArrayHost* host = nullptr;
+  SetUpRig(store, host);
+  if (!TickAndCountAllocations(state, store, host->channels)) return;
   state.counters["writes_per_tick"] =
       static_cast<double>(host->writes) / static_cast<double>(state.iterations());
-  if (allocations != 0) state.SkipWithError("the follow tick allocated on the heap");
 }
 BENCHMARK(BM_FollowTick);
 
@@ -131,20 +142,8 @@ void BM_FollowTickThroughComHost(benchmark::State& state) {
   SetUpRig(store, unused);
   ComHelper com;
   store.SetHostHelper(std::make_unique<tb::shell::ComHostHelper>(&com));
-  std::int32_t step = 0;
-  const std::size_t allocationsBefore = tb::bench::Allocations();
-  for (auto _ : state) {
-    com.channels[1] = 50 + step % 180;
-    com.channels[2] = 30 + (step * 7) % 190;
-    ++step;
-    const std::error_code e = tb::OnFollowTimer(store);
-    benchmark::DoNotOptimize(e);
-  }
-  const std::size_t allocations = tb::bench::Allocations() - allocationsBefore;
-  state.counters["allocs_per_tick"] = benchmark::Counter(static_cast<double>(allocations) /
-                                                         static_cast<double>(state.iterations()));
+  if (!TickAndCountAllocations(state, store, com.channels)) return;
   if (com.output.refs != 1) state.SkipWithError("an output object was not released");
-  if (allocations != 0) state.SkipWithError("the follow tick allocated on the heap");
 }
 BENCHMARK(BM_FollowTickThroughComHost);
 
