@@ -22,6 +22,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -48,10 +49,15 @@ bool WaitExit(pid_t pid, std::chrono::milliseconds timeout, int& status) {
   }
 }
 
+std::vector<char*> Pointers(const std::vector<std::string>& strings) {
+  std::vector<char*> result;
+  for (const std::string& s : strings) result.push_back(const_cast<char*>(s.c_str()));
+  result.push_back(nullptr);
+  return result;
+}
+
 [[noreturn]] void ExecOrDie(const std::vector<std::string>& argv) {
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
+  std::vector<char*> args = Pointers(argv);
   execv(args[0], args.data());
   _exit(127);
 }
@@ -62,6 +68,45 @@ std::string Which(const char* name) {
     if (access(p.c_str(), X_OK) == 0) return p.string();
   }
   return {};
+}
+
+// Inodes of the sockets `pid` holds; false when its descriptors cannot be
+// listed (it ended).
+bool SocketInodes(pid_t pid, std::set<std::string>& inodes, std::string& error) {
+  std::error_code ec;
+  const fs::path fds = fs::path("/proc") / std::to_string(pid) / "fd";
+  for (const auto& entry : fs::directory_iterator(fds, ec)) {
+    const std::string target = fs::read_symlink(entry.path(), ec).string();
+    if (target.rfind("socket:[", 0) == 0) inodes.insert(target.substr(8, target.size() - 9));
+  }
+  if (ec) error = "cannot list olad's descriptors: " + ec.message();
+  return !ec;
+}
+
+// Whether `pid` itself listens on TCP `port`: without a network of its own a
+// test can find the port taken by another olad that won the race for it.
+bool ListensOn(pid_t pid, std::uint16_t port) {
+  std::set<std::string> inodes;
+  std::string error;
+  if (!SocketInodes(pid, inodes, error)) return false;
+  char wanted[8];
+  std::snprintf(wanted, sizeof wanted, ":%04X", port);
+  for (const char* table : {"tcp", "tcp6"}) {
+    std::ifstream in(fs::path("/proc") / std::to_string(pid) / "net" / table);
+    std::string line;
+    std::getline(in, line);  // header
+    while (std::getline(in, line)) {
+      std::istringstream fields(line);
+      std::string slot, local, remote, state, queues, timer, retrans, uid, timeout, inode;
+      fields >> slot >> local >> remote >> state >> queues >> timer >> retrans >> uid >> timeout >>
+          inode;
+      const std::size_t colon = local.rfind(':');
+      if (state == "0A" && colon != std::string::npos && local.substr(colon) == wanted &&
+          inodes.count(inode) != 0)
+        return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -177,7 +222,7 @@ bool Olad::Start(std::string& error) {
   }
   pid_ = pid;
   const auto end = std::chrono::steady_clock::now() + 30s;
-  while (!PortAccepts(port_)) {
+  while (!PortAccepts(port_) || !ListensOn(pid_, port_)) {
     int status = 0;
     if (waitpid(pid_, &status, WNOHANG) == pid_) {
       pid_ = -1;
@@ -227,16 +272,7 @@ bool Olad::OnlyLoopbackSockets(std::string& detail) const {
     return false;
   }
   std::set<std::string> inodes;
-  std::error_code ec;
-  const fs::path fds = fs::path("/proc") / std::to_string(pid_) / "fd";
-  for (const auto& entry : fs::directory_iterator(fds, ec)) {
-    const std::string target = fs::read_symlink(entry.path(), ec).string();
-    if (target.rfind("socket:[", 0) == 0) inodes.insert(target.substr(8, target.size() - 9));
-  }
-  if (ec) {
-    detail = "cannot list olad's descriptors: " + ec.message();
-    return false;
-  }
+  if (!SocketInodes(pid_, inodes, detail)) return false;
   // Addresses as /proc prints them: 32-bit words in host order (x86: the
   // octets reversed within each word).
   auto loopbackOrAny = [](const std::string& hex) {
@@ -536,12 +572,25 @@ bool OlaSetDmx(std::uint32_t universe, const std::vector<int>& values, std::stri
   }
   std::string list;
   for (int v : values) list += (list.empty() ? "" : ",") + std::to_string(v);
+  // Finding no olad, the OLA client library starts one from PATH, with the
+  // user's own configuration and every network plug-in on. A PATH that leads
+  // nowhere keeps it from doing so: the tool fails instead.
+  std::vector<std::string> environment;
+  for (char** e = environ; *e != nullptr; ++e)
+    if (std::strncmp(*e, "PATH=", 5) != 0) environment.emplace_back(*e);
+  environment.emplace_back("PATH=/nonexistent");
+  const std::vector<std::string> argv = {tool, "-u", std::to_string(universe), "-d", list};
+  std::vector<char*> args = Pointers(argv);
+  std::vector<char*> envp = Pointers(environment);
   const pid_t pid = fork();
   if (pid < 0) {
     error = "fork failed";
     return false;
   }
-  if (pid == 0) ExecOrDie({tool, "-u", std::to_string(universe), "-d", list});
+  if (pid == 0) {
+    execve(args[0], args.data(), envp.data());
+    _exit(127);
+  }
   int status = 0;
   if (!WaitExit(pid, 30s, status)) {
     kill(pid, SIGKILL);
