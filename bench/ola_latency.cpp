@@ -98,14 +98,7 @@ int main(int argc, char** argv) {
     frame[static_cast<std::size_t>(master.tiltChannel - 1)] = static_cast<std::uint8_t>(aim->tilt);
     const Clock::time_point sent = Clock::now();
     client.Send(kIn, frame, static_cast<unsigned>(master.tiltChannel));
-    const bool reached = client.WaitFor(
-        kOut,
-        [&](const auto& f) {
-          for (const auto& [c, v] : want)
-            if (f[static_cast<std::size_t>(c - 1)] != v) return false;
-          return true;
-        },
-        10s);
+    const bool reached = client.WaitForValues(kOut, want, 10s);
     const Clock::time_point seen = Clock::now();
     previous = want;
     if (!reached) {

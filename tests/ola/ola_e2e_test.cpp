@@ -72,14 +72,7 @@ class OlaEndToEnd : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(olatest::OlaSetDmx(kIn, values, error)) << error;
     olatest::OlaClientThread::Frame last{};
-    const bool reached = probe.WaitFor(
-        kOut,
-        [&](const auto& f) {
-          for (const auto& [c, v] : want)
-            if (f[static_cast<std::size_t>(c - 1)] != v) return false;
-          return true;
-        },
-        kReach, &last);
+    const bool reached = probe.WaitForValues(kOut, want, kReach, &last);
     EXPECT_TRUE(reached) << what << ": " << Describe(last, want) << "\n" << host_.Output();
   }
 

@@ -70,29 +70,27 @@ std::string Which(const char* name) {
   return {};
 }
 
-// Inodes of the sockets `pid` holds; false when its descriptors cannot be
-// listed (it ended).
-bool SocketInodes(pid_t pid, std::set<std::string>& inodes, std::string& error) {
+// One inet socket of a process, as /proc/PID/net/<table> prints it.
+struct SocketRow {
+  std::string table, local, remote, state;
+};
+
+// The inet sockets `pid` holds (matched by inode from its descriptors); false
+// when its descriptors cannot be listed (it ended).
+bool OwnSockets(pid_t pid, std::vector<SocketRow>& rows, std::string& error) {
+  std::set<std::string> inodes;
   std::error_code ec;
-  const fs::path fds = fs::path("/proc") / std::to_string(pid) / "fd";
-  for (const auto& entry : fs::directory_iterator(fds, ec)) {
+  const fs::path proc = fs::path("/proc") / std::to_string(pid);
+  for (const auto& entry : fs::directory_iterator(proc / "fd", ec)) {
     const std::string target = fs::read_symlink(entry.path(), ec).string();
     if (target.rfind("socket:[", 0) == 0) inodes.insert(target.substr(8, target.size() - 9));
   }
-  if (ec) error = "cannot list olad's descriptors: " + ec.message();
-  return !ec;
-}
-
-// Whether `pid` itself listens on TCP `port`: without a network of its own a
-// test can find the port taken by another olad that won the race for it.
-bool ListensOn(pid_t pid, std::uint16_t port) {
-  std::set<std::string> inodes;
-  std::string error;
-  if (!SocketInodes(pid, inodes, error)) return false;
-  char wanted[8];
-  std::snprintf(wanted, sizeof wanted, ":%04X", port);
-  for (const char* table : {"tcp", "tcp6"}) {
-    std::ifstream in(fs::path("/proc") / std::to_string(pid) / "net" / table);
+  if (ec) {
+    error = "cannot list olad's descriptors: " + ec.message();
+    return false;
+  }
+  for (const char* table : {"tcp", "tcp6", "udp", "udp6", "raw", "raw6"}) {
+    std::ifstream in(proc / "net" / table);
     std::string line;
     std::getline(in, line);  // header
     while (std::getline(in, line)) {
@@ -100,11 +98,35 @@ bool ListensOn(pid_t pid, std::uint16_t port) {
       std::string slot, local, remote, state, queues, timer, retrans, uid, timeout, inode;
       fields >> slot >> local >> remote >> state >> queues >> timer >> retrans >> uid >> timeout >>
           inode;
-      const std::size_t colon = local.rfind(':');
-      if (state == "0A" && colon != std::string::npos && local.substr(colon) == wanted &&
-          inodes.count(inode) != 0)
-        return true;
+      if (inodes.count(inode) != 0) rows.push_back({table, local, remote, state});
     }
+  }
+  // Raw frames on any interface; the inode is the last field.
+  std::ifstream packet(proc / "net" / "packet");
+  std::string line;
+  std::getline(packet, line);
+  while (std::getline(packet, line)) {
+    std::istringstream fields(line);
+    std::string field, last;
+    while (fields >> field) last = field;
+    if (inodes.count(last) != 0) rows.push_back({"packet", "", "", ""});
+  }
+  return true;
+}
+
+// Whether `pid` itself listens on TCP `port`: without a network of its own a
+// test can find the port taken by another olad that won the race for it.
+bool ListensOn(pid_t pid, std::uint16_t port) {
+  std::vector<SocketRow> rows;
+  std::string error;
+  if (!OwnSockets(pid, rows, error)) return false;
+  char wanted[8];
+  std::snprintf(wanted, sizeof wanted, ":%04X", port);
+  for (const SocketRow& row : rows) {
+    const std::size_t colon = row.local.rfind(':');
+    if (row.table.rfind("tcp", 0) == 0 && row.state == "0A" && colon != std::string::npos &&
+        row.local.substr(colon) == wanted)
+      return true;
   }
   return false;
 }
@@ -222,7 +244,7 @@ bool Olad::Start(std::string& error) {
   }
   pid_ = pid;
   const auto end = std::chrono::steady_clock::now() + 30s;
-  while (!PortAccepts(port_) || !ListensOn(pid_, port_)) {
+  while (!ListensOn(pid_, port_)) {
     int status = 0;
     if (waitpid(pid_, &status, WNOHANG) == pid_) {
       pid_ = -1;
@@ -271,8 +293,8 @@ bool Olad::OnlyLoopbackSockets(std::string& detail) const {
     detail = "olad is not running";
     return false;
   }
-  std::set<std::string> inodes;
-  if (!SocketInodes(pid_, inodes, detail)) return false;
+  std::vector<SocketRow> rows;
+  if (!OwnSockets(pid_, rows, detail)) return false;
   // Addresses as /proc prints them: 32-bit words in host order (x86: the
   // octets reversed within each word).
   auto loopbackOrAny = [](const std::string& hex) {
@@ -285,38 +307,15 @@ bool Olad::OnlyLoopbackSockets(std::string& detail) const {
     return false;
   };
   bool clean = true;
-  const fs::path net = fs::path("/proc") / std::to_string(pid_) / "net";
-  for (const char* table : {"tcp", "tcp6", "udp", "udp6", "raw", "raw6"}) {
-    std::ifstream in(net / table);
-    std::string line;
-    std::getline(in, line);  // header
-    while (std::getline(in, line)) {
-      std::istringstream fields(line);
-      std::string slot, local, remote, state, queues, timer, retrans, uid, timeout, inode;
-      fields >> slot >> local >> remote >> state >> queues >> timer >> retrans >> uid >> timeout >>
-          inode;
-      if (inodes.count(inode) == 0) continue;
-      // A listening or unconnected socket bound to the wildcard address would
-      // also be reachable from outside.
-      const bool localOk =
-          loopbackOrAny(local) &&
-          local.substr(0, local.find(':')).find_first_not_of('0') != std::string::npos;
-      if (!localOk || !loopbackOrAny(remote)) {
-        clean = false;
-        detail += std::string(table) + " " + local + " -> " + remote + "\n";
-      }
-    }
-  }
-  std::ifstream packet(net / "packet");
-  std::string line;
-  std::getline(packet, line);
-  while (std::getline(packet, line)) {
-    std::istringstream fields(line);
-    std::string field, last;
-    while (fields >> field) last = field;
-    if (inodes.count(last) != 0) {
+  for (const SocketRow& row : rows) {
+    // A listening or unconnected socket bound to the wildcard address would
+    // also be reachable from outside.
+    const bool localOk =
+        row.table != "packet" && loopbackOrAny(row.local) &&
+        row.local.substr(0, row.local.find(':')).find_first_not_of('0') != std::string::npos;
+    if (!localOk || !loopbackOrAny(row.remote)) {
       clean = false;
-      detail += "packet socket " + last + "\n";
+      detail += row.table + " " + row.local + " -> " + row.remote + "\n";
     }
   }
   return clean;
@@ -446,6 +445,20 @@ bool OlaClientThread::WaitFor(std::uint32_t universe, const std::function<bool(c
       last->fill(0);
   }
   return ok;
+}
+
+bool OlaClientThread::WaitForValues(std::uint32_t universe,
+                                    const std::map<std::int32_t, std::int32_t>& want,
+                                    std::chrono::milliseconds timeout, Frame* last) {
+  return WaitFor(
+      universe,
+      [&](const Frame& f) {
+        for (const auto& [channel, value] : want)
+          if (channel < 1 || channel > 512 || f[static_cast<std::size_t>(channel - 1)] != value)
+            return false;
+        return true;
+      },
+      timeout, last);
 }
 
 std::uint64_t OlaClientThread::FrameCount(std::uint32_t universe) {

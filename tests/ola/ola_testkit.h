@@ -87,6 +87,9 @@ class OlaClientThread {
   // latest frame either way.
   bool WaitFor(std::uint32_t universe, const std::function<bool(const Frame&)>& test,
                std::chrono::milliseconds timeout, Frame* last = nullptr);
+  // Waits until `universe` carries every channel -> value of `want`.
+  bool WaitForValues(std::uint32_t universe, const std::map<std::int32_t, std::int32_t>& want,
+                     std::chrono::milliseconds timeout, Frame* last = nullptr);
   // Frames received for `universe` so far.
   std::uint64_t FrameCount(std::uint32_t universe);
   // Queues a frame for sending to `universe` (the first `length` channels).
