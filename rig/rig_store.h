@@ -27,11 +27,25 @@ inline constexpr int kPointCount = 5;
 inline constexpr int kPointKM = 5;
 inline constexpr std::int32_t Uncalibrated = -1;
 
+// A head's pan and tilt range in whole degrees: what its DMX 0..255 spans.
+// Only the trigonometric follow method uses them.
+inline constexpr std::int32_t kDefaultPanRange = 540;
+inline constexpr std::int32_t kDefaultTiltRange = 270;
+inline constexpr std::int32_t kMinRange = 1;
+inline constexpr std::int32_t kMaxRange = 1080;
+
 struct DeviceRecord {
   std::string Name;  // UTF-8; empty marks an unused slot
   std::int32_t PanChannel = 0;
   std::int32_t TiltChannel = 0;
+  std::int32_t PanRange = kDefaultPanRange;
+  std::int32_t TiltRange = kDefaultTiltRange;
 };
+
+// The follow methods of the main window's option buttons.
+inline constexpr std::int16_t kFollowLinear = 1;
+inline constexpr std::int16_t kFollowDistance = 2;
+inline constexpr std::int16_t kFollowTrigonometric = 3;
 
 // A result or an error, for the few operations that have both.
 template <class T>
@@ -81,7 +95,7 @@ class RigStore {
   std::array<VBool, kDeviceCount> DeviceCalibrated{};
   std::int16_t SelectedDevice = 0;
   std::int16_t MasterDevice = 0;
-  std::int16_t FollowMethod = 0;
+  std::int16_t FollowMethod = 0;  // kFollowLinear, kFollowDistance, kFollowTrigonometric
   std::unique_ptr<HostChannels> HostHelper;
 };
 
