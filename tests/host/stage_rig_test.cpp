@@ -3,8 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "host/follow_stats.h"
 #include "host/universe.h"
@@ -112,6 +117,158 @@ TEST(DefaultRig, EveryHeadSeesTheMarksAsAGrid) {
     EXPECT_EQ(ZoneOf(k3, cal), 3);
     EXPECT_EQ(ZoneOf(k4, cal), 4);
   }
+}
+
+// kHead mounted, turned and ranged in other ways.
+MovingHead Mounted(double facingDeg, Mounting mounting, int panRangeDeg = 540,
+                   int tiltRangeDeg = 270, bool negativeTiltSide = false) {
+  MovingHead head = kHead;
+  head.facingDeg = facingDeg;
+  head.mounting = mounting;
+  head.panRangeDeg = panRangeDeg;
+  head.tiltRangeDeg = tiltRangeDeg;
+  head.negativeTiltSide = negativeTiltSide;
+  return head;
+}
+
+// The largest 8-bit steps of the cells around `dmx`: the grid curves, and a
+// target between two rows sees the wider of them.
+StepLengths LargestStepAround(const MovingHead& head, PanTilt dmx) {
+  StepLengths largest;
+  for (int dp = -1; dp <= 1; ++dp)
+    for (int dt = -1; dt <= 1; ++dt)
+      if (const auto step = StepFootprint(head, {dmx.pan + dp, dmx.tilt + dt})) {
+        largest.pan = std::max(largest.pan, step->pan);
+        largest.tilt = std::max(largest.tilt, step->tilt);
+      }
+  return largest;
+}
+
+TEST(BeamSpot, EveryMountingLandsWhereItsAnglesSay) {
+  const MovingHead turned90 = Mounted(180.0, Mounting::Hung);
+  const MovingHead turned180 = Mounted(-90.0, Mounting::Hung);
+  const MovingHead upright = Mounted(90.0, Mounting::Upright);
+  MovingHead wide = Mounted(135.0, Mounting::Hung, 630, 265);
+  wide.x = 9.5;
+  wide.y = -3.0;
+  wide.height = 6.0;
+  struct Case {
+    const MovingHead* head;
+    const char* what;
+    PanTilt dmx;
+    bool onFloor;
+    FloorPoint expected;
+  };
+  const Case cases[] = {
+      {&turned90, "pan +90 turns the -x facing to -y", {170, 170}, true, {2.0, -1.0}},
+      {&turned90, "pan -90 turns it to +y", {85, 170}, true, {2.0, 7.0}},
+      {&turned180, "pan +90 turns the -y facing to +x", {170, 170}, true, {6.0, 3.0}},
+      {&turned180, "pan -270 is +x too, tilt -45 throws it back", {0, 85}, true, {-2.0, 3.0}},
+      {&kHead, "tilt +84.2 is still on the floor", {85, 207}, true, {41.2190637286, 3.0}},
+      {&kHead, "tilt +85.2 is too flat", {85, 208}, false, {}},
+      {&upright, "tilt +135 is 45 below the horizon, pan +90: -x", {170, 255}, true, {-2.0, 3.0}},
+      {&upright, "tilt -135 throws it the other way", {170, 0}, true, {6.0, 3.0}},
+      {&upright, "pan -90 with tilt +135: +x", {85, 255}, true, {6.0, 3.0}},
+      {&upright, "tilt -95.8 is 84.2 off straight down", {170, 37}, true, {41.2190637286, 3.0}},
+      {&upright, "tilt -94.8 is too flat", {170, 38}, false, {}},
+      {&upright, "tilt +45 points up", {170, 170}, false, {}},
+      {&wide,
+       "pan +315 turns the 135 facing to +y, tilt +26.5",
+       {255, 153},
+       true,
+       {9.5, -0.0085103517}},
+      {&wide,
+       "pan -315 turns it to -x, tilt -26.5 throws it back",
+       {0, 102},
+       true,
+       {12.4914896483, -3.0}},
+      {&wide, "tilt +132.5 points up", {255, 255}, false, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto spot = BeamSpot(*c.head, c.dmx);
+    ASSERT_EQ(spot.has_value(), c.onFloor);
+    if (!c.onFloor) continue;
+    EXPECT_NEAR(spot->x, c.expected.x, 1e-8);
+    EXPECT_NEAR(spot->y, c.expected.y, 1e-8);
+  }
+}
+
+TEST(AimAt, TakesTheBranchOnTheCalibratedTiltSide) {
+  struct Case {
+    MovingHead head;
+    const char* what;
+    FloorPoint target;
+    std::optional<PanTilt> expected;
+  };
+  const Case cases[] = {
+      {kHead, "pan +90, tilt +45", {-2.0, 3.0}, PanTilt{170, 170}},
+      {Mounted(90.0, Mounting::Hung, 540, 270, true),
+       "negative side: pan +90, tilt -45",
+       {6.0, 3.0},
+       PanTilt{170, 85}},
+      {Mounted(90.0, Mounting::Hung, 630, 265, true),
+       "negative side, 9 degrees left of facing: pan +189 and not -171, tilt -26.5",
+       {1.6880186115, 4.9697729644},
+       PanTilt{204, 102}},
+      {Mounted(90.0, Mounting::Hung, 120, 270),
+       "behind a 120 degree pan only tilt -45 reaches",
+       {0.6319194267, -0.7587704831},
+       PanTilt{85, 85}},
+      {Mounted(-20.0, Mounting::Upright),
+       "upright: pan +90, tilt +119.1",
+       {4.4561751354, 9.7482857228},
+       PanTilt{170, 240}},
+      {Mounted(90.0, Mounting::Upright),
+       "upright: straight below is beyond its tilt",
+       {2.0, 3.0},
+       std::nullopt},
+      {Mounted(90.0, Mounting::Hung, 540, 60),
+       "45 degrees is beyond a 60 degree tilt range",
+       {-2.0, 3.0},
+       std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto aim = AimAt(c.head, c.target);
+    ASSERT_EQ(aim.has_value(), c.expected.has_value());
+    if (aim) {
+      EXPECT_EQ(*aim, *c.expected) << aim->pan << "/" << aim->tilt;
+    }
+  }
+}
+
+// A head's numbers come from outside: whatever they say, no spot and no aim
+// rather than a crash or a wild value.
+TEST(AimAt, HeadsThatCannotBeWorkedWithGiveNothing) {
+  constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  struct Case {
+    const char* what;
+    void (*spoil)(MovingHead&);
+  };
+  const Case cases[] = {
+      {"pan range 0", [](MovingHead& h) { h.panRangeDeg = 0; }},
+      {"tilt range -90", [](MovingHead& h) { h.tiltRangeDeg = -90; }},
+      {"pan range past the limit", [](MovingHead& h) { h.panRangeDeg = kMaxRangeDeg + 1; }},
+      {"tilt range INT_MAX",
+       [](MovingHead& h) { h.tiltRangeDeg = std::numeric_limits<int>::max(); }},
+      {"x NaN", [](MovingHead& h) { h.x = kNaN; }},
+      {"height infinite", [](MovingHead& h) { h.height = kInf; }},
+      {"facing NaN", [](MovingHead& h) { h.facingDeg = kNaN; }},
+  };
+  for (const Case& c : cases) {
+    MovingHead head = kHead;
+    c.spoil(head);
+    EXPECT_FALSE(BeamSpot(head, {128, 150}).has_value()) << c.what;
+    EXPECT_FALSE(AimAt(head, {1.0, 1.0}).has_value()) << c.what;
+  }
+  // The widest ranges allowed still work, two turns of pan each way.
+  const MovingHead widest = Mounted(90.0, Mounting::Hung, kMaxRangeDeg, kMaxRangeDeg);
+  const auto aim = AimAt(widest, {1.0, 1.0});
+  ASSERT_TRUE(aim.has_value());
+  const StepLengths step = LargestStepAround(widest, *aim);
+  EXPECT_LE(Distance(*BeamSpot(widest, *aim), {1.0, 1.0}), 0.5 * std::hypot(step.pan, step.tilt));
 }
 
 TEST(Universe, AcceptsOnlyChannels1To512AndBytes) {
