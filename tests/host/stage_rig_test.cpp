@@ -271,6 +271,115 @@ TEST(AimAt, HeadsThatCannotBeWorkedWithGiveNothing) {
   EXPECT_LE(Distance(*BeamSpot(widest, *aim), {1.0, 1.0}), 0.5 * std::hypot(step.pan, step.tilt));
 }
 
+TEST(Rigs, EachNameGivesItsRigAndItsMaster) {
+  struct Case {
+    std::string_view name;
+    int master;
+    const char* masterName;
+  };
+  const Case cases[] = {
+      {"default", 1, "Truss R"}, {"sides", 0, "FOH"}, {"mixed", 0, "FOH"}, {"overhead", 0, "FOH"}};
+  ASSERT_EQ(kRigNames.size(), std::size(cases));
+  const StageRig reference = DefaultRig();
+  for (std::size_t i = 0; i < kRigNames.size(); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(std::string(c.name));
+    EXPECT_EQ(kRigNames[i], c.name);
+    const auto rig = RigByName(c.name);
+    ASSERT_TRUE(rig.has_value());
+    EXPECT_EQ(rig->name, c.name);
+    ASSERT_EQ(rig->master, c.master);
+    EXPECT_EQ(rig->heads.at(static_cast<std::size_t>(c.master)).name, c.masterName);
+    ASSERT_EQ(rig->heads.size(), 4u);
+    for (std::size_t h = 0; h < rig->heads.size(); ++h) {
+      EXPECT_EQ(rig->heads[h].panChannel, static_cast<int>(2 * h + 1));
+      EXPECT_EQ(rig->heads[h].tiltChannel, static_cast<int>(2 * h + 2));
+    }
+    for (Mark m : kAllMarks) {
+      EXPECT_EQ(rig->MarkAt(m).x, reference.MarkAt(m).x);
+      EXPECT_EQ(rig->MarkAt(m).y, reference.MarkAt(m).y);
+    }
+  }
+  for (const char* unknown : {"", "Default", "side", "default ", "overhead\n"})
+    EXPECT_FALSE(RigByName(unknown).has_value()) << '"' << unknown << '"';
+}
+
+// The demo's master travels inside the rectangle the marks span. Every head
+// of every rig must reach all of it, the marks included, within half a cell
+// of its 8-bit grid, on the tilt side it is calibrated on: aiming a slave
+// straight at the master's spot is the best any follow method can do.
+TEST(AimAt, EveryHeadOfEveryRigReachesTheMarkedArea) {
+  for (std::string_view name : kRigNames) {
+    const StageRig rig = *RigByName(name);
+    const FloorPoint lo = rig.MarkAt(Mark::K1);
+    const FloorPoint hi = rig.MarkAt(Mark::K4);
+    std::vector<FloorPoint> targets;
+    for (Mark m : kAllMarks) targets.push_back(rig.MarkAt(m));
+    for (int i = 0; i <= 30; ++i)
+      for (int j = 0; j <= 20; ++j)
+        targets.push_back({lo.x + (hi.x - lo.x) * i / 30, lo.y + (hi.y - lo.y) * j / 20});
+    for (const MovingHead& head : rig.heads) {
+      SCOPED_TRACE(std::string(name) + " / " + head.name);
+      double worst = -1;
+      FloorPoint worstAt;
+      for (FloorPoint target : targets) {
+        const auto aim = AimAt(head, target);
+        const auto spot = aim ? BeamSpot(head, *aim) : std::nullopt;
+        ASSERT_TRUE(spot && StepFootprint(head, *aim)) << "at " << target.x << ", " << target.y;
+        const StepLengths step = LargestStepAround(head, *aim);
+        const double excess = Distance(*spot, target) - 0.5 * std::hypot(step.pan, step.tilt);
+        if (excess > worst) {
+          worst = excess;
+          worstAt = target;
+        }
+        const double tilt = TiltDegrees(aim->tilt, head.tiltRangeDeg);
+        // Right below the head either side will do.
+        if (std::abs(tilt) > 5.0) {
+          EXPECT_EQ(tilt < 0, head.negativeTiltSide) << "at " << target.x << ", " << target.y;
+        }
+      }
+      EXPECT_LE(worst, 1e-9) << "at " << worstAt.x << ", " << worstAt.y;
+    }
+  }
+}
+
+// Along a walk round the stage and across it, a head's values move a step or
+// two at a time: a pan range beyond a whole turn must not swing the head
+// round, nor may a head calibrated on its negative tilt side flip over.
+TEST(AimAt, NeighbouringTargetsGetNeighbouringValues) {
+  struct Case {
+    std::string_view rig;
+    std::size_t head;
+  };
+  const Case cases[] = {{"mixed", 2}, {"sides", 2}};
+  for (const Case& c : cases) {
+    const StageRig rig = *RigByName(c.rig);
+    const MovingHead& head = rig.heads.at(c.head);
+    SCOPED_TRACE(head.name);
+    ASSERT_TRUE(head.panRangeDeg > 360 || head.negativeTiltSide);
+    const FloorPoint corners[] = {{0, 0},         {rig.width, 0}, {rig.width, rig.depth},
+                                  {0, rig.depth}, {0, 0},         {rig.width, rig.depth}};
+    std::optional<PanTilt> last;
+    for (std::size_t leg = 0; leg + 1 < std::size(corners); ++leg) {
+      const FloorPoint a = corners[leg];
+      const FloorPoint b = corners[leg + 1];
+      const int steps = static_cast<int>(Distance(a, b) / 0.01);
+      for (int i = 0; i <= steps; ++i) {
+        const double u = static_cast<double>(i) / steps;
+        const FloorPoint at{a.x + (b.x - a.x) * u, a.y + (b.y - a.y) * u};
+        const auto aim = AimAt(head, at);
+        ASSERT_TRUE(aim.has_value()) << at.x << ", " << at.y;
+        if (last) {
+          ASSERT_LE(std::abs(aim->pan - last->pan), 2) << "pan jumps at " << at.x << ", " << at.y;
+          ASSERT_LE(std::abs(aim->tilt - last->tilt), 2)
+              << "tilt jumps at " << at.x << ", " << at.y;
+        }
+        last = aim;
+      }
+    }
+  }
+}
+
 TEST(Universe, AcceptsOnlyChannels1To512AndBytes) {
   struct Case {
     std::int32_t channel, value;
