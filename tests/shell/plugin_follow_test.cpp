@@ -18,6 +18,7 @@
 #include <fstream>
 #include <vector>
 
+#include "core/temp_dir.h"
 #include "host/module_info_object.h"
 #include "orvn/comrt.h"
 #include "orvn/orvntypelib.h"
@@ -28,6 +29,7 @@ namespace {
 using namespace orvn;
 using tb::testing::ComCall;
 using tb::testing::RecordingHelper;
+using tb::testing::TempDir;
 namespace fs = std::filesystem;
 
 // Devices 1 and 2 calibrated, device 3 on K2 only, device 4 unused.
@@ -39,9 +41,9 @@ const char kSettings[] =
 
 TEST(PluginFollow, ATickThroughTheModuleMakesTheHostCallsInOrder) {
   // A scratch copy of the module, so the settings file is the test's own.
-  const fs::path dir = fs::temp_directory_path() / ("tb-follow-" + std::to_string(getpid()));
-  fs::remove_all(dir);
-  fs::create_directories(dir);
+  // The folder goes however the test ends; the loaded copy stays mapped.
+  const TempDir scratch;
+  const fs::path& dir = scratch.path();
   fs::copy_file(TB_PLUGIN_MODULE, dir / "TrailBeam.so");
   std::ofstream(dir / "TrailBeam.ini", std::ios::binary) << kSettings;
   setenv("ORVNCOM_REGISTRY", (dir / "registry").c_str(), 1);
@@ -135,7 +137,6 @@ TEST(PluginFollow, ATickThroughTheModuleMakesTheHostCallsInOrder) {
   plugin->Release();
   CoRevokeClassObject(cookie);
   factory->Release();
-  fs::remove_all(dir);
 }
 
 }  // namespace

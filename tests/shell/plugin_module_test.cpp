@@ -5,10 +5,11 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
+#include <memory>
 #include <set>
 #include <string>
 
+#include "core/temp_dir.h"
 #include "orvn/comrt.h"
 #include "orvn/orvntypelib.h"
 #include "recording_host.h"
@@ -17,6 +18,7 @@ namespace {
 
 using namespace orvn;
 using tb::testing::RecordingHelper;
+using tb::testing::TempDir;
 
 const std::string kModule = TB_PLUGIN_MODULE;
 using Entry = HRESULT (*)();
@@ -30,14 +32,14 @@ std::string Text(BSTR b) {
 class PluginModule : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    const auto dir =
-        std::filesystem::temp_directory_path() / ("tb-shell-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    setenv("ORVNCOM_REGISTRY", (dir / "registry").c_str(), 1);
+    registryDir_ = std::make_unique<TempDir>();
+    setenv("ORVNCOM_REGISTRY", registryDir_->File("registry").c_str(), 1);
     handle_ = dlopen(kModule.c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(handle_, nullptr) << dlerror();
     ASSERT_EQ(reinterpret_cast<Entry>(dlsym(handle_, "DllRegisterServer"))(), S_OK);
   }
+  // Runs after failed assertions too.
+  static void TearDownTestSuite() { registryDir_.reset(); }
   // The module stays loaded: unloading it would unload Qt with it, and a
   // library Qt pulls in (libgomp, through libb2) leaks its start-up
   // allocation when unloaded. A host keeps Qt loaded anyway.
@@ -56,6 +58,7 @@ class PluginModule : public ::testing::Test {
   }
 
   static inline void* handle_ = nullptr;
+  static inline std::unique_ptr<TempDir> registryDir_;
 };
 
 TEST_F(PluginModule, ExportsExactlyTheFourEntries) {
