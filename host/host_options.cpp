@@ -97,6 +97,13 @@ HostOptions ParseHostOptions(int& argc, char** argv) {
   return options;
 }
 
+HostMode ModeFor(const HostOptions& options, bool hasDisplay) {
+  if (options.follow) return HostMode::Follow;
+  // A screenshot shows the demo session on the real screen.
+  if (options.demo || !hasDisplay || !options.screenshot.empty()) return HostMode::Demo;
+  return HostMode::Interactive;
+}
+
 const char* HostUsage() {
   return "usage: trailbeam-host [--plugin PATH] [--demo] [--seconds N] [--png FILE]\n"
          "                      [--report FILE] [--screenshot FILE] [--follow]\n"
