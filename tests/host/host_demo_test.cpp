@@ -147,19 +147,54 @@ TEST(HostCommandLine, RefusesUnknownArgumentsBeforeAnythingRuns) {
   EXPECT_TRUE(help.out.contains("-platform NAME")) << help.out.toStdString();
 }
 
+// Checked before the session starts: nothing runs, nothing is written.
+TEST(HostCommandLine, RefusesOutputsItCannotWrite) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString png = dir.filePath("p.png");
+  struct Case {
+    QStringList args;
+    QString err;
+  };
+  const Case cases[] = {
+      {{"--screenshot", "/no/such/dir/s.png"},
+       "trailbeam-host: --screenshot /no/such/dir/s.png: the folder /no/such/dir does not "
+       "exist\n"},
+      {{"--png", png, "--report", "/no/such/r.json"},
+       "trailbeam-host: --report /no/such/r.json: the folder /no/such does not exist\n"},
+      {{"--demo", "--png", dir.path()},
+       "trailbeam-host: --png " + dir.path() + ": is a folder, not a file\n"},
+  };
+  for (const Case& c : cases) {
+    const HostRun run = RunHost(c.args, dir.path());
+    EXPECT_EQ(run.exitCode, 1) << c.args.join(' ').toStdString();
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_EQ(run.out, "");
+  }
+  EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
+
 // Qt's own options reach Qt: a style that does not exist draws a warning
-// from Qt and nothing from the host, a real one none at all.
+// from Qt and nothing from the host.
 TEST(HostCommandLine, QtOptionsReachQt) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   const QString report = dir.filePath("r.json");
-  const HostRun run = RunHost({"-platform", "offscreen", "-style", "no-such-style", "-reverse",
-                               "--demo", "--seconds", "1", "--report", report},
-                              dir.path());
+  const QString screenshot = dir.filePath("s.png");
+  const HostRun run =
+      RunHost({"-platform", "offscreen", "-style", "no-such-style", "-reverse", "--demo",
+               "--seconds", "1", "--report", report, "--screenshot", screenshot},
+              dir.path());
   EXPECT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
   EXPECT_TRUE(run.err.contains("no-such-style")) << run.err.toStdString();
   EXPECT_FALSE(run.err.contains("trailbeam-host:")) << run.err.toStdString();
   EXPECT_TRUE(QFile::exists(report));
+  // The screen halfway through, and the default picture in the working folder.
+  for (const QString& picture : {screenshot, dir.filePath("trailbeam-demo.png")}) {
+    QFile file(picture);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << picture.toStdString();
+    EXPECT_EQ(file.read(8), QByteArray("\x89PNG\r\n\x1a\n", 8)) << picture.toStdString();
+  }
 }
 
 TEST(HostDemo, EverySlaveFollowsTheMasterOverTheStage) {
