@@ -459,7 +459,8 @@ bool Demo::WritePicture(const StageRig& rig, const DemoSettings& settings,
   const auto& all = outcome.report.bySlave;
   std::vector<std::pair<QString, QColor>> lines;
   lines.emplace_back(
-      QString("TrailBeam demo: master %1 (white path), %2 follow ticks; slaves dashed")
+      QString("TrailBeam demo, the stage from above with the audience at the bottom: master %1 "
+              "(white path), %2 follow ticks; slaves dashed")
           .arg(QString::fromStdString(rig.heads[static_cast<std::size_t>(settings.master)].name))
           .arg(outcome.samples.size()),
       QColor(0xe0, 0xe0, 0xe0));
