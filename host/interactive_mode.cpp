@@ -1,13 +1,12 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
-#include <cstdio>
 #include <vector>
 
 #include "host/host_modes.h"
 #include "host/host_window.h"
 #include "host/plugin_session.h"
-#include "orvn/comrt.h"
+#include "host/plugin_windows.h"
 
 namespace tbhost {
 
@@ -29,28 +28,13 @@ int RunInteractive(HostParts& parts, QApplication& app) {
       if (gap >= 50 && gap <= 250) window.SetMaster(static_cast<int>(h));
     }
   });
-  QObject::connect(&window, &HostWindow::configureRequested, &window, [&] {
-    if (orvn::FAILED(session.Configure()))
-      std::fprintf(stderr, "trailbeam-host: %s\n", session.LastError().c_str());
-  });
-
+  PluginWindows plugin(session, window);
   window.resize(1000, 760);
   window.move(20, 20);
   window.show();
   // Shown from inside the event loop: the main window may greet the operator
   // with a modal message.
-  QTimer::singleShot(0, &window, [&] {
-    void* widget = nullptr;
-    if (orvn::FAILED(session.ShowMainForm(&widget))) {
-      std::fprintf(stderr, "trailbeam-host: %s\n", session.LastError().c_str());
-      return;
-    }
-    if (auto* form = static_cast<QWidget*>(widget)) {
-      window.SetPluginWindow(form);
-      form->move(window.frameGeometry().right() + 12, window.frameGeometry().top());
-      form->show();
-    }
-  });
+  QTimer::singleShot(0, &plugin, [&plugin] { plugin.ShowMainWindow(); });
   const int status = app.exec();
   session.Helper()->SetReadObserver(nullptr);
   return status;
