@@ -121,6 +121,16 @@ bool TypeIntoCell(QAbstractItemView* list, int row, int column, const QString& t
   return list->model()->data(cell).toString() == text;
 }
 
+// Through a new file renamed over the old one: never half a picture.
+bool SaveImage(const QImage& image, const QString& path, QString& error) {
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
+    error = "could not write " + path + ": " + file.errorString();
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 FloorPoint DemoPath(const StageRig& rig, double elapsed, double total) {
@@ -349,9 +359,8 @@ bool Demo::Follow() {
   QTimer::singleShot(static_cast<int>(settings_.seconds * 1000), &loop, &QEventLoop::quit);
   if (!settings_.screenshot.isEmpty()) {
     QTimer::singleShot(static_cast<int>(settings_.seconds * 500), &loop, [this] {
-      QScreen* screen = QGuiApplication::primaryScreen();
-      if (screen == nullptr || !screen->grabWindow(0).save(settings_.screenshot, "PNG"))
-        Fail("could not save the screenshot " + settings_.screenshot);
+      if (QScreen* screen = QGuiApplication::primaryScreen())
+        outcome_.screenshot = screen->grabWindow(0).toImage();
     });
   }
   loop.exec();
@@ -450,7 +459,8 @@ bool Demo::WritePicture(const StageRig& rig, const DemoSettings& settings,
   const auto& all = outcome.report.bySlave;
   std::vector<std::pair<QString, QColor>> lines;
   lines.emplace_back(
-      QString("TrailBeam demo: master %1 (white path), %2 follow ticks; slaves dashed")
+      QString("TrailBeam demo, the stage from above with the audience at the bottom: master %1 "
+              "(white path), %2 follow ticks; slaves dashed")
           .arg(QString::fromStdString(rig.heads[static_cast<std::size_t>(settings.master)].name))
           .arg(outcome.samples.size()),
       QColor(0xe0, 0xe0, 0xe0));
@@ -481,12 +491,19 @@ bool Demo::WritePicture(const StageRig& rig, const DemoSettings& settings,
           Qt::AlignLeft | Qt::AlignVCenter, lines[i].first);
     }
   }
-  QSaveFile file(settings.png);
-  if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
-    error = "could not write " + settings.png + ": " + file.errorString();
+  return SaveImage(image, settings.png, error);
+}
+
+bool Demo::WriteScreenshot(const DemoSettings& settings, const DemoOutcome& outcome,
+                           QString& error) {
+  if (settings.screenshot.isEmpty()) return true;
+  if (outcome.screenshot.isNull()) {
+    error = "no screenshot for " + settings.screenshot +
+            (outcome.samples.empty() ? ": the session did not reach follow mode"
+                                     : ": the screen could not be grabbed");
     return false;
   }
-  return true;
+  return SaveImage(outcome.screenshot, settings.screenshot, error);
 }
 
 bool Demo::WriteJson(const StageRig& rig, const DemoSettings& settings, const DemoOutcome& outcome,

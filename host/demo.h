@@ -5,6 +5,7 @@
 // windows and the binary interface, as an operator and a host would.
 #pragma once
 
+#include <QImage>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -37,6 +38,7 @@ struct DemoOutcome {
   HostCallCounts followCalls;  // host calls made during follow mode
   HostCallCounts allCalls;
   FollowReport report;
+  QImage screenshot;  // the screen halfway through follow mode, when asked for
 };
 
 // Where along the demo's path the master points after `elapsed` of `total`
@@ -53,13 +55,16 @@ class Demo {
   // `failure`, when a step did not run.
   bool StartFollowing(QString& failure);
 
-  // The report as text, and the picture and JSON files the settings ask for.
+  // The report as text, and the picture, JSON and screenshot files the
+  // settings ask for.
   static QString ReportText(const StageRig& rig, const DemoSettings& settings,
                             const DemoOutcome& outcome);
   static bool WritePicture(const StageRig& rig, const DemoSettings& settings,
                            const DemoOutcome& outcome, QString& error);
   static bool WriteJson(const StageRig& rig, const DemoSettings& settings,
                         const DemoOutcome& outcome, QString& error);
+  static bool WriteScreenshot(const DemoSettings& settings, const DemoOutcome& outcome,
+                              QString& error);
 
  private:
   bool SetUpDevices();

@@ -1,16 +1,114 @@
 #include "host/host_options.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <optional>
+#include <string_view>
 
 namespace tbhost {
 namespace {
 
 constexpr double kMinSeconds = 1.0;
 constexpr double kMaxSeconds = 120.0;
+
+struct OptionName {
+  std::string_view name;
+  bool takesValue;
+};
+
+constexpr OptionName kOwnOptions[] = {
+    {"--demo", false},   {"--help", false},  {"-h", false},          {"--plugin", true},
+    {"--png", true},     {"--report", true}, {"--screenshot", true}, {"--seconds", true},
+    {"--follow", false}, {"--ola-in", true}, {"--ola-out", true},    {"--ola-port", true},
+};
+
+// What QGuiApplication and QApplication take from the command line, with one
+// dash or two as Qt accepts them; xcb reads the X11 ones only on X11.
+constexpr OptionName kQtOptions[] = {
+    {"platform", true},
+    {"platformpluginpath", true},
+    {"platformtheme", true},
+    {"plugin", true},
+    {"qwindowgeometry", true},
+    {"qwindowicon", true},
+    {"qwindowtitle", true},
+    {"session", true},
+    {"style", true},
+    {"stylesheet", true},
+    {"display", true},
+    {"geometry", true},
+    {"title", true},
+    {"icon", true},
+    {"name", true},
+    {"visual", true},
+    {"reverse", false},
+    {"widgetcount", false},
+    {"nograb", false},
+    {"dograb", false},
+    {"testability", false},
+};
+// These also take their value after '=' in the same argument.
+constexpr std::string_view kQtInlineValue[] = {"style", "stylesheet", "qmljsdebugger"};
+
+const OptionName* Find(std::string_view arg, const OptionName* begin, const OptionName* end) {
+  const OptionName* hit =
+      std::find_if(begin, end, [arg](const OptionName& o) { return o.name == arg; });
+  return hit == end ? nullptr : hit;
+}
+
+const OptionName* OwnOption(std::string_view arg) {
+  return Find(arg, std::begin(kOwnOptions), std::end(kOwnOptions));
+}
+
+// How many arguments a Qt option takes after itself; empty if `arg` is none.
+std::optional<int> QtOptionValues(std::string_view arg) {
+  if (arg.size() < 2 || arg[0] != '-') return std::nullopt;
+  std::string_view bare = arg.substr(arg[1] == '-' ? 2 : 1);
+  if (const auto eq = bare.find('='); eq != std::string_view::npos) {
+    const std::string_view key = bare.substr(0, eq);
+    return std::find(std::begin(kQtInlineValue), std::end(kQtInlineValue), key) !=
+                   std::end(kQtInlineValue)
+               ? std::optional<int>(0)
+               : std::nullopt;
+  }
+  if (const OptionName* o = Find(bare, std::begin(kQtOptions), std::end(kQtOptions)))
+    return o->takesValue ? 1 : 0;
+  return std::nullopt;
+}
+
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+std::string Unknown(std::string_view arg) {
+  if (arg.empty()) return "unexpected empty argument";
+  if (arg[0] != '-' || arg == "-") return "unexpected argument " + std::string(arg);
+  std::string text = "unknown option " + std::string(arg);
+  const OptionName* nearest = nullptr;
+  std::size_t best = 3;  // a typo or two, not a different word
+  for (const OptionName& o : kOwnOptions) {
+    const std::size_t d = EditDistance(arg, o.name);
+    if (d < best && o.name.size() > 2) {
+      best = d;
+      nearest = &o;
+    }
+  }
+  if (nearest != nullptr) text += " (did you mean " + std::string(nearest->name) + "?)";
+  return text;
+}
 
 // Digits only, no sign, no blanks, within `max`: an operator's typo must not
 // quietly become another universe.
@@ -25,76 +123,102 @@ std::optional<std::uint64_t> ParseCount(const std::string& text, std::uint64_t m
   return n;
 }
 
+std::string SetUniverse(std::optional<std::uint32_t>& into, std::string_view name,
+                        const std::string& text) {
+  const auto n = ParseCount(text, UINT32_MAX);
+  if (!n) return std::string(name) + " needs an OLA universe number from 0 to 4294967295";
+  into = static_cast<std::uint32_t>(*n);
+  return {};
+}
+
+std::string SetPort(std::uint16_t& into, const std::string& text) {
+  const auto n = ParseCount(text, UINT16_MAX);
+  if (!n || *n == 0) return "--ola-port needs a TCP port from 1 to 65535";
+  into = static_cast<std::uint16_t>(*n);
+  return {};
+}
+
+std::string SetSeconds(double& into, const std::string& text) {
+  char* end = nullptr;
+  const double s = std::strtod(text.c_str(), &end);
+  if (text.empty() || end == nullptr || *end != '\0' || !std::isfinite(s) || s < kMinSeconds ||
+      s > kMaxSeconds)
+    return "--seconds needs a number from 1 to 120";
+  into = s;
+  return {};
+}
+
+// Applies one of the host's own options; the error text, or empty.
+std::string Apply(HostOptions& o, std::string_view name, const std::string& value) {
+  if (name == "--demo") o.demo = true;
+  if (name == "--help" || name == "-h") o.help = true;
+  if (name == "--follow") o.follow = true;
+  if (name == "--plugin") o.plugin = value;
+  if (name == "--png") o.png = value;
+  if (name == "--report") o.report = value;
+  if (name == "--screenshot") o.screenshot = value;
+  if (name == "--seconds") return SetSeconds(o.seconds, value);
+  if (name == "--ola-in") return SetUniverse(o.olaIn, name, value);
+  if (name == "--ola-out") return SetUniverse(o.olaOut, name, value);
+  if (name == "--ola-port") return SetPort(o.olaPort, value);
+  return {};
+}
+
+// Options that each make sense alone but contradict each other.
+std::string Conflicts(const HostOptions& o) {
+  if (o.follow && o.demo) return "--demo and --follow exclude each other";
+  if (o.follow && !o.screenshot.empty())
+    return "--screenshot plays the demo and cannot be used with --follow";
+  // The host would hear its own output and take it back in as a change.
+  if (o.olaIn && o.olaOut && *o.olaIn == *o.olaOut)
+    return "--ola-in and --ola-out need different universes";
+  return {};
+}
+
 }  // namespace
 
 HostOptions ParseHostOptions(int& argc, char** argv) {
   HostOptions options;
-  int kept = argc > 0 ? 1 : 0;
-  for (int i = 1; i < argc; ++i) {
-    const char* arg = argv[i];
-    auto value = [&](std::string& into) {
-      if (i + 1 >= argc) {
-        options.error = std::string(arg) + " needs a value";
-        return;
-      }
-      into = argv[++i];
-    };
-    if (std::strcmp(arg, "--demo") == 0) {
-      options.demo = true;
-    } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+  // Asking for help is never a mistake, wherever it stands.
+  for (int i = 1; i < argc; ++i)
+    if (std::string_view(argv[i]) == "--help" || std::string_view(argv[i]) == "-h")
       options.help = true;
-    } else if (std::strcmp(arg, "--plugin") == 0) {
-      value(options.plugin);
-    } else if (std::strcmp(arg, "--png") == 0) {
-      value(options.png);
-    } else if (std::strcmp(arg, "--report") == 0) {
-      value(options.report);
-    } else if (std::strcmp(arg, "--screenshot") == 0) {
-      value(options.screenshot);
-    } else if (std::strcmp(arg, "--follow") == 0) {
-      options.follow = true;
-    } else if (std::strcmp(arg, "--ola-in") == 0 || std::strcmp(arg, "--ola-out") == 0) {
-      std::string text;
-      value(text);
-      if (!options.error.empty()) continue;
-      const auto n = ParseCount(text, UINT32_MAX);
-      if (!n)
-        options.error = std::string(arg) + " needs an OLA universe number from 0 to 4294967295";
-      else
-        (std::strcmp(arg, "--ola-in") == 0 ? options.olaIn : options.olaOut) =
-            static_cast<std::uint32_t>(*n);
-    } else if (std::strcmp(arg, "--ola-port") == 0) {
-      std::string text;
-      value(text);
-      if (!options.error.empty()) continue;
-      const auto n = ParseCount(text, UINT16_MAX);
-      if (!n || *n == 0)
-        options.error = "--ola-port needs a TCP port from 1 to 65535";
-      else
-        options.olaPort = static_cast<std::uint16_t>(*n);
-    } else if (std::strcmp(arg, "--seconds") == 0) {
-      std::string text;
-      value(text);
-      if (!options.error.empty()) continue;
-      char* end = nullptr;
-      const double s = std::strtod(text.c_str(), &end);
-      if (text.empty() || end == nullptr || *end != '\0' || !std::isfinite(s) || s < kMinSeconds ||
-          s > kMaxSeconds)
-        options.error = "--seconds needs a number from 1 to 120";
-      else
-        options.seconds = s;
-    } else {
+  int kept = argc > 0 ? 1 : 0;
+  for (int i = 1; i < argc && options.error.empty() && !options.help; ++i) {
+    const std::string_view arg = argv[i];
+    const bool hasNext = i + 1 < argc;
+    if (const OptionName* own = OwnOption(arg)) {
+      // A missing value must not swallow the next option.
+      if (own->takesValue && (!hasNext || OwnOption(argv[i + 1]) != nullptr)) {
+        options.error = std::string(arg) + " needs a value";
+      } else {
+        const std::string value = own->takesValue ? argv[++i] : "";
+        options.error = Apply(options, own->name, value);
+      }
+    } else if (const std::optional<int> values = QtOptionValues(arg)) {
+      if (*values > 0 && !hasNext) {
+        options.error = std::string(arg) + " needs a value";
+        continue;
+      }
       argv[kept++] = argv[i];
+      if (*values > 0) argv[kept++] = argv[++i];
+    } else {
+      options.error = Unknown(arg);
     }
   }
-  // The host would hear its own output and take it back in as a change.
-  if (options.error.empty() && options.olaIn && options.olaOut && *options.olaIn == *options.olaOut)
-    options.error = "--ola-in and --ola-out need different universes";
+  if (options.error.empty()) options.error = Conflicts(options);
   if (argc > 0) {
     argc = kept;
     argv[argc] = nullptr;
   }
   return options;
+}
+
+HostMode ModeFor(const HostOptions& options, bool hasDisplay) {
+  if (options.follow) return HostMode::Follow;
+  // A screenshot shows the demo session on the real screen.
+  if (options.demo || !hasDisplay || !options.screenshot.empty()) return HostMode::Demo;
+  return HostMode::Interactive;
 }
 
 const char* HostUsage() {
@@ -115,7 +239,15 @@ const char* HostUsage() {
          "  --ola-in U         take channel values from OLA universe U (the console);\n"
          "                     the latest change wins over the host's faders\n"
          "  --ola-out U        send the host's universe to OLA universe U (the fixtures)\n"
-         "  --ola-port P       olad's RPC port on 127.0.0.1 (default 9010)\n";
+         "  --ola-port P       olad's RPC port on 127.0.0.1 (default 9010)\n"
+         "  -h, --help         this text\n"
+         "Qt options go to Qt as they stand, written with one dash as Qt documents\n"
+         "them (see QGuiApplication and QApplication): -platform NAME[:OPTIONS]\n"
+         "(e.g. offscreen, xcb), -display DISPLAY, -geometry WxH+X+Y, -qwindowgeometry\n"
+         "WxH+X+Y, -style NAME or -style=NAME, -stylesheet FILE, -reverse,\n"
+         "-platformtheme, -platformpluginpath, -plugin, -qwindowtitle, -qwindowicon,\n"
+         "-session, -widgetcount, -nograb, -dograb.\n"
+         "Exit status: 0 done, 1 the run failed, 2 the command line was not understood.\n";
 }
 
 }  // namespace tbhost

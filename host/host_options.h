@@ -25,6 +25,15 @@ struct HostOptions {
   std::uint16_t olaPort = 9010;         // olad's RPC port on 127.0.0.1
 };
 
+enum class HostMode {
+  Demo,         // the headless operator session, once
+  Follow,       // the demo's set-up, then follow mode until the host quits
+  Interactive,  // the stage and the plug-in's windows for an operator
+};
+
+// Which mode the command line asks for on a machine with or without a display.
+HostMode ModeFor(const HostOptions& options, bool hasDisplay);
+
 // Recognised options are removed from argc/argv; everything else stays, in
 // order, for QApplication. argv[0] is kept.
 HostOptions ParseHostOptions(int& argc, char** argv);

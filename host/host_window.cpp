@@ -176,7 +176,10 @@ HostWindow::HostWindow(Universe& universe, const StageRig& rig, QWidget* parent)
   layout->addLayout(top, 1);
   layout->addWidget(monitorBox);
   setCentralWidget(central);
-  statusBar()->showMessage("No plug-in loaded");
+  statusText_ = new QLabel;
+  statusText_->setObjectName("statusText");
+  statusBar()->addWidget(statusText_, 1);
+  SetStatusText("No plug-in loaded");
 
   connect(heads_, &QListWidget::currentRowChanged, this, [this](int row) {
     stage_->SetSelected(row);
@@ -211,9 +214,13 @@ void HostWindow::SetSession(PluginSession* session) {
   session_ = session;
   configure_->setEnabled(session_ != nullptr);
   showMain_->setEnabled(session_ != nullptr);
-  statusBar()->showMessage(session_ != nullptr ? "Plug-in loaded: ORVN_TB_plugin2.clsORVNPlugIn"
-                                               : "No plug-in loaded");
+  SetStatusText(session_ != nullptr ? "Plug-in loaded: ORVN_TB_plugin2.clsORVNPlugIn"
+                                    : "No plug-in loaded");
 }
+
+void HostWindow::SetStatusText(const QString& text) { statusText_->setText(text); }
+
+QString HostWindow::StatusText() const { return statusText_->text(); }
 
 PanTilt HostWindow::CurrentAim(int head) const {
   const MovingHead& h = rig_.heads[static_cast<std::size_t>(head)];

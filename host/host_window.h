@@ -52,6 +52,9 @@ class HostWindow : public QMainWindow {
   StageView* Stage() const { return stage_; }
   QWidget* PluginWindow() const { return pluginWindow_; }
   void SetPluginWindow(QWidget* window) { pluginWindow_ = window; }
+  // The status bar's standing text; a menu's tips cover it only for a moment.
+  void SetStatusText(const QString& text);
+  QString StatusText() const;
 
  signals:
   void configureRequested();
@@ -75,6 +78,7 @@ class HostWindow : public QMainWindow {
   QLabel* panValue_ = nullptr;
   QLabel* tiltValue_ = nullptr;
   QLabel* spotInfo_ = nullptr;
+  QLabel* statusText_ = nullptr;
   ChannelMonitor* monitor_ = nullptr;
   QAction* configure_ = nullptr;
   QAction* showMain_ = nullptr;

@@ -13,6 +13,22 @@ constexpr double kMargin = 0.5;     // metres around the stage
 constexpr double kHeadStrip = 1.6;  // metres in front of the stage for the heads
 constexpr double kGrabRadius = 14;  // pixels around a spot that start a drag
 
+// Left and right as the audience sees them, which is how the stage is
+// drawn: stage left/right would read the other way round.
+void PaintDirections(QPainter& painter, const QRectF& floor) {
+  const QRectF inside = floor.adjusted(6, 4, -6, -4);
+  painter.drawText(inside, Qt::AlignTop | Qt::AlignHCenter, "upstage");
+  painter.drawText(inside, Qt::AlignBottom | Qt::AlignHCenter, "downstage · audience this side");
+  for (const bool left : {true, false}) {
+    painter.save();
+    painter.translate(left ? inside.left() : inside.right(), inside.center().y());
+    painter.rotate(left ? -90 : 90);
+    painter.drawText(QRectF(-inside.height() / 2, 0, inside.height(), 16),
+                     Qt::AlignTop | Qt::AlignHCenter, left ? "house left" : "house right");
+    painter.restore();
+  }
+}
+
 }  // namespace
 
 QColor HeadColor(int head) {
@@ -67,8 +83,7 @@ void PaintStage(QPainter& painter, QRectF area, const StageScene& scene) {
   small.setPointSizeF(8);
   painter.setFont(small);
   painter.setPen(QColor(0xa0, 0xa0, 0xa0));
-  painter.drawText(floor.adjusted(6, 4, -6, -4), Qt::AlignTop | Qt::AlignHCenter, "upstage");
-  painter.drawText(floor.adjusted(6, 4, -6, -4), Qt::AlignBottom | Qt::AlignHCenter, "downstage");
+  PaintDirections(painter, floor);
 
   // The five marks: taped crosses with their names.
   for (Mark m : kAllMarks) {

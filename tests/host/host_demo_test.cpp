@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -91,6 +92,109 @@ double Bound(const StageRig& rig, std::size_t master, std::size_t slave, int zon
   const double qPan = steps(fPan, sc.pan - skm.pan, mc.pan - mkm.pan);
   const double qTilt = steps(fTilt, sc.tilt - skm.tilt, mc.tilt - mkm.tilt);
   return 1.25 * (model + qPan * step->pan + qTilt * step->tilt) + 0.02;
+}
+
+struct HostRun {
+  int exitCode = -1;
+  QString out, err;
+};
+
+// The host as a user starts it from a shell, without a display.
+HostRun RunHost(const QStringList& args, const QString& folder) {
+  QProcess host;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.remove("DISPLAY");
+  env.remove("WAYLAND_DISPLAY");
+  env.remove("ORVNCOM_REGISTRY");
+  host.setProcessEnvironment(env);
+  host.setWorkingDirectory(folder);
+  host.start(TRAILBEAM_HOST, args);
+  HostRun run;
+  if (!host.waitForFinished(150000) || host.exitStatus() != QProcess::NormalExit) return run;
+  run.exitCode = host.exitCode();
+  run.out = QString::fromUtf8(host.readAllStandardOutput());
+  run.err = QString::fromUtf8(host.readAllStandardError());
+  return run;
+}
+
+TEST(HostCommandLine, RefusesUnknownArgumentsBeforeAnythingRuns) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  struct Case {
+    QStringList args;
+    QString firstLine;
+  };
+  const Case cases[] = {
+      {{"--folow"}, "trailbeam-host: unknown option --folow (did you mean --follow?)"},
+      {{"--bogus"}, "trailbeam-host: unknown option --bogus"},
+      {{"-platform", "offscreen", "stray"}, "trailbeam-host: unexpected argument stray"},
+      {{"--demo", "--png"}, "trailbeam-host: --png needs a value"},
+  };
+  for (const Case& c : cases) {
+    const HostRun run = RunHost(c.args, dir.path());
+    const QString line = c.args.join(' ');
+    EXPECT_EQ(run.exitCode, 2) << line.toStdString();
+    EXPECT_EQ(run.err.section('\n', 0, 0), c.firstLine) << run.err.toStdString();
+    EXPECT_TRUE(run.err.section('\n', 1, 1).startsWith("usage: trailbeam-host"))
+        << run.err.toStdString();
+    EXPECT_EQ(run.out, "") << line.toStdString();
+  }
+  // Nothing ran: no picture in the working folder.
+  EXPECT_TRUE(QDir(dir.path()).isEmpty());
+  const HostRun help = RunHost({"--help"}, dir.path());
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_TRUE(help.out.startsWith("usage: trailbeam-host")) << help.out.toStdString();
+  EXPECT_TRUE(help.out.contains("-platform NAME")) << help.out.toStdString();
+}
+
+// Checked before the session starts: nothing runs, nothing is written.
+TEST(HostCommandLine, RefusesOutputsItCannotWrite) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString png = dir.filePath("p.png");
+  struct Case {
+    QStringList args;
+    QString err;
+  };
+  const Case cases[] = {
+      {{"--screenshot", "/no/such/dir/s.png"},
+       "trailbeam-host: --screenshot /no/such/dir/s.png: the folder /no/such/dir does not "
+       "exist\n"},
+      {{"--png", png, "--report", "/no/such/r.json"},
+       "trailbeam-host: --report /no/such/r.json: the folder /no/such does not exist\n"},
+      {{"--demo", "--png", dir.path()},
+       "trailbeam-host: --png " + dir.path() + ": is a folder, not a file\n"},
+  };
+  for (const Case& c : cases) {
+    const HostRun run = RunHost(c.args, dir.path());
+    EXPECT_EQ(run.exitCode, 1) << c.args.join(' ').toStdString();
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_EQ(run.out, "");
+  }
+  EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
+
+// Qt's own options reach Qt: a style that does not exist draws a warning
+// from Qt and nothing from the host.
+TEST(HostCommandLine, QtOptionsReachQt) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString report = dir.filePath("r.json");
+  const QString screenshot = dir.filePath("s.png");
+  const HostRun run =
+      RunHost({"-platform", "offscreen", "-style", "no-such-style", "-reverse", "--demo",
+               "--seconds", "1", "--report", report, "--screenshot", screenshot},
+              dir.path());
+  EXPECT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+  EXPECT_TRUE(run.err.contains("no-such-style")) << run.err.toStdString();
+  EXPECT_FALSE(run.err.contains("trailbeam-host:")) << run.err.toStdString();
+  EXPECT_TRUE(QFile::exists(report));
+  // The screen halfway through, and the default picture in the working folder.
+  for (const QString& picture : {screenshot, dir.filePath("trailbeam-demo.png")}) {
+    QFile file(picture);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << picture.toStdString();
+    EXPECT_EQ(file.read(8), QByteArray("\x89PNG\r\n\x1a\n", 8)) << picture.toStdString();
+  }
 }
 
 TEST(HostDemo, EverySlaveFollowsTheMasterOverTheStage) {

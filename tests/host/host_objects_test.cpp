@@ -7,7 +7,6 @@
 #include <string>
 
 #include "host/channel_helper.h"
-#include "host/host_options.h"
 #include "host/module_info_object.h"
 #include "orvn/comrt.h"
 
@@ -300,33 +299,6 @@ TEST(HostModuleInfo, PluginsCreateItThroughTheRuntimeOnceOffered) {
   EXPECT_EQ(info->Release(), 0u);
   EXPECT_EQ(orvn::CoRevokeClassObject(cookie), orvn::S_OK);
   EXPECT_EQ(factory->Release(), 0u);  // the runtime let go of it
-}
-
-TEST(HostOptions, TakesItsOwnArgumentsAndLeavesTheRestForQt) {
-  char a0[] = "host", a1[] = "--demo", a2[] = "-platform", a3[] = "offscreen", a4[] = "--png",
-       a5[] = "out.png", a6[] = "--seconds", a7[] = "2.5";
-  char* argv[] = {a0, a1, a2, a3, a4, a5, a6, a7, nullptr};
-  int argc = 8;
-  const HostOptions o = ParseHostOptions(argc, argv);
-  EXPECT_TRUE(o.error.empty()) << o.error;
-  EXPECT_TRUE(o.demo);
-  EXPECT_EQ(o.png, "out.png");
-  EXPECT_DOUBLE_EQ(o.seconds, 2.5);
-  ASSERT_EQ(argc, 3);
-  EXPECT_STREQ(argv[1], "-platform");
-  EXPECT_STREQ(argv[2], "offscreen");
-  EXPECT_EQ(argv[3], nullptr);
-}
-
-TEST(HostOptions, RefusesUnusableValues) {
-  const char* bad[][2] = {{"--seconds", "0"},   {"--seconds", "121"}, {"--seconds", "abc"},
-                          {"--seconds", "nan"}, {"--seconds", "3x"},  {"--plugin", nullptr}};
-  for (const auto& b : bad) {
-    std::string s0 = "host", s1 = b[0], s2 = b[1] != nullptr ? b[1] : "";
-    char* argv[] = {s0.data(), s1.data(), b[1] != nullptr ? s2.data() : nullptr, nullptr};
-    int argc = b[1] != nullptr ? 3 : 2;
-    EXPECT_FALSE(ParseHostOptions(argc, argv).error.empty()) << b[0] << " " << s2;
-  }
 }
 
 }  // namespace

@@ -1,0 +1,37 @@
+#include <cstdio>
+
+#include "host/demo.h"
+#include "host/host_modes.h"
+#include "host/host_window.h"
+#include "host/output_files.h"
+
+namespace tbhost {
+
+int RunDemo(HostParts& parts, const HostOptions& options) {
+  parts.window.resize(1000, 760);
+  parts.window.move(0, 0);
+  parts.window.show();
+  DemoSettings settings;
+  settings.seconds = options.seconds;
+  settings.png = QString::fromStdString(options.png.empty() ? kDefaultDemoPicture : options.png);
+  settings.report = QString::fromStdString(options.report);
+  settings.screenshot = QString::fromStdString(options.screenshot);
+  Demo run(parts.rig, parts.universe, parts.counts, parts.window, parts.session, settings);
+  const DemoOutcome outcome = run.Run();
+  std::fputs(Demo::ReportText(parts.rig, settings, outcome).toUtf8().constData(), stdout);
+  // Every file is tried: one that fails does not keep the others unwritten.
+  bool written = true;
+  auto note = [&written](bool ok, const QString& error) {
+    if (!ok) std::fprintf(stderr, "trailbeam-host: %s\n", error.toUtf8().constData());
+    written = written && ok;
+    return ok;
+  };
+  QString error;
+  if (note(Demo::WritePicture(parts.rig, settings, outcome, error), error))
+    std::printf("\npicture of the stage: %s\n", settings.png.toUtf8().constData());
+  note(Demo::WriteJson(parts.rig, settings, outcome, error), error);
+  note(Demo::WriteScreenshot(settings, outcome, error), error);
+  return outcome.completed && written ? 0 : 1;
+}
+
+}  // namespace tbhost

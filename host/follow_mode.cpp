@@ -1,0 +1,26 @@
+#include <QApplication>
+#include <cstdio>
+
+#include "host/demo.h"
+#include "host/host_modes.h"
+#include "host/host_startup.h"
+#include "host/host_window.h"
+
+namespace tbhost {
+
+int RunFollow(HostParts& parts, QApplication& app) {
+  parts.window.resize(1000, 760);
+  parts.window.move(0, 0);
+  parts.window.show();
+  const DemoSettings settings;
+  Demo run(parts.rig, parts.universe, parts.counts, parts.window, parts.session, settings);
+  QString failure;
+  if (!run.StartFollowing(failure)) return Fail(failure.toStdString());
+  const MovingHead& master = parts.rig.heads[static_cast<std::size_t>(settings.master)];
+  std::printf("follow mode on: master \"%s\" on channels %d/%d\n", master.name.c_str(),
+              master.panChannel, master.tiltChannel);
+  std::fflush(stdout);
+  return app.exec();
+}
+
+}  // namespace tbhost

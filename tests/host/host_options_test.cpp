@@ -1,0 +1,263 @@
+// The host's command line: its own options, Qt's options passed through
+// untouched, everything else refused with the argument named.
+#include "host/host_options.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "host/output_files.h"
+
+namespace tbhost {
+namespace {
+
+using Args = std::vector<std::string>;
+
+struct Parsed {
+  HostOptions options;
+  Args forQt;  // what QApplication gets after argv[0]
+};
+
+Parsed Parse(Args args) {
+  args.insert(args.begin(), "trailbeam-host");
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  int argc = static_cast<int>(args.size());
+  Parsed parsed{ParseHostOptions(argc, argv.data()), {}};
+  EXPECT_EQ(argv[static_cast<std::size_t>(argc)], nullptr);
+  for (int i = 1; i < argc; ++i) parsed.forQt.emplace_back(argv[static_cast<std::size_t>(i)]);
+  return parsed;
+}
+
+std::string Line(const Args& args) {
+  std::string line;
+  for (const std::string& a : args) line += "[" + a + "] ";
+  return line;
+}
+
+TEST(HostOptions, KeepsQtOptionsWithTheirValuesForQt) {
+  struct Case {
+    Args args;
+    Args forQt;
+  };
+  const Case cases[] = {
+      {{}, {}},
+      {{"--demo", "-platform", "offscreen", "--png", "out.png", "--seconds", "2.5"},
+       {"-platform", "offscreen"}},
+      {{"-style", "fusion", "-reverse", "--follow"}, {"-style", "fusion", "-reverse"}},
+      {{"-style=fusion", "--style", "windows", "--reverse"},
+       {"-style=fusion", "--style", "windows", "--reverse"}},
+      {{"-display", ":1", "-geometry", "640x480+0+0", "-qwindowgeometry", "800x600"},
+       {"-display", ":1", "-geometry", "640x480+0+0", "-qwindowgeometry", "800x600"}},
+      // A Qt option's value is never read as one of ours, nor as a stray word.
+      {{"-qwindowtitle", "--demo", "-platformtheme", "gtk3"},
+       {"-qwindowtitle", "--demo", "-platformtheme", "gtk3"}},
+      {{"-stylesheet", "look.qss", "-stylesheet=look.qss", "-widgetcount", "-nograb"},
+       {"-stylesheet", "look.qss", "-stylesheet=look.qss", "-widgetcount", "-nograb"}},
+      {{"-session", "s1", "-qwindowicon", "i.png", "-platformpluginpath", "/p", "-dograb"},
+       {"-session", "s1", "-qwindowicon", "i.png", "-platformpluginpath", "/p", "-dograb"}},
+      // One dash: Qt's plug-in option; two: the module this host loads.
+      {{"-plugin", "evdevtouch", "--plugin", "x.so"}, {"-plugin", "evdevtouch"}},
+  };
+  for (const Case& c : cases) {
+    const Parsed p = Parse(c.args);
+    EXPECT_EQ(p.options.error, "") << Line(c.args);
+    EXPECT_EQ(p.forQt, c.forQt) << Line(c.args);
+  }
+  const Parsed p = Parse(cases[1].args);
+  EXPECT_TRUE(p.options.demo);
+  EXPECT_EQ(p.options.png, "out.png");
+  EXPECT_DOUBLE_EQ(p.options.seconds, 2.5);
+  EXPECT_EQ(Parse(cases[8].args).options.plugin, "x.so");
+}
+
+TEST(HostOptions, RefusesWhatItDoesNotKnowNamingTheArgument) {
+  struct Case {
+    Args args;
+    std::string error;
+  };
+  const Case cases[] = {
+      {{"--folow"}, "unknown option --folow (did you mean --follow?)"},
+      {{"-follow"}, "unknown option -follow (did you mean --follow?)"},
+      {{"--demo", "--reprot", "r.json"}, "unknown option --reprot (did you mean --report?)"},
+      {{"--bogus"}, "unknown option --bogus"},
+      {{"--"}, "unknown option --"},
+      {{"-platform=offscreen"}, "unknown option -platform=offscreen"},
+      {{"demo"}, "unexpected argument demo"},
+      {{"--demo", "extra"}, "unexpected argument extra"},
+      {{"--png", "a.png", "b.png"}, "unexpected argument b.png"},
+      {{"-"}, "unexpected argument -"},
+      {{""}, "unexpected empty argument"},
+      {{"--png"}, "--png needs a value"},
+      {{"--png", "--demo"}, "--png needs a value"},
+      {{"--plugin"}, "--plugin needs a value"},
+      {{"--demo", "-style"}, "-style needs a value"},
+      {{"-platform"}, "-platform needs a value"},
+      {{"--seconds", "0"}, "--seconds needs a number from 1 to 120"},
+      {{"--seconds", "121"}, "--seconds needs a number from 1 to 120"},
+      {{"--seconds", "abc"}, "--seconds needs a number from 1 to 120"},
+      {{"--seconds", "nan"}, "--seconds needs a number from 1 to 120"},
+      {{"--seconds", "3x"}, "--seconds needs a number from 1 to 120"},
+      {{"--demo", "--follow"}, "--demo and --follow exclude each other"},
+      {{"--follow", "--screenshot", "s.png"},
+       "--screenshot plays the demo and cannot be used with --follow"},
+  };
+  for (const Case& c : cases) {
+    const Parsed p = Parse(c.args);
+    EXPECT_EQ(p.options.error, c.error) << Line(c.args);
+    EXPECT_FALSE(p.options.help) << Line(c.args);
+  }
+}
+
+TEST(HostOptions, HelpWinsWhereverItStands) {
+  for (const Args& args :
+       {Args{"--help"}, Args{"-h"}, Args{"--bogus", "--help"}, Args{"stray", "-h", "--folow"}}) {
+    const Parsed p = Parse(args);
+    EXPECT_TRUE(p.options.help) << Line(args);
+  }
+}
+
+TEST(HostOptions, ModeFollowsTheOptionsAndTheDisplay) {
+  struct Case {
+    Args args;
+    bool display;
+    HostMode mode;
+  };
+  const Case cases[] = {
+      {{}, true, HostMode::Interactive},
+      {{}, false, HostMode::Demo},
+      {{"--png", "p.png"}, true, HostMode::Interactive},  // what run-demo passes
+      {{"--demo"}, true, HostMode::Demo},
+      {{"--screenshot", "s.png"}, true, HostMode::Demo},
+      {{"--follow"}, true, HostMode::Follow},
+      {{"--follow"}, false, HostMode::Follow},
+  };
+  for (const Case& c : cases) {
+    const Parsed p = Parse(c.args);
+    ASSERT_EQ(p.options.error, "") << Line(c.args);
+    EXPECT_EQ(ModeFor(p.options, c.display), c.mode) << Line(c.args) << c.display;
+  }
+}
+
+TEST(OutputFiles, PlannedAreWhatTheModeWrites) {
+  struct Case {
+    Args args;
+    HostMode mode;
+    std::vector<std::string> planned;  // option=path
+  };
+  const Case cases[] = {
+      {{}, HostMode::Demo, {"--png=trailbeam-demo.png"}},
+      {{"--png", "p.png", "--report", "r.json", "--screenshot", "s.png"},
+       HostMode::Demo,
+       {"--png=p.png", "--report=r.json", "--screenshot=s.png"}},
+      // Neither writes a picture: run-demo's --png is not checked there.
+      {{"--png", "/no/such/p.png"}, HostMode::Interactive, {}},
+      {{"--follow", "--report", "r.json"}, HostMode::Follow, {}},
+  };
+  for (const Case& c : cases) {
+    const Parsed p = Parse(c.args);
+    ASSERT_EQ(p.options.error, "") << Line(c.args);
+    std::vector<std::string> planned;
+    for (const OutputFile& f : PlannedOutputs(p.options, c.mode))
+      planned.push_back(f.option + "=" + f.path);
+    EXPECT_EQ(planned, c.planned) << Line(c.args);
+  }
+}
+
+// A scratch folder with one of each thing an output path may meet.
+class OutputFolder : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tb-outputs-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    root_ = pattern;
+    // Open to everybody, so that an unprivileged child can look in.
+    std::filesystem::permissions(root_, std::filesystem::perms::all);
+    std::ofstream(root_ / "old.png") << "x";
+    std::ofstream(root_ / "locked.png") << "x";
+    chmod((root_ / "locked.png").c_str(), 0444);
+    std::filesystem::create_directory(root_ / "folder");
+    std::filesystem::create_directory(root_ / "locked");
+    chmod((root_ / "locked").c_str(), 0555);
+    ASSERT_EQ(mkfifo((root_ / "pipe").c_str(), 0666), 0);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    std::filesystem::remove_all(root_, ec);
+  }
+  std::string At(const std::string& name) const { return (root_ / name).string(); }
+
+  std::filesystem::path root_;
+};
+
+TEST_F(OutputFolder, ProblemsNameTheOptionThePathAndWhy) {
+  struct Case {
+    std::string option, path, problem;
+  };
+  const Case cases[] = {
+      {"--png", At("new.png"), ""},
+      {"--png", At("old.png"), ""},
+      {"--png", "", "--png needs a file name"},
+      {"--screenshot", "/no/such/dir/s.png",
+       "--screenshot /no/such/dir/s.png: the folder /no/such/dir does not exist"},
+      {"--report", At("old.png/r.json"),
+       "--report " + At("old.png/r.json") + ": " + At("old.png") + " is not a folder"},
+      {"--report", At("folder"), "--report " + At("folder") + ": is a folder, not a file"},
+      {"--png", At("pipe"), "--png " + At("pipe") + ": is not a regular file"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(OutputProblem({c.option, c.path}), c.problem) << c.option << " " << c.path;
+  // Two options, one file: the second would overwrite the first.
+  EXPECT_EQ(OutputProblems({{"--png", At("a.png")}, {"--report", At("folder/../a.png")}}),
+            std::vector<std::string>{"--report " + At("folder/../a.png") +
+                                     ": --png writes that file too"});
+  EXPECT_EQ(OutputProblems({{"--png", At("a.png")}, {"--report", At("a.json")}}),
+            std::vector<std::string>{});
+}
+
+// What an operator without write permission meets; as root, the check runs
+// in a child that has given up root, since root may write anything.
+TEST_F(OutputFolder, WriteProtectionIsAProblem) {
+  const std::vector<OutputFile> files = {{"--png", At("locked.png")},
+                                         {"--report", At("locked/r.json")}};
+  const std::vector<std::string> want = {
+      "--png " + At("locked.png") + ": the file cannot be replaced (Permission denied)",
+      "--report " + At("locked/r.json") + ": the folder " + At("locked") +
+          " takes no new file (Permission denied)"};
+  if (geteuid() != 0) {
+    EXPECT_EQ(OutputProblems(files), want);
+    return;
+  }
+  int out[2];
+  ASSERT_EQ(pipe(out), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(out[0]);
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
+    std::string text;
+    for (const std::string& p : OutputProblems(files)) text += p + "\n";
+    const bool sent = write(out[1], text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    _exit(sent ? 0 : 4);
+  }
+  close(out[1]);
+  std::string text;
+  char buffer[512];
+  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+  close(out[0]);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(text, want[0] + "\n" + want[1] + "\n");
+}
+
+}  // namespace
+}  // namespace tbhost
