@@ -55,23 +55,15 @@ class Demo {
   // `failure`, when a step did not run.
   bool StartFollowing(QString& failure);
 
-  // The report as text, and the picture, JSON and screenshot files the
-  // settings ask for.
-  static QString ReportText(const StageRig& rig, const DemoSettings& settings,
-                            const DemoOutcome& outcome);
-  static bool WritePicture(const StageRig& rig, const DemoSettings& settings,
-                           const DemoOutcome& outcome, QString& error);
-  static bool WriteJson(const StageRig& rig, const DemoSettings& settings,
-                        const DemoOutcome& outcome, QString& error);
-  static bool WriteScreenshot(const DemoSettings& settings, const DemoOutcome& outcome,
-                              QString& error);
-
  private:
   bool SetUpDevices();
   bool ShowMainWindow();
   bool Calibrate();
   bool ChooseMaster();
   bool Follow();
+  // Moves the master along the path for the demo's seconds while the event
+  // loop runs the plug-in's ticks; grabs the screen halfway when asked to.
+  void MoveMaster();
   bool Fail(const QString& why);
 
   const StageRig& rig_;

@@ -1,6 +1,9 @@
 #include <cstdio>
 
 #include "host/demo.h"
+#include "host/demo_json.h"
+#include "host/demo_picture.h"
+#include "host/demo_report.h"
 #include "host/host_modes.h"
 #include "host/host_window.h"
 #include "host/output_files.h"
@@ -18,7 +21,7 @@ int RunDemo(HostParts& parts, const HostOptions& options) {
   settings.screenshot = QString::fromStdString(options.screenshot);
   Demo run(parts.rig, parts.universe, parts.counts, parts.window, parts.session, settings);
   const DemoOutcome outcome = run.Run();
-  std::fputs(Demo::ReportText(parts.rig, settings, outcome).toUtf8().constData(), stdout);
+  std::fputs(DemoReportText(parts.rig, settings, outcome).toUtf8().constData(), stdout);
   // Every file is tried: one that fails does not keep the others unwritten.
   bool written = true;
   auto note = [&written](bool ok, const QString& error) {
@@ -27,10 +30,10 @@ int RunDemo(HostParts& parts, const HostOptions& options) {
     return ok;
   };
   QString error;
-  if (note(Demo::WritePicture(parts.rig, settings, outcome, error), error))
+  if (note(WriteDemoPicture(parts.rig, settings, outcome, error), error))
     std::printf("\npicture of the stage: %s\n", settings.png.toUtf8().constData());
-  note(Demo::WriteJson(parts.rig, settings, outcome, error), error);
-  note(Demo::WriteScreenshot(settings, outcome, error), error);
+  note(WriteDemoJson(parts.rig, settings, outcome, error), error);
+  note(WriteDemoScreenshot(settings, outcome, error), error);
   return outcome.completed && written ? 0 : 1;
 }
 

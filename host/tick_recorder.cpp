@@ -1,0 +1,35 @@
+#include "host/tick_recorder.h"
+
+namespace tbhost {
+
+TickRecorder::TickRecorder(const StageRig& rig, std::size_t master,
+                           const std::array<PanTilt, 5>& masterCalibration,
+                           const Universe& universe, std::vector<TickSample>& into)
+    : rig_(rig),
+      master_(rig.heads.at(master)),
+      masterCalibration_(masterCalibration),
+      universe_(universe),
+      samples_(into) {}
+
+void TickRecorder::OnRead(std::int32_t channel, std::int32_t value) {
+  if (channel == master_.panChannel) {
+    CloseTick();
+    current_ = {};
+    current_.master = {value, -1};
+    pending_ = true;
+  } else if (channel == master_.tiltChannel && pending_) {
+    current_.master.tilt = value;
+  }
+}
+
+void TickRecorder::CloseTick() {
+  if (!pending_) return;
+  pending_ = false;
+  current_.zone = ZoneOf(current_.master, masterCalibration_);
+  current_.heads.clear();
+  for (const MovingHead& head : rig_.heads)
+    current_.heads.push_back({universe_.At(head.panChannel), universe_.At(head.tiltChannel)});
+  samples_.push_back(current_);
+}
+
+}  // namespace tbhost
