@@ -1,5 +1,6 @@
 #include "host/stage_view.h"
 
+#include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -9,8 +10,7 @@
 namespace tbhost {
 namespace {
 
-constexpr double kMargin = 0.5;     // metres around the stage
-constexpr double kHeadStrip = 1.6;  // metres in front of the stage for the heads
+constexpr double kMargin = 0.8;     // metres around the stage and the heads
 constexpr double kGrabRadius = 14;  // pixels around a spot that start a drag
 
 // Left and right as the audience sees them, which is how the stage is
@@ -37,14 +37,26 @@ QColor HeadColor(int head) {
   return kColors[static_cast<std::size_t>(std::max(head, 0)) % std::size(kColors)];
 }
 
+FloorExtent DrawnExtent(const StageRig& rig) {
+  FloorExtent e{0, rig.width, 0, rig.depth};
+  for (const MovingHead& head : rig.heads) {
+    // A head placed nowhere sensible must not blow the drawing up.
+    if (!std::isfinite(head.x) || !std::isfinite(head.y)) continue;
+    e.xMin = std::min(e.xMin, head.x);
+    e.xMax = std::max(e.xMax, head.x);
+    e.yMin = std::min(e.yMin, head.y);
+    e.yMax = std::max(e.yMax, head.y);
+  }
+  return {e.xMin - kMargin, e.xMax + kMargin, e.yMin - kMargin, e.yMax + kMargin};
+}
+
 StageMapping::StageMapping(const StageRig& rig, QRectF area) {
-  xMin_ = -kMargin;
-  const double xMax = rig.width + kMargin;
-  const double yMin = -kMargin - kHeadStrip;
-  yMax_ = rig.depth + kMargin;
-  scale_ = std::max(1e-6, std::min(area.width() / (xMax - xMin_), area.height() / (yMax_ - yMin)));
-  const double usedW = (xMax - xMin_) * scale_;
-  const double usedH = (yMax_ - yMin) * scale_;
+  const FloorExtent e = DrawnExtent(rig);
+  xMin_ = e.xMin;
+  yMax_ = e.yMax;
+  scale_ = std::max(1e-6, std::min(area.width() / e.Width(), area.height() / e.Depth()));
+  const double usedW = e.Width() * scale_;
+  const double usedH = e.Depth() * scale_;
   origin_ = {area.left() + (area.width() - usedW) / 2, area.top() + (area.height() - usedH) / 2};
 }
 
@@ -56,19 +68,13 @@ FloorPoint StageMapping::ToFloor(QPointF pixel) const {
   return {(pixel.x() - origin_.x()) / scale_ + xMin_, yMax_ - (pixel.y() - origin_.y()) / scale_};
 }
 
-QPointF StageMapping::HeadPixel(const MovingHead& head) const {
-  return ToPixel({head.x, -kMargin - kHeadStrip / 2});
-}
+QPointF StageMapping::HeadPixel(const MovingHead& head) const { return ToPixel({head.x, head.y}); }
 
-void PaintStage(QPainter& painter, QRectF area, const StageScene& scene) {
-  if (scene.rig == nullptr) return;
-  const StageRig& rig = *scene.rig;
-  const StageMapping map(rig, area);
-  painter.save();
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.fillRect(area, QColor(0x1e, 0x22, 0x28));
+namespace {
 
-  // Floor with a one-metre grid.
+// Floor with a one-metre grid, its edge and the directions; returns the
+// floor's rectangle in pixels.
+QRectF PaintFloor(QPainter& painter, const StageMapping& map, const StageRig& rig) {
   const QRectF floor(map.ToPixel({0, rig.depth}), map.ToPixel({rig.width, 0}));
   painter.fillRect(floor, QColor(0x3a, 0x34, 0x2e));
   painter.setPen(QPen(QColor(255, 255, 255, 28), 1));
@@ -78,14 +84,16 @@ void PaintStage(QPainter& painter, QRectF area, const StageScene& scene) {
     painter.drawLine(map.ToPixel({0, double(y)}), map.ToPixel({rig.width, double(y)}));
   painter.setPen(QPen(QColor(0xd7, 0xcc, 0xc8), 2));
   painter.drawRect(floor);
-
   QFont small = painter.font();
   small.setPointSizeF(8);
   painter.setFont(small);
   painter.setPen(QColor(0xa0, 0xa0, 0xa0));
   PaintDirections(painter, floor);
+  return floor;
+}
 
-  // The five marks: taped crosses with their names.
+// The five marks: taped crosses with their names.
+void PaintMarks(QPainter& painter, const StageMapping& map, const StageRig& rig) {
   for (Mark m : kAllMarks) {
     const QPointF p = map.ToPixel(rig.MarkAt(m));
     const double r = std::max(5.0, 0.18 * map.Scale());
@@ -94,8 +102,9 @@ void PaintStage(QPainter& painter, QRectF area, const StageScene& scene) {
     painter.drawLine(p + QPointF(-r, r), p + QPointF(r, -r));
     painter.drawText(QRectF(p.x() + r, p.y() - r - 14, 40, 14), Qt::AlignLeft, MarkName(m));
   }
+}
 
-  // Traces under the spots.
+void PaintTraces(QPainter& painter, const StageMapping& map, const StageScene& scene) {
   for (std::size_t h = 0; h < scene.traces.size(); ++h) {
     const auto& trace = scene.traces[h];
     if (trace.size() < 2) continue;
@@ -108,65 +117,101 @@ void PaintStage(QPainter& painter, QRectF area, const StageScene& scene) {
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(path);
   }
+}
 
-  // Heads, beams and spots.
-  std::vector<std::size_t> order(rig.heads.size());
-  {
-    std::vector<std::size_t> byX(rig.heads.size());
-    for (std::size_t h = 0; h < byX.size(); ++h) byX[h] = h;
-    std::stable_sort(byX.begin(), byX.end(),
-                     [&](std::size_t a, std::size_t b) { return rig.heads[a].x < rig.heads[b].x; });
-    for (std::size_t i = 0; i < byX.size(); ++i) order[byX[i]] = i;
+QRectF HeadIcon(QPointF at) { return {at.x() - 9, at.y() - 7, 18, 14}; }
+
+// A head's beam from where it hangs to its spot, the head itself, and the
+// spot's glow.
+void PaintHead(QPainter& painter, const StageMapping& map, const StageScene& scene, int index) {
+  const MovingHead& head = scene.rig->heads[static_cast<std::size_t>(index)];
+  const bool isMaster = index == scene.master;
+  const QColor color = HeadColor(index);
+  const QPointF at = map.HeadPixel(head);
+  const auto spot = static_cast<std::size_t>(index) < scene.aims.size()
+                        ? BeamSpot(head, scene.aims[static_cast<std::size_t>(index)])
+                        : std::nullopt;
+  if (spot) {
+    QColor beam = color;
+    beam.setAlpha(70);
+    painter.setPen(QPen(beam, 2));
+    painter.drawLine(at, map.ToPixel(*spot));
   }
+  const bool isSelected = index == scene.selected;
+  painter.setPen(QPen(isSelected ? QColor(Qt::white) : color.darker(160), isSelected ? 2.5 : 1));
+  painter.setBrush(color);
+  painter.drawRoundedRect(HeadIcon(at), 3, 3);
+  if (!spot) return;
+  const QPointF p = map.ToPixel(*spot);
+  const double r = std::max(6.0, 0.22 * map.Scale());
+  QRadialGradient glow(p, r);
+  QColor inner = isMaster ? QColor(255, 255, 240) : color.lighter(130);
+  inner.setAlpha(230);
+  QColor outer = inner;
+  outer.setAlpha(0);
+  glow.setColorAt(0, inner);
+  glow.setColorAt(1, outer);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(glow);
+  painter.drawEllipse(p, r, r);
+  painter.setBrush(Qt::NoBrush);
+  painter.setPen(QPen(isMaster ? QColor(0xff, 0xd5, 0x4f) : color, isMaster ? 3 : 1.5));
+  painter.drawEllipse(p, r * 0.55, r * 0.55);
+}
+
+// Each head's name beside it: right, left, below or above, whichever side
+// first stays clear of the labels and heads already there and inside the
+// area. Heads of one truss hang close together.
+void PaintLabels(QPainter& painter, const StageMapping& map, const StageScene& scene, QRectF area) {
+  const StageRig& rig = *scene.rig;
+  std::vector<QRectF> taken;
+  for (const MovingHead& head : rig.heads) taken.push_back(HeadIcon(map.HeadPixel(head)));
+  const QFontMetricsF metrics(painter.font());
   for (std::size_t h = 0; h < rig.heads.size(); ++h) {
-    const int index = static_cast<int>(h);
-    const MovingHead& head = rig.heads[h];
-    const bool isMaster = index == scene.master;
-    const bool isSelected = index == scene.selected;
-    const QColor color = HeadColor(index);
-    const QPointF at = map.HeadPixel(head);
-    const auto spot = h < scene.aims.size() ? BeamSpot(head, scene.aims[h]) : std::nullopt;
-    if (spot) {
-      QColor beam = color;
-      beam.setAlpha(70);
-      painter.setPen(QPen(beam, 2));
-      painter.drawLine(at, map.ToPixel(*spot));
-    }
-    painter.setPen(QPen(isSelected ? QColor(Qt::white) : color.darker(160), isSelected ? 2.5 : 1));
-    painter.setBrush(color);
-    painter.drawRoundedRect(QRectF(at.x() - 9, at.y() - 7, 18, 14), 3, 3);
-    // Heads hang close together; their labels share the strip evenly, each
-    // joined to its head by a leader.
-    const double slot = floor.width() / static_cast<double>(rig.heads.size());
-    const QPointF labelAt(floor.left() + slot * (static_cast<double>(order[h]) + 0.5),
-                          std::min(at.y() + 30, area.bottom() - 20));
-    painter.setPen(QPen(QColor(0x90, 0x90, 0x90), 1));
-    painter.drawLine(at + QPointF(0, 7), labelAt - QPointF(0, 3));
-    painter.setPen(isMaster ? QColor(0xff, 0xd5, 0x4f) : color.lighter(120));
-    QString label = QString::fromStdString(head.name);
+    const bool isMaster = static_cast<int>(h) == scene.master;
+    QString label = QString::fromStdString(rig.heads[h].name);
     if (isMaster) label += " (master)";
-    painter.drawText(QRectF(labelAt.x() - slot / 2, labelAt.y(), slot, 16), Qt::AlignHCenter,
-                     label);
-
-    if (spot) {
-      const QPointF p = map.ToPixel(*spot);
-      const double r = std::max(6.0, 0.22 * map.Scale());
-      QRadialGradient glow(p, r);
-      QColor inner = isMaster ? QColor(255, 255, 240) : color.lighter(130);
-      inner.setAlpha(230);
-      QColor outer = inner;
-      outer.setAlpha(0);
-      glow.setColorAt(0, inner);
-      glow.setColorAt(1, outer);
-      painter.setPen(Qt::NoPen);
-      painter.setBrush(glow);
-      painter.drawEllipse(p, r, r);
-      painter.setBrush(Qt::NoBrush);
-      painter.setPen(QPen(isMaster ? QColor(0xff, 0xd5, 0x4f) : color, isMaster ? 3 : 1.5));
-      painter.drawEllipse(p, r * 0.55, r * 0.55);
+    const QSizeF size(metrics.horizontalAdvance(label) + 4, metrics.height());
+    const QRectF icon = HeadIcon(map.HeadPixel(rig.heads[h]));
+    const QRectF candidates[] = {
+        QRectF(QPointF(icon.right() + 4, icon.center().y() - size.height() / 2), size),
+        QRectF(QPointF(icon.left() - 4 - size.width(), icon.center().y() - size.height() / 2),
+               size),
+        QRectF(QPointF(icon.center().x() - size.width() / 2, icon.bottom() + 2), size),
+        QRectF(QPointF(icon.center().x() - size.width() / 2, icon.top() - 2 - size.height()), size),
+    };
+    const QRectF* chosen = &candidates[0];
+    for (const QRectF& c : candidates) {
+      const bool clear =
+          area.contains(c) && std::none_of(taken.begin(), taken.end(),
+                                           [&](const QRectF& t) { return t.intersects(c); });
+      if (clear) {
+        chosen = &c;
+        break;
+      }
     }
+    taken.push_back(*chosen);
+    painter.setPen(isMaster ? QColor(0xff, 0xd5, 0x4f)
+                            : HeadColor(static_cast<int>(h)).lighter(120));
+    painter.drawText(*chosen, Qt::AlignCenter, label);
   }
+}
 
+}  // namespace
+
+void PaintStage(QPainter& painter, QRectF area, const StageScene& scene) {
+  if (scene.rig == nullptr) return;
+  const StageRig& rig = *scene.rig;
+  const StageMapping map(rig, area);
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.fillRect(area, QColor(0x1e, 0x22, 0x28));
+  PaintFloor(painter, map, rig);
+  PaintMarks(painter, map, rig);
+  PaintTraces(painter, map, scene);
+  for (std::size_t h = 0; h < rig.heads.size(); ++h)
+    PaintHead(painter, map, scene, static_cast<int>(h));
+  PaintLabels(painter, map, scene, area);
   if (!scene.caption.isEmpty()) {
     painter.setPen(QColor(0xe0, 0xe0, 0xe0));
     QFont f = painter.font();

@@ -23,14 +23,23 @@ struct StageScene {
 
 QColor HeadColor(int head);
 
-// Maps stage metres to pixels inside `area`, keeping the aspect ratio; the
-// strip in front of the stage holds the heads.
+// The floor the drawing spans, in metres: the stage and every head of the rig
+// (where it hangs or stands, seen from above), with a margin around them.
+struct FloorExtent {
+  double xMin, xMax, yMin, yMax;
+  double Width() const { return xMax - xMin; }
+  double Depth() const { return yMax - yMin; }
+};
+FloorExtent DrawnExtent(const StageRig& rig);
+
+// Maps stage metres to pixels inside `area`, keeping the aspect ratio, so
+// that the stage and every head fit.
 class StageMapping {
  public:
   StageMapping(const StageRig& rig, QRectF area);
   QPointF ToPixel(FloorPoint p) const;
   FloorPoint ToFloor(QPointF pixel) const;
-  // Where a head is drawn: at its x, in the strip in front of the stage.
+  // Where a head is drawn: where it hangs, seen from above.
   QPointF HeadPixel(const MovingHead& head) const;
   double Scale() const { return scale_; }
 

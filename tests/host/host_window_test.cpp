@@ -8,6 +8,8 @@
 #include <QListWidget>
 #include <QSlider>
 #include <QTest>
+#include <string>
+#include <string_view>
 
 #include "host/stage_view.h"
 
@@ -80,6 +82,33 @@ TEST_F(HostWindowTest, WritesFromThePluginMoveTheFaders) {
   // Choosing another head shows that head's values.
   window_.SelectHead(0);
   EXPECT_EQ(Fader("panFader")->value(), Aim(0).pan);
+}
+
+// Booms beside the stage, a truss behind it, a tower far off and heads over
+// the stage: the drawing holds every one of them and the whole floor, in
+// a wide area and a tall one.
+TEST(StageMapping, EveryHeadOfEveryRigAndTheFloorAreInTheDrawing) {
+  for (const std::string_view name : kRigNames) {
+    const StageRig rig = *RigByName(name);
+    for (const QRectF area : {QRectF(10, 20, 620, 500), QRectF(0, 0, 300, 900)}) {
+      SCOPED_TRACE(std::string(name) + " in " + std::to_string(area.width()) + " x " +
+                   std::to_string(area.height()));
+      const StageMapping map(rig, area);
+      for (const MovingHead& head : rig.heads) {
+        const QPointF at = map.HeadPixel(head);
+        // The head's icon is 18 x 14 pixels around that point.
+        EXPECT_TRUE(area.contains(QRectF(at.x() - 9, at.y() - 7, 18, 14))) << head.name;
+        const FloorPoint back = map.ToFloor(at);
+        EXPECT_NEAR(back.x, head.x, 1e-9) << head.name;
+        EXPECT_NEAR(back.y, head.y, 1e-9) << head.name;
+      }
+      for (const FloorPoint corner : {FloorPoint{0, 0}, FloorPoint{rig.width, rig.depth}})
+        EXPECT_TRUE(area.contains(map.ToPixel(corner)));
+      // Nothing is squeezed: a metre is as long across as it is deep.
+      const QPointF o = map.ToPixel({0, 0});
+      EXPECT_NEAR(map.ToPixel({1, 0}).x() - o.x(), o.y() - map.ToPixel({0, 1}).y(), 1e-9);
+    }
+  }
 }
 
 }  // namespace
