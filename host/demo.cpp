@@ -1,5 +1,6 @@
 #include "host/demo.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
@@ -25,6 +26,11 @@ constexpr int kMotionStepMs = 20;  // the master's path is updated this often
 constexpr double kRestOnKm = 0.6;  // seconds the master rests on KM first
 
 }  // namespace
+
+QString MethodText(FollowChoice method) {
+  const std::string_view name = MethodName(method);
+  return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+}
 
 FloorPoint DemoPath(const StageRig& rig, double elapsed, double total) {
   const FloorPoint km = rig.MarkAt(Mark::KM);
@@ -60,10 +66,16 @@ DemoOutcome Demo::Run() {
     Fail("no such master head");
     return outcome_;
   }
-  outcome_.completed =
-      SetUpDevices() && ShowMainWindow() && Calibrate() && ChooseMaster() && Follow();
+  bool ok = SetUpDevices() && ShowMainWindow() && Calibrate() && ChooseMaster();
+  for (std::size_t i = 0; ok && i < settings_.methods.size(); ++i)
+    ok = FollowWith(settings_.methods[i]);
+  outcome_.completed = ok;
   outcome_.allCalls = counts_;
-  outcome_.report = Evaluate(rig_, static_cast<std::size_t>(settings_.master), outcome_.samples);
+  const auto master = static_cast<std::size_t>(settings_.master);
+  for (MethodRun& run : outcome_.runs) {
+    run.report = Evaluate(rig_, master, run.samples);
+    run.accuracy = MeasureAccuracy(rig_, master, run.samples);
+  }
   if (mainForm_ != nullptr) mainForm_->hide();
   return outcome_;
 }
@@ -72,7 +84,8 @@ bool Demo::StartFollowing(QString& failure) {
   MessageBoxWatcher watcher(outcome_.messages);
   bool ok = settings_.master >= 0 &&
             static_cast<std::size_t>(settings_.master) < rig_.heads.size() && SetUpDevices() &&
-            ShowMainWindow() && Calibrate() && ChooseMaster();
+            ShowMainWindow() && Calibrate() && ChooseMaster() &&
+            PickMethod(settings_.methods.empty() ? FollowChoice::Linear : settings_.methods[0]);
   if (ok) {
     QPushButton* enable = Button(mainForm_, "CmdEnableTB");
     if (enable == nullptr) {
@@ -102,27 +115,11 @@ bool Demo::SetUpDevices() {
       Fail("the device setup window did not open");
       return;
     }
-    auto* list = dialog->findChild<QAbstractItemView*>("lvConf");
     QPushButton* ok = Button(dialog, "cmdOK");
-    if (list == nullptr || ok == nullptr) {
-      Fail("the device setup window has no lvConf list or cmdOK button");
+    if (ok == nullptr || !TypeDevices(dialog)) {
+      if (ok == nullptr) Fail("the device setup window has no cmdOK button");
       dialog->close();
       return;
-    }
-    for (std::size_t h = 0; h < rig_.heads.size() && h < 4; ++h) {
-      const MovingHead& head = rig_.heads[h];
-      const QString cells[3] = {QString::fromStdString(head.name), QString::number(head.panChannel),
-                                QString::number(head.tiltChannel)};
-      for (int column = 0; column < 3; ++column) {
-        if (!TypeIntoCell(list, static_cast<int>(h), column, cells[column])) {
-          Fail(QString("could not type \"%1\" into row %2, column %3 of the device list")
-                   .arg(cells[column])
-                   .arg(h + 1)
-                   .arg(column));
-          dialog->close();
-          return;
-        }
-      }
     }
     QTest::mouseClick(ok, Qt::LeftButton);
     driven = true;
@@ -136,6 +133,38 @@ bool Demo::SetUpDevices() {
   if (QWidget* w = QApplication::activeModalWidget();
       w != nullptr && w->objectName() == "frmTBConfig")
     return Fail("the device setup window stayed open after OK");
+  return true;
+}
+
+// Name and channels of every head, and its ranges where they are not the
+// usual ones; each column found by its header, as the operator reads it.
+bool Demo::TypeDevices(QWidget* dialog) {
+  auto* list = dialog->findChild<QAbstractItemView*>("lvConf");
+  if (list == nullptr) return Fail("the device setup window has no lvConf list");
+  for (std::size_t h = 0; h < rig_.heads.size() && h < 4; ++h) {
+    const MovingHead& head = rig_.heads[h];
+    struct Cell {
+      const char* header;
+      QString text;
+    };
+    std::vector<Cell> cells = {{"Gerät", QString::fromStdString(head.name)},
+                               {"Pan Channel", QString::number(head.panChannel)},
+                               {"Tilt Channel", QString::number(head.tiltChannel)}};
+    if (head.panRangeDeg != static_cast<int>(kPanRangeDeg))
+      cells.push_back({"Pan range", QString::number(head.panRangeDeg)});
+    if (head.tiltRangeDeg != static_cast<int>(kTiltRangeDeg))
+      cells.push_back({"Tilt range", QString::number(head.tiltRangeDeg)});
+    for (const Cell& cell : cells) {
+      const QString header = QString::fromUtf8(cell.header);
+      const int column = ColumnWithHeader(list, header);
+      if (column < 0) return Fail("the device list has no column \"" + header + "\"");
+      if (!TypeIntoCell(list, static_cast<int>(h), column, cell.text))
+        return Fail(QString("could not type \"%1\" into row %2, column \"%3\" of the device list")
+                        .arg(cell.text)
+                        .arg(h + 1)
+                        .arg(header));
+    }
+  }
   return true;
 }
 
@@ -192,11 +221,33 @@ bool Demo::ChooseMaster() {
   return true;
 }
 
-bool Demo::Follow() {
+bool Demo::PickMethod(FollowChoice method) {
+  const QString name = QString::fromLatin1(MethodOption(method));
+  auto* option = mainForm_->findChild<QAbstractButton*>(name);
+  if (option == nullptr) return Fail("the main window has no " + name);
+  const auto before = outcome_.messages.size();
+  QTest::mouseClick(option, Qt::LeftButton);
+  Settle();
+  if (outcome_.messages.size() != before)
+    return Fail("the plug-in did not take the " + MethodText(method) + " method: \"" +
+                outcome_.messages.back() + "\"");
+  if (!option->isChecked()) return Fail(name + " was not selected by the click");
+  return true;
+}
+
+bool Demo::FollowWith(FollowChoice method) {
+  if (!PickMethod(method)) return false;
+  outcome_.runs.push_back({});
+  outcome_.runs.back().method = method;
+  return Follow(outcome_.runs.back());
+}
+
+bool Demo::Follow(MethodRun& run) {
   QPushButton* enable = Button(mainForm_, "CmdEnableTB");
   if (enable == nullptr) return Fail("the main window has no CmdEnableTB");
   const auto master = static_cast<std::size_t>(settings_.master);
-  TickRecorder recorder(rig_, master, outcome_.calibration[master], universe_, outcome_.samples);
+  TickRecorder recorder(rig_, master, outcome_.calibration[master], universe_, counts_,
+                        run.samples);
   bool recording = false;
   session_.Helper()->SetReadObserver([&](std::int32_t channel, std::int32_t value) {
     if (recording) recorder.OnRead(channel, value);
@@ -221,17 +272,16 @@ bool Demo::Follow() {
   recorder.Finish();
   session_.Helper()->SetReadObserver(nullptr);
   const HostCallCounts after = counts_;
-  outcome_.followCalls.reads = after.reads - before.reads;
-  outcome_.followCalls.outputsFetched = after.outputsFetched - before.outputsFetched;
-  outcome_.followCalls.writes = after.writes - before.writes;
-  outcome_.followCalls.failed = after.failed - before.failed;
-  outcome_.followCalls.outputsAlive = after.outputsAlive;
+  run.followCalls.reads = after.reads - before.reads;
+  run.followCalls.outputsFetched = after.outputsFetched - before.outputsFetched;
+  run.followCalls.writes = after.writes - before.writes;
+  run.followCalls.failed = after.failed - before.failed;
+  run.followCalls.outputsAlive = after.outputsAlive;
   if (enable->text() != "Enable TB")
     return Fail("follow mode did not stop (the button reads \"" + enable->text() + "\")");
-  if (outcome_.samples.empty()) return Fail("no follow tick ran");
+  if (run.samples.empty()) return Fail("no follow tick ran");
   return true;
 }
-
 void Demo::MoveMaster() {
   const MovingHead& master = rig_.heads[static_cast<std::size_t>(settings_.master)];
   QElapsedTimer clock;
@@ -247,7 +297,7 @@ void Demo::MoveMaster() {
   motion.start();
   QEventLoop loop;
   QTimer::singleShot(static_cast<int>(settings_.seconds * 1000), &loop, &QEventLoop::quit);
-  if (!settings_.screenshot.isEmpty()) {
+  if (!settings_.screenshot.isEmpty() && outcome_.screenshot.isNull()) {
     QTimer::singleShot(static_cast<int>(settings_.seconds * 500), &loop, [this] {
       if (QScreen* screen = QGuiApplication::primaryScreen())
         outcome_.screenshot = screen->grabWindow(0).toImage();

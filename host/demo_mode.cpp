@@ -16,6 +16,11 @@ int RunDemo(HostParts& parts, const HostOptions& options) {
   parts.window.show();
   DemoSettings settings;
   settings.seconds = options.seconds;
+  settings.master = parts.rig.master;
+  if (options.compare)
+    settings.methods.assign(kAllMethods.begin(), kAllMethods.end());
+  else
+    settings.methods = {options.method.value_or(FollowChoice::Linear)};
   settings.png = QString::fromStdString(options.png.empty() ? kDefaultDemoPicture : options.png);
   settings.report = QString::fromStdString(options.report);
   settings.screenshot = QString::fromStdString(options.screenshot);

@@ -8,17 +8,20 @@
 
 namespace tbhost {
 
-int RunFollow(HostParts& parts, QApplication& app) {
+int RunFollow(HostParts& parts, const HostOptions& options, QApplication& app) {
   parts.window.resize(1000, 760);
   parts.window.move(0, 0);
   parts.window.show();
-  const DemoSettings settings;
+  DemoSettings settings;
+  settings.master = parts.rig.master;
+  settings.methods = {options.method.value_or(FollowChoice::Linear)};
   Demo run(parts.rig, parts.universe, parts.counts, parts.window, parts.session, settings);
   QString failure;
   if (!run.StartFollowing(failure)) return Fail(failure.toStdString());
   const MovingHead& master = parts.rig.heads[static_cast<std::size_t>(settings.master)];
-  std::printf("follow mode on: master \"%s\" on channels %d/%d\n", master.name.c_str(),
-              master.panChannel, master.tiltChannel);
+  std::printf("follow mode on: rig \"%s\", master \"%s\" on channels %d/%d, method %s\n",
+              parts.rig.name.c_str(), master.name.c_str(), master.panChannel, master.tiltChannel,
+              MethodText(settings.methods.front()).toUtf8().constData());
   std::fflush(stdout);
   return app.exec();
 }

@@ -79,4 +79,38 @@ FollowReport Evaluate(const StageRig& rig, std::size_t masterIndex,
   return report;
 }
 
+Accuracy MeasureAccuracy(const StageRig& rig, std::size_t masterIndex,
+                         const std::vector<TickSample>& samples) {
+  const std::size_t heads = rig.heads.size();
+  const std::size_t slaves = masterIndex < heads ? heads - 1 : heads;
+  std::vector<double> error, ideal;
+  std::size_t errorMissing = 0, idealMissing = 0;
+  Accuracy accuracy;
+  for (const TickSample& sample : samples) {
+    // Pan and tilt are written together: two writes per slave followed.
+    if (sample.writes >= 0 && static_cast<std::size_t>(sample.writes) < 2 * slaves)
+      accuracy.held += slaves - static_cast<std::size_t>(sample.writes) / 2;
+    const auto masterSpot =
+        masterIndex < heads ? BeamSpot(rig.heads[masterIndex], sample.master) : std::nullopt;
+    for (std::size_t h = 0; h < heads; ++h) {
+      if (h == masterIndex) continue;
+      const MovingHead& slave = rig.heads[h];
+      const auto spot = h < sample.heads.size() ? BeamSpot(slave, sample.heads[h]) : std::nullopt;
+      if (masterSpot && spot)
+        error.push_back(Distance(*masterSpot, *spot));
+      else
+        ++errorMissing;
+      const auto aim = masterSpot ? AimAt(slave, *masterSpot) : std::nullopt;
+      const auto best = aim ? BeamSpot(slave, *aim) : std::nullopt;
+      if (best)
+        ideal.push_back(Distance(*masterSpot, *best));
+      else
+        ++idealMissing;
+    }
+  }
+  accuracy.error = Summarise(std::move(error), errorMissing);
+  accuracy.ideal = Summarise(std::move(ideal), idealMissing);
+  return accuracy;
+}
+
 }  // namespace tbhost

@@ -40,6 +40,7 @@ struct TickSample {
   int zone = 0;
   PanTilt master;
   std::vector<PanTilt> heads;
+  int writes = -1;  // WriteChannel calls the tick made; -1 when not counted
 };
 
 // Per slave (rig index) and zone (0..5) summaries of the spot distance.
@@ -50,5 +51,20 @@ struct FollowReport {
 
 FollowReport Evaluate(const StageRig& rig, std::size_t masterIndex,
                       const std::vector<TickSample>& samples);
+
+// A whole run in three figures, every slave and every tick together: how far
+// the slaves' spots lay from the master's, and the same for each slave aimed
+// exactly at the master's spot and rounded to its 8-bit values (AimAt), the
+// floor no method can beat. A slave the method held counts where it stands,
+// as the audience sees it; a slave whose beam is off the floor has no
+// distance and is counted apart, as is a tick whose master has no spot.
+struct Accuracy {
+  ErrorSummary error;    // noSpot: slave ticks with no spot on the floor
+  ErrorSummary ideal;    // noSpot: slave ticks whose head cannot reach the spot
+  std::size_t held = 0;  // slave ticks left unwritten by the method
+};
+
+Accuracy MeasureAccuracy(const StageRig& rig, std::size_t masterIndex,
+                         const std::vector<TickSample>& samples);
 
 }  // namespace tbhost

@@ -28,7 +28,7 @@ int RunHost(HostMode mode, const HostOptions& options, int& argc, char** argv);
 // The headless operator session: report on stdout, the files it asks for.
 int RunDemo(HostParts& parts, const HostOptions& options);
 // The demo's set-up, then follow mode kept running until the host quits.
-int RunFollow(HostParts& parts, QApplication& app);
+int RunFollow(HostParts& parts, const HostOptions& options, QApplication& app);
 // The stage, the faders and the plug-in's windows for an operator.
 int RunInteractive(HostParts& parts, QApplication& app);
 

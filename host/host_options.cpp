@@ -1,11 +1,14 @@
 #include "host/host_options.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
 #include <string_view>
+
+#include "host/stage_rig.h"
 
 namespace tbhost {
 namespace {
@@ -22,6 +25,7 @@ constexpr OptionName kOwnOptions[] = {
     {"--demo", false},   {"--help", false},  {"-h", false},          {"--plugin", true},
     {"--png", true},     {"--report", true}, {"--screenshot", true}, {"--seconds", true},
     {"--follow", false}, {"--ola-in", true}, {"--ola-out", true},    {"--ola-port", true},
+    {"--rig", true},     {"--method", true}, {"--compare", false},
 };
 
 // What QGuiApplication and QApplication take from the command line, with one
@@ -148,11 +152,36 @@ std::string SetSeconds(double& into, const std::string& text) {
   return {};
 }
 
+// "a, b, c" of the names an option takes.
+template <class Names>
+std::string OneOf(const Names& names) {
+  std::string list;
+  for (std::string_view name : names) list += (list.empty() ? "" : ", ") + std::string(name);
+  return list;
+}
+
+std::string SetRig(std::string& into, const std::string& text) {
+  if (!RigByName(text)) return "--rig needs one of " + OneOf(kRigNames);
+  into = text;
+  return {};
+}
+
+std::string SetMethod(std::optional<FollowChoice>& into, const std::string& text) {
+  into = MethodByName(text);
+  if (into) return {};
+  std::array<std::string_view, kAllMethods.size()> names;
+  for (std::size_t i = 0; i < names.size(); ++i) names[i] = MethodName(kAllMethods[i]);
+  return "--method needs one of " + OneOf(names);
+}
+
 // Applies one of the host's own options; the error text, or empty.
 std::string Apply(HostOptions& o, std::string_view name, const std::string& value) {
   if (name == "--demo") o.demo = true;
   if (name == "--help" || name == "-h") o.help = true;
   if (name == "--follow") o.follow = true;
+  if (name == "--compare") o.compare = true;
+  if (name == "--rig") return SetRig(o.rig, value);
+  if (name == "--method") return SetMethod(o.method, value);
   if (name == "--plugin") o.plugin = value;
   if (name == "--png") o.png = value;
   if (name == "--report") o.report = value;
@@ -169,6 +198,10 @@ std::string Conflicts(const HostOptions& o) {
   if (o.follow && o.demo) return "--demo and --follow exclude each other";
   if (o.follow && !o.screenshot.empty())
     return "--screenshot plays the demo and cannot be used with --follow";
+  if (o.follow && o.compare) return "--compare plays the demo and cannot be used with --follow";
+  if (o.compare && o.method) return "--compare plays every method and cannot be used with --method";
+  if (o.compare && !o.screenshot.empty())
+    return "--screenshot shows one session and cannot be used with --compare";
   // The host would hear its own output and take it back in as a change.
   if (o.olaIn && o.olaOut && *o.olaIn == *o.olaOut)
     return "--ola-in and --ola-out need different universes";
@@ -216,19 +249,31 @@ HostOptions ParseHostOptions(int& argc, char** argv) {
 
 HostMode ModeFor(const HostOptions& options, bool hasDisplay) {
   if (options.follow) return HostMode::Follow;
-  // A screenshot shows the demo session on the real screen.
-  if (options.demo || !hasDisplay || !options.screenshot.empty()) return HostMode::Demo;
+  // A screenshot shows the demo session on the real screen; a method or a
+  // comparison of them is something the demo plays.
+  if (options.demo || !hasDisplay || !options.screenshot.empty() || options.compare ||
+      options.method)
+    return HostMode::Demo;
   return HostMode::Interactive;
 }
 
 const char* HostUsage() {
-  return "usage: trailbeam-host [--plugin PATH] [--demo] [--seconds N] [--png FILE]\n"
-         "                      [--report FILE] [--screenshot FILE] [--follow]\n"
-         "                      [--ola-in U] [--ola-out U] [--ola-port P] [Qt options]\n"
+  return "usage: trailbeam-host [--plugin PATH] [--rig NAME] [--demo] [--method M | --compare]\n"
+         "                      [--seconds N] [--png FILE] [--report FILE] [--screenshot FILE]\n"
+         "                      [--follow] [--ola-in U] [--ola-out U] [--ola-port P]\n"
+         "                      [Qt options]\n"
          "  --plugin PATH      the module to register and load (default: TrailBeam.so\n"
          "                     next to this program)\n"
+         "  --rig NAME         the simulated heads: default, sides (booms and a back\n"
+         "                     truss), mixed (a tower, a wide-angle head, the back) or\n"
+         "                     overhead (heads over the stage); the first is the default\n"
          "  --demo             play a headless operator session and print its report\n"
          "                     (also the default when there is no display)\n"
+         "  --method M         demo and --follow: the follow method the operator picks in\n"
+         "                     the main window: linear (default), distance or\n"
+         "                     trigonometric; implies --demo unless --follow is given\n"
+         "  --compare          demo: follow the same path once per method, print one\n"
+         "                     table and draw one picture with a panel per method\n"
          "  --seconds N        demo: seconds of follow mode (1..120, default 6)\n"
          "  --png FILE         demo: picture of the stage (default trailbeam-demo.png)\n"
          "  --report FILE      demo: the outcome as JSON, every tick included\n"

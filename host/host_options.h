@@ -6,17 +6,22 @@
 #include <string>
 #include <vector>
 
+#include "host/method_choice.h"
+
 namespace tbhost {
 
 struct HostOptions {
   bool demo = false;
   bool help = false;
-  std::string plugin;      // module file to register and load
-  std::string png;         // demo: picture of the stage with the traces
-  std::string report;      // demo: machine-readable outcome (JSON)
-  std::string screenshot;  // the demo on screen, grabbed halfway through follow mode
-  double seconds = 6.0;    // demo: how long the master moves in follow mode
-  std::string error;       // set when the command line is unusable
+  std::string plugin;                  // module file to register and load
+  std::string png;                     // demo: picture of the stage with the traces
+  std::string report;                  // demo: machine-readable outcome (JSON)
+  std::string screenshot;              // the demo on screen, grabbed halfway through follow mode
+  double seconds = 6.0;                // demo: how long the master moves in follow mode
+  std::string rig = "default";         // one of kRigNames
+  std::optional<FollowChoice> method;  // demo and follow mode; linear when not given
+  bool compare = false;                // demo: one follow session per method
+  std::string error;                   // set when the command line is unusable
 
   // Follow mode kept running, and the bridge to olad (real DMX).
   bool follow = false;                  // set up the demo rig, enable follow mode and keep running

@@ -64,7 +64,8 @@ int RunHost(HostMode mode, const HostOptions& options, int& argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("trailbeam-host");
 
-  const StageRig rig = DefaultRig();
+  // The command line admits only names RigByName knows.
+  const StageRig rig = RigByName(options.rig).value_or(DefaultRig());
   Universe universe;
   HostCallCounts counts;
   HostWindow window(universe, rig);
@@ -84,7 +85,7 @@ int RunHost(HostMode mode, const HostOptions& options, int& argc, char** argv) {
     case HostMode::Demo:
       return RunDemo(parts, options);
     case HostMode::Follow:
-      return RunFollow(parts, app);
+      return RunFollow(parts, options, app);
     case HostMode::Interactive:
       return RunInteractive(parts, app);
   }

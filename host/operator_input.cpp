@@ -47,6 +47,14 @@ QPushButton* Button(QWidget* window, const char* name) {
   return window->findChild<QPushButton*>(QString::fromLatin1(name));
 }
 
+int ColumnWithHeader(const QAbstractItemView* list, const QString& header) {
+  const QAbstractItemModel* model = list->model();
+  if (model == nullptr) return -1;
+  for (int column = 0; column < model->columnCount(); ++column)
+    if (model->headerData(column, Qt::Horizontal).toString() == header) return column;
+  return -1;
+}
+
 bool TypeIntoCell(QAbstractItemView* list, int row, int column, const QString& text) {
   const QModelIndex cell = list->model()->index(row, column);
   if (!cell.isValid()) return false;

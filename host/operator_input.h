@@ -54,6 +54,9 @@ bool PickEntry(QComboBox* combo, int index);
 
 QPushButton* Button(QWidget* window, const char* name);
 
+// The list's column whose header reads `header`; -1 when there is none.
+int ColumnWithHeader(const QAbstractItemView* list, const QString& header);
+
 // Types `text` into one cell of a list: double-click the cell, replace the
 // editor's text, confirm with Enter. True when the cell then holds `text`.
 bool TypeIntoCell(QAbstractItemView* list, int row, int column, const QString& text);

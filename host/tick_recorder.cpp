@@ -4,11 +4,13 @@ namespace tbhost {
 
 TickRecorder::TickRecorder(const StageRig& rig, std::size_t master,
                            const std::array<PanTilt, 5>& masterCalibration,
-                           const Universe& universe, std::vector<TickSample>& into)
+                           const Universe& universe, const HostCallCounts& counts,
+                           std::vector<TickSample>& into)
     : rig_(rig),
       master_(rig.heads.at(master)),
       masterCalibration_(masterCalibration),
       universe_(universe),
+      counts_(counts),
       samples_(into) {}
 
 void TickRecorder::OnRead(std::int32_t channel, std::int32_t value) {
@@ -16,6 +18,7 @@ void TickRecorder::OnRead(std::int32_t channel, std::int32_t value) {
     CloseTick();
     current_ = {};
     current_.master = {value, -1};
+    writesBefore_ = counts_.writes;
     pending_ = true;
   } else if (channel == master_.tiltChannel && pending_) {
     current_.master.tilt = value;
@@ -25,6 +28,7 @@ void TickRecorder::OnRead(std::int32_t channel, std::int32_t value) {
 void TickRecorder::CloseTick() {
   if (!pending_) return;
   pending_ = false;
+  current_.writes = static_cast<int>(counts_.writes - writesBefore_);
   current_.zone = ZoneOf(current_.master, masterCalibration_);
   current_.heads.clear();
   for (const MovingHead& head : rig_.heads)

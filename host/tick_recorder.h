@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "host/channel_helper.h"
 #include "host/follow_stats.h"
 #include "host/universe.h"
 
@@ -16,11 +17,12 @@ namespace tbhost {
 
 class TickRecorder {
  public:
-  // `masterCalibration` (by Mark) places each tick in its zone. All
-  // references must outlive the recorder.
+  // `masterCalibration` (by Mark) places each tick in its zone; `counts`
+  // tells how many writes a tick made. All references must outlive the
+  // recorder.
   TickRecorder(const StageRig& rig, std::size_t master,
                const std::array<PanTilt, 5>& masterCalibration, const Universe& universe,
-               std::vector<TickSample>& into);
+               const HostCallCounts& counts, std::vector<TickSample>& into);
 
   // Every successful ReadChannel of the plug-in, in order.
   void OnRead(std::int32_t channel, std::int32_t value);
@@ -34,6 +36,8 @@ class TickRecorder {
   const MovingHead& master_;
   const std::array<PanTilt, 5>& masterCalibration_;
   const Universe& universe_;
+  const HostCallCounts& counts_;
+  std::int64_t writesBefore_ = 0;
   std::vector<TickSample>& samples_;
   TickSample current_;
   bool pending_ = false;

@@ -129,6 +129,10 @@ TEST(HostCommandLine, RefusesUnknownArgumentsBeforeAnythingRuns) {
       {{"--bogus"}, "trailbeam-host: unknown option --bogus"},
       {{"-platform", "offscreen", "stray"}, "trailbeam-host: unexpected argument stray"},
       {{"--demo", "--png"}, "trailbeam-host: --png needs a value"},
+      {{"--demo", "--rig", "nowhere"},
+       "trailbeam-host: --rig needs one of default, sides, mixed, overhead"},
+      {{"--method", "fast"},
+       "trailbeam-host: --method needs one of linear, distance, trigonometric"},
   };
   for (const Case& c : cases) {
     const HostRun run = RunHost(c.args, dir.path());

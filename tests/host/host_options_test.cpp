@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -73,10 +74,44 @@ TEST(HostOptions, KeepsQtOptionsWithTheirValuesForQt) {
     EXPECT_EQ(p.forQt, c.forQt) << Line(c.args);
   }
   const Parsed p = Parse(cases[1].args);
+  EXPECT_EQ(p.options.rig, "default");
+  EXPECT_FALSE(p.options.method.has_value());
+  EXPECT_FALSE(p.options.compare);
   EXPECT_TRUE(p.options.demo);
   EXPECT_EQ(p.options.png, "out.png");
   EXPECT_DOUBLE_EQ(p.options.seconds, 2.5);
   EXPECT_EQ(Parse(cases[8].args).options.plugin, "x.so");
+}
+
+TEST(HostOptions, RigMethodAndCompareTakeTheirValues) {
+  struct Case {
+    Args args;
+    std::string rig;
+    std::optional<FollowChoice> method;
+    bool compare;
+  };
+  const Case cases[] = {
+      {{"--rig", "sides"}, "sides", std::nullopt, false},
+      {{"--rig", "mixed", "--rig", "overhead"}, "overhead", std::nullopt, false},
+      {{"--rig", "default", "--method", "linear"}, "default", FollowChoice::Linear, false},
+      {{"--method", "distance"}, "default", FollowChoice::Distance, false},
+      {{"--follow", "--method", "trigonometric", "--rig", "sides"},
+       "sides",
+       FollowChoice::Trigonometric,
+       false},
+      {{"--demo", "--rig", "overhead", "--compare", "--seconds", "2"},
+       "overhead",
+       std::nullopt,
+       true},
+  };
+  for (const Case& c : cases) {
+    const Parsed p = Parse(c.args);
+    ASSERT_EQ(p.options.error, "") << Line(c.args);
+    EXPECT_EQ(p.options.rig, c.rig) << Line(c.args);
+    EXPECT_EQ(p.options.method, c.method) << Line(c.args);
+    EXPECT_EQ(p.options.compare, c.compare) << Line(c.args);
+    EXPECT_TRUE(p.forQt.empty()) << Line(c.args);
+  }
 }
 
 TEST(HostOptions, RefusesWhatItDoesNotKnowNamingTheArgument) {
@@ -106,7 +141,24 @@ TEST(HostOptions, RefusesWhatItDoesNotKnowNamingTheArgument) {
       {{"--seconds", "abc"}, "--seconds needs a number from 1 to 120"},
       {{"--seconds", "nan"}, "--seconds needs a number from 1 to 120"},
       {{"--seconds", "3x"}, "--seconds needs a number from 1 to 120"},
+      {{"--rig"}, "--rig needs a value"},
+      {{"--rig", "--demo"}, "--rig needs a value"},
+      {{"--rig", "side"}, "--rig needs one of default, sides, mixed, overhead"},
+      {{"--rig", "Sides"}, "--rig needs one of default, sides, mixed, overhead"},
+      {{"--rig", ""}, "--rig needs one of default, sides, mixed, overhead"},
+      {{"--method"}, "--method needs a value"},
+      {{"--method", "trig"}, "--method needs one of linear, distance, trigonometric"},
+      {{"--method", "2"}, "--method needs one of linear, distance, trigonometric"},
+      {{"--method", "linear "}, "--method needs one of linear, distance, trigonometric"},
+      {{"--methd", "linear"}, "unknown option --methd (did you mean --method?)"},
+      {{"--compare", "linear"}, "unexpected argument linear"},
+      {{"--compre"}, "unknown option --compre (did you mean --compare?)"},
       {{"--demo", "--follow"}, "--demo and --follow exclude each other"},
+      {{"--follow", "--compare"}, "--compare plays the demo and cannot be used with --follow"},
+      {{"--compare", "--method", "distance"},
+       "--compare plays every method and cannot be used with --method"},
+      {{"--compare", "--screenshot", "s.png"},
+       "--screenshot shows one session and cannot be used with --compare"},
       {{"--follow", "--screenshot", "s.png"},
        "--screenshot plays the demo and cannot be used with --follow"},
   };
@@ -139,6 +191,12 @@ TEST(HostOptions, ModeFollowsTheOptionsAndTheDisplay) {
       {{"--screenshot", "s.png"}, true, HostMode::Demo},
       {{"--follow"}, true, HostMode::Follow},
       {{"--follow"}, false, HostMode::Follow},
+      {{"--rig", "sides"}, true, HostMode::Interactive},
+      {{"--rig", "sides"}, false, HostMode::Demo},
+      // Picking a method or comparing them is what the demo plays.
+      {{"--method", "distance"}, true, HostMode::Demo},
+      {{"--compare"}, true, HostMode::Demo},
+      {{"--follow", "--method", "trigonometric"}, true, HostMode::Follow},
   };
   for (const Case& c : cases) {
     const Parsed p = Parse(c.args);
@@ -161,6 +219,10 @@ TEST(OutputFiles, PlannedAreWhatTheModeWrites) {
       // Neither writes a picture: run-demo's --png is not checked there.
       {{"--png", "/no/such/p.png"}, HostMode::Interactive, {}},
       {{"--follow", "--report", "r.json"}, HostMode::Follow, {}},
+      // One picture with a panel per method, one report.
+      {{"--compare", "--png", "c.png", "--report", "c.json"},
+       HostMode::Demo,
+       {"--png=c.png", "--report=c.json"}},
   };
   for (const Case& c : cases) {
     const Parsed p = Parse(c.args);
