@@ -2,6 +2,7 @@
 // through the list, OK with the leading-number rule, the close box.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,11 +29,15 @@ class ConfigWindowTest : public ::testing::Test {
     path = dir.filePath("TrailBeam.ini").toStdString();
   }
 
-  // Loads and shows the window without waiting for it to close.
+  // Loads and shows the window without waiting for it to close, as the
+  // active window, so that keys and clicks move the focus as they do for
+  // the operator.
   frmTBConfig& Open() {
     window = std::make_unique<frmTBConfig>(ui::WindowContext{rig, sink, path});
     window->Form_Load();
     window->show();
+    window->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
     return *window;
   }
 
@@ -135,6 +140,127 @@ TEST_F(ConfigWindowTest, LeftDoubleClickEditsTheCellAndOnlyTheList) {
   Edit(1, 0, " New name ");
   EXPECT_EQ(List()->listItems().Item(2)->Text(), " New name ");
   EXPECT_EQ(rig.DeviceTable[1].Name, "Wash");
+}
+
+// Every way an operator can end an edit, in every column: the typed text
+// lands in the edited cell or nowhere, no other cell changes, and the
+// current cell stays where the edit started.
+TEST_F(ConfigWindowTest, AnEditEndsInTheCellItStartedInHoweverItEnds) {
+  enum class End { Key, ClickOtherCell, ClickOK, OtherWindow, CloseBox };
+  struct Ending {
+    const char* what;
+    End how;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    const char* typed;
+    bool kept;
+    const char* focusAfter;  // objectName of the focus widget afterwards
+  };
+  const Ending endings[] = {
+      {"Enter", End::Key, Qt::Key_Return, {}, "42", true, "lvConf"},
+      {"keypad Enter", End::Key, Qt::Key_Enter, Qt::KeypadModifier, "42", true, "lvConf"},
+      {"Enter without typing", End::Key, Qt::Key_Return, {}, "", true, "lvConf"},
+      {"Tab", End::Key, Qt::Key_Tab, {}, "42", true, "cmdOK"},
+      {"Shift+Tab", End::Key, Qt::Key_Backtab, Qt::ShiftModifier, "42", true, "cmdOK"},
+      {"Escape", End::Key, Qt::Key_Escape, {}, "42", false, "lvConf"},
+      {"click on another cell", End::ClickOtherCell, {}, {}, "42", true, "lvConf"},
+      {"click on OK", End::ClickOK, {}, {}, "42", true, nullptr},
+      {"focus lost to another window", End::OtherWindow, {}, {}, "42", true, "lvConf"},
+      {"close box", End::CloseBox, {}, {}, "42", false, nullptr},
+  };
+  for (int column = 0; column < 3; ++column) {
+    for (int row : {1, 3}) {
+      for (const Ending& e : endings) {
+        SCOPED_TRACE(::testing::Message() << e.what << ", row " << row << ", column " << column);
+        rig.DeviceTable = {DeviceRecord{"Spot", 1, 2}, DeviceRecord{"Wash", 3, 4},
+                           DeviceRecord{"Beam", 5, 6}, DeviceRecord{"Fog", 7, 8}};
+        Open();
+        const Table before = Rows();
+        QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, Cell(row, column));
+        QWidget* editor = QApplication::focusWidget();
+        ASSERT_NE(editor, nullptr);
+        ASSERT_EQ(editor->objectName().toStdString(), "ExtLVEditor");
+        QTest::keyClicks(editor, e.typed);
+
+        int currentRow = row;
+        int currentColumn = column;
+        QWidget other;
+        switch (e.how) {
+          case End::Key:
+            QTest::keyClick(editor, e.key, e.modifiers);
+            break;
+          case End::ClickOtherCell:
+            currentRow = (row + 2) % 4;
+            currentColumn = (column + 1) % 3;
+            QTest::mouseClick(List()->viewport(), Qt::LeftButton, {},
+                              Cell(currentRow, currentColumn));
+            break;
+          case End::ClickOK:
+            PressOK();
+            break;
+          case End::OtherWindow:
+            other.show();
+            other.activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+            window->activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+            break;
+          case End::CloseBox:
+            window->close();
+            break;
+        }
+        QCoreApplication::processEvents();
+
+        Table expected = before;
+        if (e.kept && *e.typed != 0) expected[row][column + 1] = e.typed;
+        EXPECT_EQ(Rows(), expected);
+        EXPECT_EQ(List()->Editor(), nullptr);
+        EXPECT_EQ(List()->CurrentCellRow(), List()->listItems().Item(currentRow + 1));
+        EXPECT_EQ(List()->CurrentCellColumn(), currentColumn);
+        if (e.focusAfter != nullptr) {
+          ASSERT_NE(QApplication::focusWidget(), nullptr);
+          EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), e.focusAfter);
+        }
+        if (e.how == End::ClickOK) {
+          EXPECT_FALSE(window->isVisible());
+          for (int i = 0; i < 4; ++i) {
+            EXPECT_EQ(rig.DeviceTable[i].Name, expected[i][1]);
+            EXPECT_EQ(std::to_string(rig.DeviceTable[i].PanChannel), expected[i][2]);
+            EXPECT_EQ(std::to_string(rig.DeviceTable[i].TiltChannel), expected[i][3]);
+          }
+        }
+        if (::testing::Test::HasFailure()) return;
+      }
+    }
+  }
+}
+
+// The window's tab order is the list, then OK; Tab never walks the cells.
+TEST_F(ConfigWindowTest, TabGoesFromTheListToOKAndShiftTabBack) {
+  Open();
+  QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, Cell(2, 1));
+  const struct {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    const char* focusAfter;
+  } steps[] = {
+      {Qt::Key_Tab, {}, "cmdOK"},
+      {Qt::Key_Backtab, Qt::ShiftModifier, "lvConf"},
+      {Qt::Key_Backtab, Qt::ShiftModifier, "cmdOK"},
+      {Qt::Key_Tab, {}, "lvConf"},
+      {Qt::Key_Tab, {}, "cmdOK"},
+  };
+  for (const auto& step : steps) {
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    SCOPED_TRACE(focus->objectName().toStdString() + " -> " + step.focusAfter);
+    QTest::keyClick(focus, step.key, step.modifiers);
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), step.focusAfter);
+    EXPECT_EQ(List()->CurrentCellRow(), List()->listItems().Item(3));
+    EXPECT_EQ(List()->CurrentCellColumn(), 1);
+  }
+  EXPECT_TRUE(window->isVisible());
 }
 
 TEST_F(ConfigWindowTest, OtherButtonsAndSingleClicksOpenNoEditor) {
