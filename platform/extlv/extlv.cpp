@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -98,6 +99,7 @@ ListItem* ListItems::Add(const QString& key, const QString& text) {
     if (existing->Key() == key) return nullptr;
   const int row = owner_.rowCount();
   owner_.insertRow(row);
+  owner_.FitRows();
   for (int column = 0; column < owner_.columnCount(); ++column) {
     auto* cell = new QTableWidgetItem;
     cell->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
@@ -158,7 +160,7 @@ ExtLV::ExtLV(QWidget* parent) : QTableWidget(parent) {
   setFont(font);
   horizontalHeader()->setFont(font);
   verticalHeader()->setMinimumSectionSize(1);
-  verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 2);
+  FitRows();
   SetTitleHeightTwips(titleHeightTwips_);
   // The selection stays visible when the list loses the focus.
   QPalette pal = palette();
@@ -286,7 +288,23 @@ void ExtLV::scrollContentsBy(int dx, int dy) {
 
 void ExtLV::resizeEvent(QResizeEvent* event) {
   QTableWidget::resizeEvent(event);
+  FitRows();
   PlaceEditor();
+}
+
+void ExtLV::changeEvent(QEvent* event) {
+  QTableWidget::changeEvent(event);
+  if (event->type() == QEvent::FontChange) FitRows();
+}
+
+// Rows are as tall as the text plus 2 px, but give up those 2 px where that
+// lets every row fit the list's height: a list sized for its rows then
+// shows them all and no scroll bar, with any font whose text fits.
+void ExtLV::FitRows() {
+  const int text = fontMetrics().height();
+  int height = text + 2;
+  if (rowCount() > 0) height = std::clamp(viewport()->height() / rowCount(), text, height);
+  verticalHeader()->setDefaultSectionSize(height);
 }
 
 }  // namespace tb::platform

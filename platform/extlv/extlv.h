@@ -124,6 +124,7 @@ class ExtLV : public QTableWidget {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
   void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   friend class ListItem;
@@ -134,6 +135,7 @@ class ExtLV : public QTableWidget {
   void EndEdit(EditEnding ending);
   void FinishEdit(bool confirmed);
   void PlaceEditor();
+  void FitRows();
 
   ColumnHeaders columns_{*this};
   ListItems items_{*this};
