@@ -50,11 +50,24 @@ class ConfigWindowTest : public ::testing::Test {
     for (int i = 1; i <= List()->listItems().Count(); ++i) {
       const platform::ListItem* row = List()->listItems().Item(i);
       rows.push_back({row->Key().toStdString(), row->Text().toStdString(),
-                      row->SubItem(1).toStdString(), row->SubItem(2).toStdString()});
+                      row->SubItem(1).toStdString(), row->SubItem(2).toStdString(),
+                      row->SubItem(3).toStdString(), row->SubItem(4).toStdString()});
     }
     return rows;
   }
-  // Double-clicks a cell and confirms the editor with the given text.
+  // Double-clicks a cell, types the text (the editor opens with its text
+  // selected) and presses Enter.
+  void Type(int row, int column, const QString& text) {
+    QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, Cell(row, column));
+    QWidget* editor = QApplication::focusWidget();
+    ASSERT_NE(editor, nullptr);
+    ASSERT_EQ(editor->objectName().toStdString(), "ExtLVEditor");
+    if (text.isEmpty()) QTest::keyClick(editor, Qt::Key_Delete);
+    QTest::keyClicks(editor, text);
+    QTest::keyClick(editor, Qt::Key_Return);
+  }
+  // Double-clicks a cell and confirms the editor with the given text, also
+  // one that cannot be typed.
   void Edit(int row, int column, const QString& text) {
     QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, Cell(row, column));
     QLineEdit* editor = List()->Editor();
@@ -80,14 +93,14 @@ TEST_F(ConfigWindowTest, FirstOpeningWithoutFileShowsPlaceholdersAndOKStoresThem
             "konfiguriert werden. Tragen Sie hier bis zu 4 Geräte ein. Klicken Sie zweimal in das "
             "zu ändernde Feld.");
   ExtLV* list = List();
-  ASSERT_EQ(list->columnCount(), 3);
-  EXPECT_EQ(list->horizontalHeaderItem(0)->text().toStdString(), "Gerät");
-  EXPECT_EQ(list->horizontalHeaderItem(1)->text(), "Pan Channel");
-  EXPECT_EQ(list->horizontalHeaderItem(2)->text(), "Tilt Channel");
-  EXPECT_EQ(Rows(), (Table{{"Item1", "Device1", "0", "0"},
-                           {"Item2", "Device2", "0", "0"},
-                           {"Item3", "", "0", "0"},
-                           {"Item4", "", "0", "0"}}));
+  ASSERT_EQ(list->columnCount(), 5);
+  const char* headers[] = {"Gerät", "Pan Channel", "Tilt Channel", "Pan range", "Tilt range"};
+  for (int column = 0; column < 5; ++column)
+    EXPECT_EQ(list->horizontalHeaderItem(column)->text().toStdString(), headers[column]);
+  EXPECT_EQ(Rows(), (Table{{"Item1", "Device1", "0", "0", "540", "270"},
+                           {"Item2", "Device2", "0", "0", "540", "270"},
+                           {"Item3", "", "0", "0", "540", "270"},
+                           {"Item4", "", "0", "0", "540", "270"}}));
   EXPECT_EQ(window->focusWidget(), list);
 
   PressOK();
@@ -96,7 +109,15 @@ TEST_F(ConfigWindowTest, FirstOpeningWithoutFileShowsPlaceholdersAndOKStoresThem
   EXPECT_EQ(rig.DeviceTable[1].Name, "Device2");
   EXPECT_EQ(rig.DeviceTable[2].Name, "");
   EXPECT_EQ(rig.DeviceTable[3].PanChannel, 0);
+  EXPECT_EQ(rig.DeviceTable[3].PanRange, 540);
+  EXPECT_EQ(rig.DeviceTable[3].TiltRange, 270);
   ASSERT_TRUE(QFile::exists(QString::fromStdString(path)));
+  {
+    // Default ranges add nothing to the device lines.
+    QFile file(QString::fromStdString(path));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().startsWith("TrailBeam.ini\r\nDevice1,0,0\r\n0,-1,-1\r\n"));
+  }
   EXPECT_TRUE(sink.shown.empty());
 
   // Reopening shows what was saved, read back from the file.
@@ -107,13 +128,13 @@ TEST_F(ConfigWindowTest, FirstOpeningWithoutFileShowsPlaceholdersAndOKStoresThem
 }
 
 TEST_F(ConfigWindowTest, NamedDevicesShowTheirChannelsUnnamedOnesZero) {
-  rig.DeviceTable = {DeviceRecord{"Spot", 5, -6}, DeviceRecord{"", 7, 8}, DeviceRecord{"  ", 9, 10},
-                     DeviceRecord{"", 11, 12}};
+  rig.DeviceTable = {DeviceRecord{"Spot", 5, -6, 630, 265}, DeviceRecord{"", 7, 8, 360, 180},
+                     DeviceRecord{"  ", 9, 10}, DeviceRecord{"", 11, 12, 1, 1080}};
   Open();
-  EXPECT_EQ(Rows(), (Table{{"Item1", "Spot", "5", "-6"},
-                           {"Item2", "Device2", "0", "0"},
-                           {"Item3", "  ", "9", "10"},
-                           {"Item4", "", "0", "0"}}));
+  EXPECT_EQ(Rows(), (Table{{"Item1", "Spot", "5", "-6", "630", "265"},
+                           {"Item2", "Device2", "0", "0", "540", "270"},
+                           {"Item3", "  ", "9", "10", "540", "270"},
+                           {"Item4", "", "0", "0", "540", "270"}}));
 }
 
 TEST_F(ConfigWindowTest, OpeningReloadsCalibrationFromTheFile) {
@@ -168,12 +189,12 @@ TEST_F(ConfigWindowTest, AnEditEndsInTheCellItStartedInHoweverItEnds) {
       {"focus lost to another window", End::OtherWindow, {}, {}, "42", true, "lvConf"},
       {"close box", End::CloseBox, {}, {}, "42", false, nullptr},
   };
-  for (int column = 0; column < 3; ++column) {
+  for (int column = 0; column < 5; ++column) {
     for (int row : {1, 3}) {
       for (const Ending& e : endings) {
         SCOPED_TRACE(::testing::Message() << e.what << ", row " << row << ", column " << column);
-        rig.DeviceTable = {DeviceRecord{"Spot", 1, 2}, DeviceRecord{"Wash", 3, 4},
-                           DeviceRecord{"Beam", 5, 6}, DeviceRecord{"Fog", 7, 8}};
+        rig.DeviceTable = {DeviceRecord{"Spot", 1, 2, 630, 265}, DeviceRecord{"Wash", 3, 4},
+                           DeviceRecord{"Beam", 5, 6, 360, 180}, DeviceRecord{"Fog", 7, 8}};
         Open();
         const Table before = Rows();
         QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, Cell(row, column));
@@ -191,7 +212,7 @@ TEST_F(ConfigWindowTest, AnEditEndsInTheCellItStartedInHoweverItEnds) {
             break;
           case End::ClickOtherCell:
             currentRow = (row + 2) % 4;
-            currentColumn = (column + 1) % 3;
+            currentColumn = (column + 1) % 5;
             QTest::mouseClick(List()->viewport(), Qt::LeftButton, {},
                               Cell(currentRow, currentColumn));
             break;
@@ -227,6 +248,8 @@ TEST_F(ConfigWindowTest, AnEditEndsInTheCellItStartedInHoweverItEnds) {
             EXPECT_EQ(rig.DeviceTable[i].Name, expected[i][1]);
             EXPECT_EQ(std::to_string(rig.DeviceTable[i].PanChannel), expected[i][2]);
             EXPECT_EQ(std::to_string(rig.DeviceTable[i].TiltChannel), expected[i][3]);
+            EXPECT_EQ(std::to_string(rig.DeviceTable[i].PanRange), expected[i][4]);
+            EXPECT_EQ(std::to_string(rig.DeviceTable[i].TiltRange), expected[i][5]);
           }
         }
         if (::testing::Test::HasFailure()) return;
@@ -304,6 +327,46 @@ TEST_F(ConfigWindowTest, OKTakesTheLeadingNumberOfEachChannelCell) {
   RigStore back;
   read_config(back, path);
   EXPECT_EQ(back.DeviceTable[3].TiltChannel, 2147483647);
+}
+
+TEST_F(ConfigWindowTest, RangesAreEditedLikeChannelsAndLimitedTo1To1080OnOK) {
+  rig.DeviceTable = {DeviceRecord{"Spot", 1, 2, 630, 265}, DeviceRecord{"Wash", 3, 4}, {}, {}};
+  ASSERT_FALSE(save_config(rig, path));
+  Open();
+  struct Case {
+    int row;
+    const char* pan;
+    const char* tilt;
+    std::int32_t panRange, tiltRange;
+  } cases[] = {
+      {0, "0", "5000", 1, 1080},
+      {1, "630", "265abc", 630, 265},
+      {2, "2.5", "", 2, 1},
+      {3, "-4", "99999999999", 1, 1080},
+  };
+  for (const Case& c : cases) {
+    Type(c.row, 3, c.pan);
+    Type(c.row, 4, c.tilt);
+    EXPECT_EQ(List()->listItems().Item(c.row + 1)->SubItem(3), c.pan);
+    EXPECT_EQ(List()->listItems().Item(c.row + 1)->SubItem(4), c.tilt);
+  }
+  EXPECT_EQ(rig.DeviceTable[0].PanRange, 630);  // only OK changes the device table
+  PressOK();
+  EXPECT_FALSE(window->isVisible());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.row);
+    EXPECT_EQ(rig.DeviceTable[c.row].PanRange, c.panRange);
+    EXPECT_EQ(rig.DeviceTable[c.row].TiltRange, c.tiltRange);
+  }
+  // Saved and read back when the window opens again.
+  rig.DeviceTable = {};
+  Open();
+  EXPECT_EQ(Rows(), (Table{{"Item1", "Spot", "1", "2", "1", "1080"},
+                           {"Item2", "Wash", "3", "4", "630", "265"},
+                           {"Item3", "", "0", "0", "540", "270"},
+                           {"Item4", "", "0", "0", "540", "270"}}));
+  EXPECT_EQ(rig.DeviceTable[2].PanRange, 2);
+  EXPECT_EQ(rig.DeviceTable[2].TiltRange, 1);
 }
 
 TEST_F(ConfigWindowTest, NamesTheFileCannotHoldAreRefusedAtTheEndOfTheEdit) {
