@@ -173,10 +173,18 @@ void frmTBConfig::closeEvent(QCloseEvent* event) {
   QDialog::closeEvent(event);
 }
 
-// The window has no cancel role: Escape must not throw the edits away.
+// The window has no cancel role: Escape must not throw the edits away. OK
+// is no default button either, but a keyboard user who tabbed to it presses
+// it with Enter as with Space.
 void frmTBConfig::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Escape) {
+  const int key = event->key();
+  if (key == Qt::Key_Escape) {
     event->accept();
+    return;
+  }
+  if ((key == Qt::Key_Return || key == Qt::Key_Enter) && cmdOK->hasFocus()) {
+    event->accept();
+    cmdOK->click();
     return;
   }
   QDialog::keyPressEvent(event);

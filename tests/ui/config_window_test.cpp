@@ -286,6 +286,26 @@ TEST_F(ConfigWindowTest, TabGoesFromTheListToOKAndShiftTabBack) {
   EXPECT_TRUE(window->isVisible());
 }
 
+// Enter presses OK only where OK has the focus: on the list it must not
+// save and close the window behind the operator's back.
+TEST_F(ConfigWindowTest, EnterPressesOKOnlyWhenOKHasTheFocus) {
+  const struct {
+    bool tabToOK;
+    bool closes;
+  } cases[] = {{false, false}, {true, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.tabToOK ? "focus on OK" : "focus on the list");
+    QFile::remove(QString::fromStdString(path));
+    Open();
+    QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, Cell(0, 1));
+    if (c.tabToOK) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(window->isVisible(), !c.closes);
+    EXPECT_EQ(QFile::exists(QString::fromStdString(path)), c.closes);
+    EXPECT_EQ(List()->Editor(), nullptr);
+  }
+}
+
 TEST_F(ConfigWindowTest, OtherButtonsAndSingleClicksOpenNoEditor) {
   Open();
   struct Case {
