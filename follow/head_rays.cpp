@@ -60,7 +60,9 @@ struct Solution {
   AxisChoice pan;
   AxisChoice tilt;
   double Outside() const { return pan.outside + tilt.outside; }
-  double Distance() const { return std::hypot(pan.distance, tilt.distance); }
+  double SquaredDistance() const {
+    return pan.distance * pan.distance + tilt.distance * tilt.distance;
+  }
 };
 
 std::int32_t ToDmx(double angle, double range) {
@@ -111,18 +113,18 @@ Vec3 DmxToRay(double pan, double tilt, const HeadRanges& ranges) {
 DmxPair RayToDmx(const Vec3& ray, const HeadRanges& ranges, const DmxPair& near) {
   const double length = Norm(ray);
   if (!(length > 0.0) || !std::isfinite(length)) return Limited(near);
-  const double side = std::hypot(ray.x, ray.y);
-  const double tilt = std::atan2(side, ray.z) / kRadian;  // 0..180
-  const double pan = std::atan2(ray.y, ray.x) / kRadian;  // -180..180
+  const double side = std::sqrt(ray.x * ray.x + ray.y * ray.y);  // finite: at most length
+  const double tilt = std::atan2(side, ray.z) / kRadian;         // 0..180
+  const double pan = std::atan2(ray.y, ray.x) / kRadian;         // -180..180
   const double nearPan = DmxToAngle(near.pan, ranges.pan);
   const double nearTilt = DmxToAngle(near.tilt, ranges.tilt);
 
   // Within half a tilt step of the axis, either way along it, the pan
   // stays and the tilt follows the ray's lean in the plane of that pan.
   const double axisSlack = ranges.tilt / kDmxTop / 2.0;
-  const double lean = std::cos((pan - nearPan) * kRadian);
   Solution best;
   if (tilt <= axisSlack || tilt >= kTurn / 2.0 - axisSlack) {
+    const double lean = std::cos((pan - nearPan) * kRadian);
     const double along =
         tilt <= axisSlack ? tilt * lean : kTurn / 2.0 - (kTurn / 2.0 - tilt) * lean;
     best = {ChooseTurn(nearPan, ranges.pan, nearPan), ChooseTurn(along, ranges.tilt, nearTilt)};
@@ -133,7 +135,8 @@ DmxPair RayToDmx(const Vec3& ray, const HeadRanges& ranges, const DmxPair& near)
          ChooseTurn(-tilt, ranges.tilt, nearTilt)},
     };
     best = sides[0];
-    if (Better(sides[1].Outside(), sides[1].Distance(), best.Outside(), best.Distance()))
+    if (Better(sides[1].Outside(), sides[1].SquaredDistance(), best.Outside(),
+               best.SquaredDistance()))
       best = sides[1];
   }
   return {ToDmx(best.pan.angle, ranges.pan), ToDmx(best.tilt.angle, ranges.tilt)};

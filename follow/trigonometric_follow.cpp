@@ -19,19 +19,18 @@ TrigonometricFollow::HeadInputs TrigonometricFollow::InputsOf(const RigStore& st
   return inputs;
 }
 
-const RayMap& TrigonometricFollow::MarkSquare(const RigStore& store, std::int16_t master) {
-  const HeadInputs inputs = InputsOf(store, master);
-  if (!square_.filled || square_.masterInputs != inputs) {
-    square_ = {true, master, inputs, {}, FitMarkSquare(CalibrationRays(store, master))};
+const RayMap& TrigonometricFollow::MarkSquare(const RigStore& store, std::int16_t master,
+                                              const HeadInputs& masterInputs) {
+  if (!square_.filled || square_.masterInputs != masterInputs) {
+    square_ = {true, master, masterInputs, {}, FitMarkSquare(CalibrationRays(store, master))};
     ++fits_;
   }
   return square_.map;
 }
 
 const RayMap& TrigonometricFollow::SlaveMap(const RigStore& store, std::int16_t master,
-                                            std::int16_t slave) {
+                                            const HeadInputs& masterInputs, std::int16_t slave) {
   CachedMap& cached = slaveMaps_[slave - 1];
-  const HeadInputs masterInputs = InputsOf(store, master);
   const HeadInputs slaveInputs = InputsOf(store, slave);
   if (!cached.filled || cached.master != master || cached.masterInputs != masterInputs ||
       cached.slaveInputs != slaveInputs) {
@@ -61,14 +60,15 @@ std::error_code TrigonometricFollow::Tick(RigStore& store) {
   if (auto e = host->ReadChannel(master->PanChannel, masterPan)) return e;
   if (auto e = host->ReadChannel(master->TiltChannel, masterTilt)) return e;
 
+  const HeadInputs masterInputs = InputsOf(store, m);
   const Vec3 ray = DmxToRay(masterPan, masterTilt, RangesOf(*master));
-  const bool onTheFloor = NearTheMarks(MarkSquare(store, m), ray);
+  const bool onTheFloor = NearTheMarks(MarkSquare(store, m, masterInputs), ray);
 
   for (std::int16_t d = 1; d <= kDeviceCount; ++d) {
     // Every flag is refreshed, as in the other methods, also while held.
     if (!store.IsDeviceCalibrated(d).value) continue;
     if (d == m || !onTheFloor) continue;
-    const RayMap& map = SlaveMap(store, m, d);
+    const RayMap& map = SlaveMap(store, m, masterInputs, d);
     if (!map.usable) continue;
     const DeviceRecord& slave = store.DeviceTable[d - 1];
     const DmxPair pair = RayToDmx(map.g * ray, RangesOf(slave), Reference(store, d));

@@ -46,8 +46,10 @@ class TrigonometricFollow {
   };
 
   static HeadInputs InputsOf(const RigStore& store, int device);
-  const RayMap& MarkSquare(const RigStore& store, std::int16_t master);
-  const RayMap& SlaveMap(const RigStore& store, std::int16_t master, std::int16_t slave);
+  const RayMap& MarkSquare(const RigStore& store, std::int16_t master,
+                           const HeadInputs& masterInputs);
+  const RayMap& SlaveMap(const RigStore& store, std::int16_t master, const HeadInputs& masterInputs,
+                         std::int16_t slave);
   DmxPair Reference(const RigStore& store, std::int16_t slave) const;
 
   CachedMap square_;
