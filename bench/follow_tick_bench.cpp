@@ -1,7 +1,7 @@
-// Cost of one follow tick: a master and three calibrated slaves, 2 reads and
-// 6 writes per tick. Besides the time, counts heap allocations made during
-// the ticks (alloc_counter.cpp replaces the global operator new): the tick runs
-// every 100 ms for hours and must allocate nothing.
+// Cost of one follow tick per method: a master and three calibrated slaves,
+// 2 reads and 6 writes per tick. Besides the time, counts heap allocations
+// made during the ticks (alloc_counter.cpp replaces the global operator new):
+// the tick runs every 100 ms for hours and must allocate nothing.
 //
 //   build/plain/bin/follow_tick_bench
 #include <benchmark/benchmark.h>
@@ -13,6 +13,7 @@
 
 #include "alloc_counter.h"
 #include "follow/follow.h"
+#include "follow/follow_methods.h"
 #include "orvn/dispatchimpl.h"
 #include "shell/host_helper.h"
 
@@ -36,29 +37,65 @@ class ArrayHost final : public tb::HostChannels {
   }
 };
 
-void SetUpRig(tb::RigStore& store, ArrayHost*& host) {
+using Calibration = std::int32_t[5][2];  // K1..K4, KM as (pan, tilt)
+
+void SetUpRig(tb::RigStore& store, ArrayHost*& host, const Calibration& master,
+              const Calibration (&slaves)[3]) {
   auto owned = std::make_unique<ArrayHost>();
   host = owned.get();
   store.SetHostHelper(std::move(owned));
-  store.FollowMethod = 1;
+  store.FollowMethod = tb::kFollowLinear;
   store.MasterDevice = 1;
-  const std::int32_t master[5][2] = {{60, 40}, {60, 200}, {220, 40}, {220, 200}, {140, 120}};
-  const std::int32_t slave[5][2] = {{30, 10}, {31, 190}, {200, 20}, {210, 180}, {90, 70}};
   for (int d = 1; d <= 4; ++d) {
     store.Device(d)->PanChannel = 2 * d - 1;
     store.Device(d)->TiltChannel = 2 * d;
+    const Calibration& points = d == 1 ? master : slaves[d - 2];
     for (int p = 1; p <= 5; ++p) {
-      *store.Pan(d, p) = (d == 1 ? master : slave)[p - 1][0] + (d - 1);
-      *store.Tilt(d, p) = (d == 1 ? master : slave)[p - 1][1] + (d - 1);
+      *store.Pan(d, p) = points[p - 1][0];
+      *store.Tilt(d, p) = points[p - 1][1];
     }
   }
 }
 
-// Runs the ticks while the master sweeps the stage (so corner zones and the
-// centre all occur), and reports and checks the heap allocations they make.
-// false when the benchmark was marked failed.
-bool TickAndCountAllocations(benchmark::State& state, tb::RigStore& store,
-                             std::array<std::int32_t, 512>& channels) {
+// The worked example's master and three slaves like its slave.
+void SetUpRig(tb::RigStore& store, ArrayHost*& host) {
+  const Calibration master = {{60, 40}, {60, 200}, {220, 40}, {220, 200}, {140, 120}};
+  const Calibration slaves[3] = {
+      {{31, 11}, {32, 191}, {201, 21}, {211, 181}, {91, 71}},
+      {{32, 12}, {33, 192}, {202, 22}, {212, 182}, {92, 72}},
+      {{33, 13}, {34, 193}, {203, 23}, {213, 183}, {93, 73}},
+  };
+  SetUpRig(store, host, master, slaves);
+}
+
+// Heads of a real stage, so that the trigonometric method has a floor to
+// map: the master hung 6 m in front of an 8 x 6 m stage, 8 m high; slaves in
+// front, on a boom at the left turned 90 degrees, and at the back turned 180
+// degrees, each calibrated on the five marks with 8-bit values.
+void SetUpStageRig(tb::RigStore& store, ArrayHost*& host) {
+  const Calibration master = {{117, 169}, {120, 179}, {138, 169}, {135, 179}, {128, 173}};
+  const Calibration slaves[3] = {
+      {{128, 165}, {128, 181}, {151, 177}, {143, 185}, {138, 176}},
+      {{142, 164}, {113, 164}, {133, 187}, {122, 187}, {128, 177}},
+      {{137, 177}, {143, 163}, {118, 177}, {112, 163}, {128, 168}},
+  };
+  SetUpRig(store, host, master, slaves);
+}
+
+// The master's readings, stepping through a window of pan and tilt values.
+struct Sweep {
+  std::int32_t pan, panSpan, tilt, tiltSpan;
+};
+// The whole stage of the worked example: corner zones and centre all occur.
+constexpr Sweep kWorkedExampleSweep{50, 180, 30, 190};
+// The marked floor of the stage rig and somewhat beyond.
+constexpr Sweep kStageSweep{112, 32, 165, 20};
+
+// Runs the ticks while the master sweeps, and reports and checks the heap
+// allocations they make. false when the benchmark was marked failed.
+template <class Tick>
+bool TickAndCountAllocations(benchmark::State& state, std::array<std::int32_t, 512>& channels,
+                             const Sweep& sweep, Tick tick) {
   // The count only means something if it sees allocations at all.
   const std::size_t probeBefore = tb::bench::Allocations();
   auto probe = std::make_unique<int>(0);
@@ -70,10 +107,10 @@ bool TickAndCountAllocations(benchmark::State& state, tb::RigStore& store,
   std::int32_t step = 0;
   const std::size_t allocationsBefore = tb::bench::Allocations();
   for (auto _ : state) {
-    channels[1] = 50 + step % 180;
-    channels[2] = 30 + (step * 7) % 190;
+    channels[1] = sweep.pan + step % sweep.panSpan;
+    channels[2] = sweep.tilt + (step * 7) % sweep.tiltSpan;
     ++step;
-    const std::error_code e = tb::OnFollowTimer(store);
+    const std::error_code e = tick();
     benchmark::DoNotOptimize(e);
   }
   const std::size_t allocations = tb::bench::Allocations() - allocationsBefore;
@@ -86,15 +123,83 @@ bool TickAndCountAllocations(benchmark::State& state, tb::RigStore& store,
   return true;
 }
 
+// Every slave must be written at every tick, or the figure would not be
+// that of a whole tick.
+void CheckWrites(benchmark::State& state, const ArrayHost& host, std::int64_t writesBefore) {
+  const double perTick =
+      static_cast<double>(host.writes - writesBefore) / static_cast<double>(state.iterations());
+  state.counters["writes_per_tick"] = perTick;
+  if (perTick != 6.0) state.SkipWithError("not every slave was written at every tick");
+}
+
 void BM_FollowTick(benchmark::State& state) {
   tb::RigStore store;
   ArrayHost* host = nullptr;
   SetUpRig(store, host);
-  if (!TickAndCountAllocations(state, store, host->channels)) return;
-  state.counters["writes_per_tick"] =
-      static_cast<double>(host->writes) / static_cast<double>(state.iterations());
+  if (!TickAndCountAllocations(state, host->channels, kWorkedExampleSweep,
+                               [&] { return tb::OnFollowTimer(store); }))
+    return;
+  CheckWrites(state, *host, 0);
 }
 BENCHMARK(BM_FollowTick);
+
+void BM_DistanceTick(benchmark::State& state) {
+  tb::RigStore store;
+  ArrayHost* host = nullptr;
+  SetUpRig(store, host);
+  store.FollowMethod = tb::kFollowDistance;
+  tb::FollowEngine engine;
+  engine.Start();
+  if (!TickAndCountAllocations(state, host->channels, kWorkedExampleSweep,
+                               [&] { return engine.OnTimer(store); }))
+    return;
+  CheckWrites(state, *host, 0);
+}
+BENCHMARK(BM_DistanceTick);
+
+// With the maps fitted: the first tick fits them, before the timing.
+void BM_TrigonometricTick(benchmark::State& state) {
+  tb::RigStore store;
+  ArrayHost* host = nullptr;
+  SetUpStageRig(store, host);
+  store.FollowMethod = tb::kFollowTrigonometric;
+  tb::FollowEngine engine;
+  engine.Start();
+  host->channels[1] = kStageSweep.pan;
+  host->channels[2] = kStageSweep.tilt;
+  if (engine.OnTimer(store)) state.SkipWithError("the first tick failed");
+  const std::int64_t writesBefore = host->writes;
+  const std::uint64_t fitsBefore = engine.Fits();
+  if (!TickAndCountAllocations(state, host->channels, kStageSweep,
+                               [&] { return engine.OnTimer(store); }))
+    return;
+  CheckWrites(state, *host, writesBefore);
+  if (engine.Fits() != fitsBefore) state.SkipWithError("a map was fitted again");
+}
+BENCHMARK(BM_TrigonometricTick);
+
+// A tick after a slave's calibration changed: one map fitted afresh.
+void BM_TrigonometricTickWithRefit(benchmark::State& state) {
+  tb::RigStore store;
+  ArrayHost* host = nullptr;
+  SetUpStageRig(store, host);
+  store.FollowMethod = tb::kFollowTrigonometric;
+  tb::FollowEngine engine;
+  engine.Start();
+  std::int32_t& point = *store.Tilt(3, 1);
+  const std::int32_t taken = point;
+  std::int64_t ticks = 0;
+  const std::uint64_t fitsBefore = engine.Fits() + 4;  // the first tick fits all
+  if (!TickAndCountAllocations(state, host->channels, kStageSweep, [&] {
+        point = taken + static_cast<std::int32_t>(++ticks % 2);
+        return engine.OnTimer(store);
+      }))
+    return;
+  CheckWrites(state, *host, 0);
+  state.counters["fits_per_tick"] =
+      static_cast<double>(engine.Fits() - fitsBefore) / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_TrigonometricTickWithRefit);
 
 // A host as a COM object: the helper hands out its one output object with
 // AddRef for every write, as a host that keeps its output object would.
@@ -142,7 +247,9 @@ void BM_FollowTickThroughComHost(benchmark::State& state) {
   SetUpRig(store, unused);
   ComHelper com;
   store.SetHostHelper(std::make_unique<tb::shell::ComHostHelper>(&com));
-  if (!TickAndCountAllocations(state, store, com.channels)) return;
+  if (!TickAndCountAllocations(state, com.channels, kWorkedExampleSweep,
+                               [&] { return tb::OnFollowTimer(store); }))
+    return;
   if (com.output.refs != 1) state.SkipWithError("an output object was not released");
 }
 BENCHMARK(BM_FollowTickThroughComHost);

@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the settings reader. Besides crashes and
-// undefined behaviour it checks two properties of every input:
+// undefined behaviour it checks these properties of every input:
 //  - a device not marked calibrated after reading has no point loaded;
+//  - every pan and tilt range read lies in 1..1080;
 //  - whatever was read saves to 25 CR LF lines and reads back to the same
 //    store, byte for byte on a second save.
 #include <cstddef>
@@ -14,18 +15,21 @@
 
 namespace {
 
-// Names and channels that the reader may or may not reach.
+// Names, channels and ranges that the reader may or may not reach.
 void Prime(tb::RigStore& store) {
   for (int d = 1; d <= tb::kDeviceCount; ++d) {
-    *store.Device(d) = {"Before " + std::to_string(d), 100 + d, -d};
+    *store.Device(d) = {"Before " + std::to_string(d), 100 + d, -d, 360 + d, 180 + d};
   }
 }
+
+bool IsRange(std::int32_t range) { return range >= tb::kMinRange && range <= tb::kMaxRange; }
 
 bool SameStore(const tb::RigStore& a, const tb::RigStore& b) {
   for (int d = 0; d < tb::kDeviceCount; ++d) {
     const auto& x = a.DeviceTable[d];
     const auto& y = b.DeviceTable[d];
-    if (x.Name != y.Name || x.PanChannel != y.PanChannel || x.TiltChannel != y.TiltChannel) {
+    if (x.Name != y.Name || x.PanChannel != y.PanChannel || x.TiltChannel != y.TiltChannel ||
+        x.PanRange != y.PanRange || x.TiltRange != y.TiltRange) {
       return false;
     }
   }
@@ -57,6 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   for (const auto& device : first.DeviceTable) {
     if (!tb::IsStorableName(device.Name)) Fail("a name read cannot be stored");
+    if (!IsRange(device.PanRange) || !IsRange(device.TiltRange))
+      Fail("a range read is not 1..1080");
   }
 
   const std::string saved = tb::ConfigFileBytes(first);

@@ -1,12 +1,17 @@
 // TrailBeam.ini, 25 lines, each ending in CR LF:
 //   1       the title "TrailBeam.ini" (ignored on reading)
-//   2       device 1: Name,PanChannel,TiltChannel
+//   2       device 1: Name,PanChannel,TiltChannel[,PanRange,TiltRange]
 //   3..7    device 1, points K1..K4, KM: flag,Pan,Tilt (flag "1" when the
 //           device is calibrated, else "0"; the same on all five lines)
 //   8..25   the same for devices 2 to 4.
 // Fields are neither quoted nor escaped. Names are stored in Windows-1252,
 // the code page of the Windows component that shares these files; the store
 // holds them as UTF-8.
+//
+// PanRange and TiltRange (whole degrees, 1..1080) are written only when a
+// device's ranges differ from 540/270, and then both: a rig with the
+// default ranges writes the same bytes as before the ranges existed, and a
+// reader that ignores the fields after TiltChannel reads any file unchanged.
 //
 // Reading is lenient where it costs nothing and strict where a guess could
 // load wrong values:
@@ -16,6 +21,11 @@
 //    tabs) around them. Hexadecimal, fractions, exponents and digit
 //    grouping are not numbers here: the writer never produces them, and
 //    accepting "1.9" or "0x10" would load a value nobody wrote.
+//  - The ranges are taken when both are such numbers in 1..1080, and are
+//    540/270 otherwise (also when the line ends after TiltChannel). They
+//    never end the reading: a file that an older or foreign writer filled
+//    there still loads, only with the default ranges. A device line that
+//    ends the reading before its TiltChannel leaves the ranges as they were.
 //  - A line longer than kMaxLineBytes, or a name longer than kMaxNameBytes,
 //    ends the reading like any broken line, so a damaged or hostile file
 //    cannot exhaust memory, and every name read can be saved and read back.
@@ -26,6 +36,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -146,6 +157,26 @@ void AppendLine(std::string& out, std::string_view a, std::int32_t b, std::int32
   out += std::to_string(b);
   out += ',';
   out += std::to_string(c);
+  out += kLineEnd;
+}
+
+// The ranges follow the channels only when they are not 540/270. A range
+// outside 1..1080 (which the store should never hold) is written as the
+// nearest one the reader takes, so that it reads back as written.
+void AppendDeviceLine(std::string& out, std::string_view name, const DeviceRecord& device) {
+  const std::int32_t pan = std::clamp(device.PanRange, kMinRange, kMaxRange);
+  const std::int32_t tilt = std::clamp(device.TiltRange, kMinRange, kMaxRange);
+  out.append(name);
+  out += ',';
+  out += std::to_string(device.PanChannel);
+  out += ',';
+  out += std::to_string(device.TiltChannel);
+  if (pan != kDefaultPanRange || tilt != kDefaultTiltRange) {
+    out += ',';
+    out += std::to_string(pan);
+    out += ',';
+    out += std::to_string(tilt);
+  }
   out += kLineEnd;
 }
 
@@ -285,10 +316,10 @@ class FileSource {
   std::FILE* file_;
 };
 
-// Up to three fields of a line split at every comma; an empty line has
-// none, a line without commas has one. Fields after the third are ignored.
+// Up to five fields of a line split at every comma; an empty line has
+// none, a line without commas has one. Fields after the fifth are ignored.
 struct Fields {
-  std::array<std::string_view, 3> field{};
+  std::array<std::string_view, 5> field{};
   std::size_t count = 0;
 };
 
@@ -342,6 +373,19 @@ std::optional<std::int32_t> ParseInt32(std::string_view text) {
   return n.value;
 }
 
+bool IsRange(const std::optional<std::int32_t>& value) {
+  return value && *value >= kMinRange && *value <= kMaxRange;
+}
+
+// Fields 3 and 4 of a device line; the defaults unless both are ranges.
+void TakeRanges(DeviceRecord& device, const Fields& f) {
+  const auto pan = f.count >= 5 ? ParseInt32(f.field[3]) : std::nullopt;
+  const auto tilt = f.count >= 5 ? ParseInt32(f.field[4]) : std::nullopt;
+  const bool both = IsRange(pan) && IsRange(tilt);
+  device.PanRange = both ? *pan : kDefaultPanRange;
+  device.TiltRange = both ? *tilt : kDefaultTiltRange;
+}
+
 // Each assignment takes effect at once; the first fault returns.
 template <class Source>
 void LoadInto(RigStore& store, Source& source) {
@@ -362,6 +406,7 @@ void LoadInto(RigStore& store, Source& source) {
     const auto tilt = ParseInt32(f.field[2]);
     if (!tilt) return;
     device.TiltChannel = *tilt;
+    TakeRanges(device, f);
 
     for (int p = 0; p < kPointCount; ++p) {
       if (!lines.Next(line)) return;
@@ -392,7 +437,7 @@ std::string ConfigFileBytes(const RigStore& store) {
   out += kLineEnd;
   for (int d = 0; d < kDeviceCount; ++d) {
     const DeviceRecord& device = store.DeviceTable[d];
-    AppendLine(out, Utf8ToCp1252(device.Name), device.PanChannel, device.TiltChannel);
+    AppendDeviceLine(out, Utf8ToCp1252(device.Name), device);
     const std::string_view flag = store.DeviceCalibrated[d] != VFalse ? "1" : "0";
     for (int p = 0; p < kPointCount; ++p) {
       AppendLine(out, flag, store.PanCalibration[d][p], store.TiltCalibration[d][p]);

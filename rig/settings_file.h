@@ -15,11 +15,11 @@ namespace tb {
 
 inline constexpr const char* kSettingsFileName = "TrailBeam.ini";
 
-// Longest line the reader takes (a bound against damaged files), and the
-// longest name in Windows-1252 bytes: short enough that its device line,
-// numbers included, always reads back.
-inline constexpr std::size_t kMaxLineBytes = std::size_t{1} << 20;
-inline constexpr std::size_t kMaxNameBytes = kMaxLineBytes - 32;
+// The longest name in Windows-1252 bytes, and the longest line the reader
+// takes (a bound against damaged files): room for the longest name and the
+// four numbers of its device line, so that every storable name reads back.
+inline constexpr std::size_t kMaxNameBytes = (std::size_t{1} << 20) - 32;
+inline constexpr std::size_t kMaxLineBytes = kMaxNameBytes + 64;
 
 // Writes the whole file anew from the store, atomically: either the old
 // file stays complete or the new one is there. A write-protected file is

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev binutils
-  qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev libeigen3-dev
   xvfb xauth fonts-dejavu-core
   ola libola-dev pkg-config
 )

@@ -321,22 +321,36 @@ void FormTBMain::CmdEnableTB_Click() {
     return;
   }
   if (CmdEnableTB->text() == Text(kEnableCaption)) {
-    CmdEnableTB->setText(Text(kStopCaption));
-    TimerDMX->start();
+    StartFollowing();
   } else {
     CmdEnableTB->setText(Text(kEnableCaption));
     TimerDMX->stop();
   }
 }
 
-void FormTBMain::OptLin_Click() { ctx_.rig.FollowMethod = 1; }
-void FormTBMain::OptDist_Click() { ctx_.messages.Show("Not yet implemented"); }
-void FormTBMain::OptTrigo_Click() { ctx_.messages.Show("Not yet implemented"); }
+// The trigonometric method depends on the ranges entered for each head: a
+// calibration that does not fit them is told once here, never by the tick,
+// and does not stop the switch.
+void FormTBMain::StartFollowing() {
+  if (ctx_.rig.FollowMethod == kFollowTrigonometric) {
+    for (const RangeFinding& finding : CheckFollowRanges(ctx_.rig))
+      ctx_.messages.Show(RangeFindingMessage(finding));
+  }
+  engine_.Start();
+  CmdEnableTB->setText(Text(kStopCaption));
+  TimerDMX->start();
+}
+
+// Run state only: the next tick follows with the new method, and the next
+// loading of the window goes back to linear.
+void FormTBMain::OptLin_Click() { ctx_.rig.FollowMethod = kFollowLinear; }
+void FormTBMain::OptDist_Click() { ctx_.rig.FollowMethod = kFollowDistance; }
+void FormTBMain::OptTrigo_Click() { ctx_.rig.FollowMethod = kFollowTrigonometric; }
 
 void FormTBMain::CmdHelp_Click() { frmAbout::ShowHelp(this); }
 
 // A failing tick is not reported: a message box ten times a second would
 // make the window unusable, and the next tick tries afresh.
-void FormTBMain::TimerDMX_Timer() { (void)OnFollowTimer(ctx_.rig); }
+void FormTBMain::TimerDMX_Timer() { (void)engine_.OnTimer(ctx_.rig); }
 
 }  // namespace tb::ui

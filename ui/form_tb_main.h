@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 
+#include "follow/follow_methods.h"
 #include "ui/window_context.h"
 
 class QComboBox;
@@ -99,8 +100,11 @@ class FormTBMain final : public QWidget {
   void Build();
   void ResetControls();
   void PaintBox(int index, std::uint32_t colour, const QString& text);
+  void StartFollowing();
 
   WindowContext ctx_;
+  // What the trigonometric method keeps between ticks of this window's timer.
+  FollowEngine engine_;
   bool loaded_ = false;
   std::int16_t activePoint_ = 0;
 

@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 
 #include "platform/extlv/extlv.h"
 #include "rig/settings_file.h"
@@ -19,6 +20,22 @@ constexpr const char* kInstruction =
     "werden. Tragen Sie hier bis zu 4 Geräte ein. Klicken Sie zweimal in das zu ändernde Feld.";
 
 std::int32_t CellNumber(const QString& text) { return LeadingNumber(text.toStdString()); }
+
+std::int32_t CellRange(const QString& text) {
+  return std::clamp(CellNumber(text), kMinRange, kMaxRange);
+}
+
+// The list's columns: header text, width in twips, in the order added. The
+// range columns fit their headers in Verdana; all five end inside the part
+// of the list that the window shows (see the list's placement below).
+struct Column {
+  const char* header;
+  double widthTwips;
+};
+constexpr Column kColumns[] = {
+    {"Gerät", 1809.811}, {"Pan Channel", 1039.858}, {"Tilt Channel", 1039.858},
+    {"Pan range", 990},  {"Tilt range", 990},
+};
 
 }  // namespace
 
@@ -38,6 +55,10 @@ frmTBConfig::frmTBConfig(WindowContext context, QWidget* parent)
   lblConf->setWordWrap(true);
   lblConf->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
+  // The layout puts the list's right edge 60 twips (4 px) past the client
+  // area: its right border and a 3 px strip of empty list stay out of
+  // sight. Nothing else is cut off: the columns end before that strip, and
+  // the four rows fit the list's height, so no scroll bar appears in it.
   lvConf = new platform::ExtLV(this);
   lvConf->setObjectName(QStringLiteral("lvConf"));
   lvConf->setGeometry(TwipsRect(120, 960, 6015, 1215));
@@ -75,25 +96,27 @@ void frmTBConfig::readTBConfiguration() {
 void frmTBConfig::Form_Load() {
   Unload();
   lblConf->setText(QString::fromUtf8(kInstruction));
-  lvConf->columnHeaders().Add(QStringLiteral("Gerät"), 1809.811);
-  lvConf->columnHeaders().Add(QStringLiteral("Pan Channel"), 1039.858);
-  lvConf->columnHeaders().Add(QStringLiteral("Tilt Channel"), 1039.858);
+  for (const Column& column : kColumns)
+    lvConf->columnHeaders().Add(QString::fromUtf8(column.header), column.widthTwips);
   read_config();
-  for (int i = 1; i <= kDeviceCount; ++i) {
-    const DeviceRecord& device = *ctx_.rig.Device(i);
-    platform::ListItem* row = nullptr;
-    const QString key = QStringLiteral("Item%1").arg(i);
-    if (!device.Name.empty()) {
-      row = lvConf->listItems().Add(key, QString::fromStdString(device.Name));
-      row->SetSubItem(1, QString::number(device.PanChannel));
-      row->SetSubItem(2, QString::number(device.TiltChannel));
-    } else {
-      row = lvConf->listItems().Add(key, i <= 2 ? QStringLiteral("Device%1").arg(i) : QString());
-      row->SetSubItem(1, QStringLiteral("0"));
-      row->SetSubItem(2, QStringLiteral("0"));
-    }
-  }
+  for (int i = 1; i <= kDeviceCount; ++i) AddDeviceRow(i);
   lvConf->setFocus(Qt::OtherFocusReason);
+}
+
+// An unnamed device shows channels 0 and 0 and the default ranges, whatever
+// its record holds.
+void frmTBConfig::AddDeviceRow(int i) {
+  DeviceRecord shown = *ctx_.rig.Device(i);
+  QString text = QString::fromStdString(shown.Name);
+  if (shown.Name.empty()) {
+    shown = DeviceRecord{};
+    if (i <= 2) text = QStringLiteral("Device%1").arg(i);
+  }
+  platform::ListItem* row = lvConf->listItems().Add(QStringLiteral("Item%1").arg(i), text);
+  row->SetSubItem(1, QString::number(shown.PanChannel));
+  row->SetSubItem(2, QString::number(shown.TiltChannel));
+  row->SetSubItem(3, QString::number(shown.PanRange));
+  row->SetSubItem(4, QString::number(shown.TiltRange));
 }
 
 void frmTBConfig::Unload() {
@@ -132,6 +155,8 @@ void frmTBConfig::cmdOK_Click() {
     device->Name = row->Text().toStdString();
     device->PanChannel = CellNumber(row->SubItem(1));
     device->TiltChannel = CellNumber(row->SubItem(2));
+    device->PanRange = CellRange(row->SubItem(3));
+    device->TiltRange = CellRange(row->SubItem(4));
   }
   // A failed save keeps the window open with the operator's edits.
   if (const std::error_code error = save_config()) {
@@ -148,10 +173,18 @@ void frmTBConfig::closeEvent(QCloseEvent* event) {
   QDialog::closeEvent(event);
 }
 
-// The window has no cancel role: Escape must not throw the edits away.
+// The window has no cancel role: Escape must not throw the edits away. OK
+// is no default button either, but a keyboard user who tabbed to it presses
+// it with Enter as with Space.
 void frmTBConfig::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Escape) {
+  const int key = event->key();
+  if (key == Qt::Key_Escape) {
     event->accept();
+    return;
+  }
+  if ((key == Qt::Key_Return || key == Qt::Key_Enter) && cmdOK->hasFocus()) {
+    event->accept();
+    cmdOK->click();
     return;
   }
   QDialog::keyPressEvent(event);

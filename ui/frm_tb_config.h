@@ -1,6 +1,7 @@
 // frmTBConfig: the device setup window. Opening it loads TrailBeam.ini into
-// the rig store and lists the four devices; OK copies the list into the
-// device table and saves the file; the close box discards the edits.
+// the rig store and lists the four devices (name, pan and tilt channel, pan
+// and tilt range); OK copies the list into the device table, ranges
+// limited to 1..1080, and saves the file; the close box discards the edits.
 #pragma once
 
 #include <QDialog>
@@ -54,6 +55,8 @@ class frmTBConfig final : public QDialog {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void AddDeviceRow(int device);
+
   WindowContext ctx_;
   QLabel* lblConf = nullptr;
   platform::ExtLV* lvConf = nullptr;

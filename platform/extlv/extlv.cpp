@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -31,33 +32,48 @@ int ButtonCode(Qt::MouseButton button) {
   }
 }
 
-// Escape cancels; the editor's own key handling would otherwise let the
-// key reach the window (which may close on it).
+// The editor's keys: Enter confirms, Escape cancels (the key would
+// otherwise reach the window, which may close on it), Tab and Shift+Tab
+// confirm and go on to the next or previous control. Losing the focus
+// confirms.
 class EditorKeys final : public QObject {
  public:
-  EditorKeys(QObject* parent, std::function<void(bool)> finish)
+  EditorKeys(QObject* parent, std::function<void(ExtLV::EditEnding)> finish)
       : QObject(parent), finish_(std::move(finish)) {}
 
  protected:
   bool eventFilter(QObject*, QEvent* event) override {
     if (event->type() == QEvent::KeyPress) {
-      const int key = static_cast<QKeyEvent*>(event)->key();
-      if (key == Qt::Key_Escape) {
-        finish_(false);
-        return true;
-      }
-      if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        finish_(true);
-        return true;
+      const auto* key = static_cast<QKeyEvent*>(event);
+      const bool plainTab = !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+      switch (key->key()) {
+        case Qt::Key_Escape:
+          finish_(ExtLV::EditEnding::Cancel);
+          return true;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+          finish_(ExtLV::EditEnding::Confirm);
+          return true;
+        case Qt::Key_Tab:
+          if (!plainTab) break;
+          finish_(key->modifiers() & Qt::ShiftModifier ? ExtLV::EditEnding::ConfirmAndPrevious
+                                                       : ExtLV::EditEnding::ConfirmAndNext);
+          return true;
+        case Qt::Key_Backtab:
+          if (!plainTab) break;
+          finish_(ExtLV::EditEnding::ConfirmAndPrevious);
+          return true;
+        default:
+          break;
       }
     } else if (event->type() == QEvent::FocusOut) {
-      finish_(true);
+      finish_(ExtLV::EditEnding::Confirm);
     }
     return false;
   }
 
  private:
-  std::function<void(bool)> finish_;
+  std::function<void(ExtLV::EditEnding)> finish_;
 };
 
 }  // namespace
@@ -83,6 +99,7 @@ ListItem* ListItems::Add(const QString& key, const QString& text) {
     if (existing->Key() == key) return nullptr;
   const int row = owner_.rowCount();
   owner_.insertRow(row);
+  owner_.FitRows();
   for (int column = 0; column < owner_.columnCount(); ++column) {
     auto* cell = new QTableWidgetItem;
     cell->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
@@ -126,6 +143,9 @@ ExtLV::ExtLV(QWidget* parent) : QTableWidget(parent) {
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   setShowGrid(true);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // Tab and Shift+Tab go on to the window's next control; the arrow keys
+  // move the current cell.
+  setTabKeyNavigation(false);
   setWordWrap(false);
   verticalHeader()->hide();
   horizontalHeader()->setStretchLastSection(false);
@@ -140,7 +160,7 @@ ExtLV::ExtLV(QWidget* parent) : QTableWidget(parent) {
   setFont(font);
   horizontalHeader()->setFont(font);
   verticalHeader()->setMinimumSectionSize(1);
-  verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 2);
+  FitRows();
   SetTitleHeightTwips(titleHeightTwips_);
   // The selection stays visible when the list loses the focus.
   QPalette pal = palette();
@@ -197,8 +217,7 @@ void ExtLV::mouseDoubleClickEvent(QMouseEvent* event) {
   int row = -1;
   int column = 0;
   if (!Hit(event, row, column)) return;
-  currentRow_ = row;
-  currentColumn_ = column;
+  MakeCurrent(row, column);
   emit ItemMouseEvent(items_.Item(row + 1), ButtonCode(event->button()), 1);
 }
 
@@ -215,11 +234,26 @@ void ExtLV::BeginEdit(const QString& text) {
   editor->setText(text);
   editor->selectAll();
   editor->installEventFilter(
-      new EditorKeys(editor, [this](bool confirmed) { FinishEdit(confirmed); }));
+      new EditorKeys(editor, [this](EditEnding ending) { EndEdit(ending); }));
   editor_ = editor;
   PlaceEditor();
   editor->show();
   editor->setFocus(Qt::OtherFocusReason);
+}
+
+// The table's own current index follows too, so that the arrow keys start
+// from the cell the control reports.
+void ExtLV::MakeCurrent(int row, int column) {
+  if (currentRow() != row || currentColumn() != column) setCurrentCell(row, column);
+  currentRow_ = row;
+  currentColumn_ = column;
+}
+
+void ExtLV::EndEdit(EditEnding ending) {
+  FinishEdit(ending != EditEnding::Cancel);
+  // Unless the handler of EditEnd took the focus elsewhere (a message).
+  if (hasFocus() && ending != EditEnding::Confirm && ending != EditEnding::Cancel)
+    focusNextPrevChild(ending == EditEnding::ConfirmAndNext);
 }
 
 void ExtLV::FinishEdit(bool confirmed) {
@@ -229,10 +263,17 @@ void ExtLV::FinishEdit(bool confirmed) {
   QLineEdit* editor = editor_;
   editor_ = nullptr;
   const QString newText = editor->text();
+  // A focus widget that hides hands the focus on to the next control in the
+  // chain; for a table that takes it like a Tab key, it would move the
+  // current cell. So the list takes the focus back first, when the editor
+  // holds it (also in a window that is not active just now).
+  if (editor->window()->focusWidget() == editor) setFocus(Qt::OtherFocusReason);
   editor->hide();
   editor->deleteLater();
+  // The handler of EditEnd reads the current cell: it is the edited one,
+  // whatever the operator clicked to end the edit.
+  MakeCurrent(editRow_, editColumn_);
   if (confirmed) emit EditEnd(editOldText_, newText);
-  if (isVisible()) setFocus(Qt::OtherFocusReason);
 }
 
 void ExtLV::PlaceEditor() {
@@ -247,7 +288,23 @@ void ExtLV::scrollContentsBy(int dx, int dy) {
 
 void ExtLV::resizeEvent(QResizeEvent* event) {
   QTableWidget::resizeEvent(event);
+  FitRows();
   PlaceEditor();
+}
+
+void ExtLV::changeEvent(QEvent* event) {
+  QTableWidget::changeEvent(event);
+  if (event->type() == QEvent::FontChange) FitRows();
+}
+
+// Rows are as tall as the text plus 2 px, but give up those 2 px where that
+// lets every row fit the list's height: a list sized for its rows then
+// shows them all and no scroll bar, with any font whose text fits.
+void ExtLV::FitRows() {
+  const int text = fontMetrics().height();
+  int height = text + 2;
+  if (rowCount() > 0) height = std::clamp(viewport()->height() / rowCount(), text, height);
+  verticalHeader()->setDefaultSectionSize(height);
 }
 
 }  // namespace tb::platform

@@ -11,9 +11,14 @@
 //    2 right, 4 middle. Presses and double-clicks that hit no row raise
 //    nothing and leave the current cell as it was;
 //  - EditEnd(old text, new text): raised when the editor is confirmed
-//    (Enter, or the editor losing the focus). Escape cancels the edit and
-//    raises nothing. The control never writes the cell itself: whoever
-//    handles EditEnd decides what the cell shows.
+//    (Enter, Tab, Shift+Tab, or the editor losing the focus). Escape
+//    cancels the edit and raises nothing. Tab and Shift+Tab then move on
+//    to the window's next or previous control, as they do from the list.
+//    While EditEnd runs the current cell is the edited cell, and ending an
+//    edit in any way leaves the current cell where the edit started. The
+//    control never writes the cell itself: whoever handles EditEnd decides
+//    what the cell shows.
+//  - Tab and Shift+Tab never move between cells: they leave the list.
 // The control's persisted settings (report view, full-row selection, grid
 // lines, selection kept visible, several rows selectable, no entry chosen
 // at the start, no sounds) are fixed; the title height is settable.
@@ -95,6 +100,10 @@ class ExtLV : public QTableWidget {
   int CurrentCellColumn() const { return currentColumn_; }
   ListItem* CurrentCellRow() const;
 
+  // How the operator ended an edit: the next and previous endings confirm
+  // and then move the focus on.
+  enum class EditEnding { Confirm, Cancel, ConfirmAndNext, ConfirmAndPrevious };
+
   // Opens the in-place editor over the current cell, filled with text. Does
   // nothing without a current row.
   void BeginEdit(const QString& text);
@@ -115,14 +124,18 @@ class ExtLV : public QTableWidget {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
   void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   friend class ListItem;
   friend class ListItems;
   friend class ColumnHeaders;
   bool Hit(QMouseEvent* event, int& row, int& column) const;
+  void MakeCurrent(int row, int column);
+  void EndEdit(EditEnding ending);
   void FinishEdit(bool confirmed);
   void PlaceEditor();
+  void FitRows();
 
   ColumnHeaders columns_{*this};
   ListItems items_{*this};

@@ -97,8 +97,8 @@ std::string Dump(const RigStore& store) {
   std::ostringstream out;
   for (int d = 1; d <= 4; ++d) {
     const DeviceRecord& r = *store.Device(d);
-    out << d << " '" << r.Name << "' " << r.PanChannel << " " << r.TiltChannel << " flag "
-        << *store.Calibrated(d) << ":";
+    out << d << " '" << r.Name << "' " << r.PanChannel << " " << r.TiltChannel << " ranges "
+        << r.PanRange << "/" << r.TiltRange << " flag " << *store.Calibrated(d) << ":";
     for (int p = 1; p <= 5; ++p) out << " " << *store.Pan(d, p) << "/" << *store.Tilt(d, p);
     out << "\n";
   }
@@ -417,6 +417,140 @@ TEST(SettingsFile, NamesWindows1252CannotHoldAreWrittenWithAQuestionMarkPerChara
     store.Device(1)->Name = c.utf8;
     const std::string bytes = ConfigFileBytes(store);
     EXPECT_EQ(bytes.substr(15, bytes.find(",0,0\r\n", 15) - 15), c.written) << c.utf8;
+  }
+}
+
+// Ranges the reader must not reach or must replace: none of them is 540/270.
+void SetOldRanges(RigStore& store, int fromDevice = 1) {
+  for (int d = fromDevice; d <= 4; ++d) {
+    store.Device(d)->PanRange = 300 + d;
+    store.Device(d)->TiltRange = 100 + d;
+  }
+}
+
+TEST(SaveConfig, RangesFollowTheChannelsOnlyWhenNotTheDefaults) {
+  const struct {
+    std::int32_t pan, tilt;
+    const char* written;  // after "Spot rechts,17,18"
+  } cases[] = {
+      {540, 270, ""},
+      {541, 270, ",541,270"},
+      {540, 269, ",540,269"},
+      {630, 265, ",630,265"},
+      {1, 1080, ",1,1080"},
+      {1080, 1, ",1080,1"},
+      // Never held by a store the window filled; written as the reader takes them.
+      {0, 270, ",1,270"},
+      {5000, -3, ",1080,1"},
+      {kMin, kMax, ",1,1080"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.pan << "/" << c.tilt);
+    RigStore store;
+    FillWithExample(store);
+    store.Device(2)->PanRange = c.pan;
+    store.Device(2)->TiltRange = c.tilt;
+    std::vector<std::string> lines = kExampleLines;
+    lines[7] += c.written;
+    EXPECT_EQ(ConfigFileBytes(store), Join(lines));
+  }
+}
+
+TEST(SettingsFile, RangesRoundTrip) {
+  TempDir dir;
+  const std::string path = dir.File("TrailBeam.ini");
+  RigStore saved;
+  FillWithExample(saved);
+  const std::pair<std::int32_t, std::int32_t> ranges[4] = {
+      {1, 1080}, {630, 265}, {540, 270}, {1080, 1}};
+  for (int d = 1; d <= 4; ++d) {
+    saved.Device(d)->PanRange = ranges[d - 1].first;
+    saved.Device(d)->TiltRange = ranges[d - 1].second;
+  }
+  // The longest name with the longest numbers still reads back.
+  *saved.Device(4) = {std::string(kMaxNameBytes, 'N'), kMin, kMin, 1080, 1080};
+  ASSERT_FALSE(save_config(saved, path));
+  RigStore read;
+  SetOldRanges(read);
+  read_config(read, path);
+  // Device 3 is not calibrated, so its K2 pair does not come back.
+  *saved.Pan(3, 2) = *saved.Tilt(3, 2) = Uncalibrated;
+  EXPECT_EQ(Dump(read), Dump(saved));
+}
+
+TEST(ReadConfig, RangesAreTakenWhenBothAreWholeNumbersInRangeAndNeverEndTheReading) {
+  using Store = RigStore;
+  const struct {
+    const char* what;
+    std::string line8;
+    int linesTaken;
+    std::function<void(Store&)> partial = [](Store&) {};
+  } cases[] = {
+      {"no ranges: an old file", "Spot rechts,17,18", 25},
+      {"both ranges", "Spot rechts,17,18,630,265", 25,
+       [](Store& s) {
+         s.Device(2)->PanRange = 630;
+         s.Device(2)->TiltRange = 265;
+       }},
+      {"the ends of the range", "Spot rechts,17,18,1,1080", 25,
+       [](Store& s) {
+         s.Device(2)->PanRange = 1;
+         s.Device(2)->TiltRange = 1080;
+       }},
+      {"blanks and a plus sign", "Spot rechts,17,18, +1080 ,\t1\t", 25,
+       [](Store& s) {
+         s.Device(2)->PanRange = 1080;
+         s.Device(2)->TiltRange = 1;
+       }},
+      {"fields after the fifth ignored", "Spot rechts,17,18,630,265,x,y", 25,
+       [](Store& s) {
+         s.Device(2)->PanRange = 630;
+         s.Device(2)->TiltRange = 265;
+       }},
+      {"tilt range missing", "Spot rechts,17,18,630", 25},
+      {"pan range empty", "Spot rechts,17,18,,265", 25},
+      {"tilt range empty", "Spot rechts,17,18,630,", 25},
+      {"pan range 0", "Spot rechts,17,18,0,265", 25},
+      {"tilt range 0", "Spot rechts,17,18,630,0", 25},
+      {"pan range 1081", "Spot rechts,17,18,1081,265", 25},
+      {"tilt range 1081", "Spot rechts,17,18,630,1081", 25},
+      {"negative range", "Spot rechts,17,18,-540,270", 25},
+      {"text", "Spot rechts,17,18,wide,265", 25},
+      {"fraction", "Spot rechts,17,18,630.5,265", 25},
+      {"exponent", "Spot rechts,17,18,6e2,265", 25},
+      {"hexadecimal", "Spot rechts,17,18,0x21C,265", 25},
+      {"huge", "Spot rechts,17,18,630," + std::string(40, '9'), 25},
+      {"beyond int32", "Spot rechts,17,18,4294967926,265", 25},
+      // The reading ends before the ranges: they keep their values, like
+      // the channels.
+      {"tilt channel missing", "Spot rechts,17", 7,
+       [](Store& s) {
+         s.Device(2)->Name = "Spot rechts";
+         s.Device(2)->PanChannel = 17;
+       }},
+      {"tilt channel broken, ranges fine", "Spot rechts,17,x,630,265", 7,
+       [](Store& s) {
+         s.Device(2)->Name = "Spot rechts";
+         s.Device(2)->PanChannel = 17;
+       }},
+      {"name with a comma", "Spot, rechts,17,18,630,265", 7,
+       [](Store& s) { s.Device(2)->Name = "Spot"; }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> lines = kExampleLines;
+    lines[7] = c.line8;
+    RigStore store, expected;
+    FillWithOldValues(store);
+    SetOldRanges(store);
+    ReadConfigFromBytes(store, Join(lines));
+    ExpectExampleUpTo(expected, c.linesTaken);
+    // Devices whose device line was read have 540/270 unless the case says.
+    int firstUnread = 1;
+    while (firstUnread <= 4 && 2 + 6 * (firstUnread - 1) <= c.linesTaken) ++firstUnread;
+    SetOldRanges(expected, firstUnread);
+    c.partial(expected);
+    EXPECT_EQ(Dump(store), Dump(expected));
   }
 }
 

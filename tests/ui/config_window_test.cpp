@@ -2,6 +2,7 @@
 // through the list, OK with the leading-number rule, the close box.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,11 +29,15 @@ class ConfigWindowTest : public ::testing::Test {
     path = dir.filePath("TrailBeam.ini").toStdString();
   }
 
-  // Loads and shows the window without waiting for it to close.
+  // Loads and shows the window without waiting for it to close, as the
+  // active window, so that keys and clicks move the focus as they do for
+  // the operator.
   frmTBConfig& Open() {
     window = std::make_unique<frmTBConfig>(ui::WindowContext{rig, sink, path});
     window->Form_Load();
     window->show();
+    window->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
     return *window;
   }
 
@@ -45,11 +50,24 @@ class ConfigWindowTest : public ::testing::Test {
     for (int i = 1; i <= List()->listItems().Count(); ++i) {
       const platform::ListItem* row = List()->listItems().Item(i);
       rows.push_back({row->Key().toStdString(), row->Text().toStdString(),
-                      row->SubItem(1).toStdString(), row->SubItem(2).toStdString()});
+                      row->SubItem(1).toStdString(), row->SubItem(2).toStdString(),
+                      row->SubItem(3).toStdString(), row->SubItem(4).toStdString()});
     }
     return rows;
   }
-  // Double-clicks a cell and confirms the editor with the given text.
+  // Double-clicks a cell, types the text (the editor opens with its text
+  // selected) and presses Enter.
+  void Type(int row, int column, const QString& text) {
+    QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, Cell(row, column));
+    QWidget* editor = QApplication::focusWidget();
+    ASSERT_NE(editor, nullptr);
+    ASSERT_EQ(editor->objectName().toStdString(), "ExtLVEditor");
+    if (text.isEmpty()) QTest::keyClick(editor, Qt::Key_Delete);
+    QTest::keyClicks(editor, text);
+    QTest::keyClick(editor, Qt::Key_Return);
+  }
+  // Double-clicks a cell and confirms the editor with the given text, also
+  // one that cannot be typed.
   void Edit(int row, int column, const QString& text) {
     QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, Cell(row, column));
     QLineEdit* editor = List()->Editor();
@@ -75,14 +93,14 @@ TEST_F(ConfigWindowTest, FirstOpeningWithoutFileShowsPlaceholdersAndOKStoresThem
             "konfiguriert werden. Tragen Sie hier bis zu 4 Geräte ein. Klicken Sie zweimal in das "
             "zu ändernde Feld.");
   ExtLV* list = List();
-  ASSERT_EQ(list->columnCount(), 3);
-  EXPECT_EQ(list->horizontalHeaderItem(0)->text().toStdString(), "Gerät");
-  EXPECT_EQ(list->horizontalHeaderItem(1)->text(), "Pan Channel");
-  EXPECT_EQ(list->horizontalHeaderItem(2)->text(), "Tilt Channel");
-  EXPECT_EQ(Rows(), (Table{{"Item1", "Device1", "0", "0"},
-                           {"Item2", "Device2", "0", "0"},
-                           {"Item3", "", "0", "0"},
-                           {"Item4", "", "0", "0"}}));
+  ASSERT_EQ(list->columnCount(), 5);
+  const char* headers[] = {"Gerät", "Pan Channel", "Tilt Channel", "Pan range", "Tilt range"};
+  for (int column = 0; column < 5; ++column)
+    EXPECT_EQ(list->horizontalHeaderItem(column)->text().toStdString(), headers[column]);
+  EXPECT_EQ(Rows(), (Table{{"Item1", "Device1", "0", "0", "540", "270"},
+                           {"Item2", "Device2", "0", "0", "540", "270"},
+                           {"Item3", "", "0", "0", "540", "270"},
+                           {"Item4", "", "0", "0", "540", "270"}}));
   EXPECT_EQ(window->focusWidget(), list);
 
   PressOK();
@@ -91,7 +109,15 @@ TEST_F(ConfigWindowTest, FirstOpeningWithoutFileShowsPlaceholdersAndOKStoresThem
   EXPECT_EQ(rig.DeviceTable[1].Name, "Device2");
   EXPECT_EQ(rig.DeviceTable[2].Name, "");
   EXPECT_EQ(rig.DeviceTable[3].PanChannel, 0);
+  EXPECT_EQ(rig.DeviceTable[3].PanRange, 540);
+  EXPECT_EQ(rig.DeviceTable[3].TiltRange, 270);
   ASSERT_TRUE(QFile::exists(QString::fromStdString(path)));
+  {
+    // Default ranges add nothing to the device lines.
+    QFile file(QString::fromStdString(path));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().startsWith("TrailBeam.ini\r\nDevice1,0,0\r\n0,-1,-1\r\n"));
+  }
   EXPECT_TRUE(sink.shown.empty());
 
   // Reopening shows what was saved, read back from the file.
@@ -102,13 +128,13 @@ TEST_F(ConfigWindowTest, FirstOpeningWithoutFileShowsPlaceholdersAndOKStoresThem
 }
 
 TEST_F(ConfigWindowTest, NamedDevicesShowTheirChannelsUnnamedOnesZero) {
-  rig.DeviceTable = {DeviceRecord{"Spot", 5, -6}, DeviceRecord{"", 7, 8}, DeviceRecord{"  ", 9, 10},
-                     DeviceRecord{"", 11, 12}};
+  rig.DeviceTable = {DeviceRecord{"Spot", 5, -6, 630, 265}, DeviceRecord{"", 7, 8, 360, 180},
+                     DeviceRecord{"  ", 9, 10}, DeviceRecord{"", 11, 12, 1, 1080}};
   Open();
-  EXPECT_EQ(Rows(), (Table{{"Item1", "Spot", "5", "-6"},
-                           {"Item2", "Device2", "0", "0"},
-                           {"Item3", "  ", "9", "10"},
-                           {"Item4", "", "0", "0"}}));
+  EXPECT_EQ(Rows(), (Table{{"Item1", "Spot", "5", "-6", "630", "265"},
+                           {"Item2", "Device2", "0", "0", "540", "270"},
+                           {"Item3", "  ", "9", "10", "540", "270"},
+                           {"Item4", "", "0", "0", "540", "270"}}));
 }
 
 TEST_F(ConfigWindowTest, OpeningReloadsCalibrationFromTheFile) {
@@ -135,6 +161,149 @@ TEST_F(ConfigWindowTest, LeftDoubleClickEditsTheCellAndOnlyTheList) {
   Edit(1, 0, " New name ");
   EXPECT_EQ(List()->listItems().Item(2)->Text(), " New name ");
   EXPECT_EQ(rig.DeviceTable[1].Name, "Wash");
+}
+
+// Every way an operator can end an edit, in every column: the typed text
+// lands in the edited cell or nowhere, no other cell changes, and the
+// current cell stays where the edit started.
+TEST_F(ConfigWindowTest, AnEditEndsInTheCellItStartedInHoweverItEnds) {
+  enum class End { Key, ClickOtherCell, ClickOK, OtherWindow, CloseBox };
+  struct Ending {
+    const char* what;
+    End how;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    const char* typed;
+    bool kept;
+    const char* focusAfter;  // objectName of the focus widget afterwards
+  };
+  const Ending endings[] = {
+      {"Enter", End::Key, Qt::Key_Return, {}, "42", true, "lvConf"},
+      {"keypad Enter", End::Key, Qt::Key_Enter, Qt::KeypadModifier, "42", true, "lvConf"},
+      {"Enter without typing", End::Key, Qt::Key_Return, {}, "", true, "lvConf"},
+      {"Tab", End::Key, Qt::Key_Tab, {}, "42", true, "cmdOK"},
+      {"Shift+Tab", End::Key, Qt::Key_Backtab, Qt::ShiftModifier, "42", true, "cmdOK"},
+      {"Escape", End::Key, Qt::Key_Escape, {}, "42", false, "lvConf"},
+      {"click on another cell", End::ClickOtherCell, {}, {}, "42", true, "lvConf"},
+      {"click on OK", End::ClickOK, {}, {}, "42", true, nullptr},
+      {"focus lost to another window", End::OtherWindow, {}, {}, "42", true, "lvConf"},
+      {"close box", End::CloseBox, {}, {}, "42", false, nullptr},
+  };
+  for (int column = 0; column < 5; ++column) {
+    for (int row : {1, 3}) {
+      for (const Ending& e : endings) {
+        SCOPED_TRACE(::testing::Message() << e.what << ", row " << row << ", column " << column);
+        rig.DeviceTable = {DeviceRecord{"Spot", 1, 2, 630, 265}, DeviceRecord{"Wash", 3, 4},
+                           DeviceRecord{"Beam", 5, 6, 360, 180}, DeviceRecord{"Fog", 7, 8}};
+        Open();
+        const Table before = Rows();
+        QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, Cell(row, column));
+        QWidget* editor = QApplication::focusWidget();
+        ASSERT_NE(editor, nullptr);
+        ASSERT_EQ(editor->objectName().toStdString(), "ExtLVEditor");
+        QTest::keyClicks(editor, e.typed);
+
+        int currentRow = row;
+        int currentColumn = column;
+        QWidget other;
+        switch (e.how) {
+          case End::Key:
+            QTest::keyClick(editor, e.key, e.modifiers);
+            break;
+          case End::ClickOtherCell:
+            currentRow = (row + 2) % 4;
+            currentColumn = (column + 1) % 5;
+            QTest::mouseClick(List()->viewport(), Qt::LeftButton, {},
+                              Cell(currentRow, currentColumn));
+            break;
+          case End::ClickOK:
+            PressOK();
+            break;
+          case End::OtherWindow:
+            other.show();
+            other.activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+            window->activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+            break;
+          case End::CloseBox:
+            window->close();
+            break;
+        }
+        QCoreApplication::processEvents();
+
+        Table expected = before;
+        if (e.kept && *e.typed != 0) expected[row][column + 1] = e.typed;
+        EXPECT_EQ(Rows(), expected);
+        EXPECT_EQ(List()->Editor(), nullptr);
+        EXPECT_EQ(List()->CurrentCellRow(), List()->listItems().Item(currentRow + 1));
+        EXPECT_EQ(List()->CurrentCellColumn(), currentColumn);
+        if (e.focusAfter != nullptr) {
+          ASSERT_NE(QApplication::focusWidget(), nullptr);
+          EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), e.focusAfter);
+        }
+        if (e.how == End::ClickOK) {
+          EXPECT_FALSE(window->isVisible());
+          for (int i = 0; i < 4; ++i) {
+            EXPECT_EQ(rig.DeviceTable[i].Name, expected[i][1]);
+            EXPECT_EQ(std::to_string(rig.DeviceTable[i].PanChannel), expected[i][2]);
+            EXPECT_EQ(std::to_string(rig.DeviceTable[i].TiltChannel), expected[i][3]);
+            EXPECT_EQ(std::to_string(rig.DeviceTable[i].PanRange), expected[i][4]);
+            EXPECT_EQ(std::to_string(rig.DeviceTable[i].TiltRange), expected[i][5]);
+          }
+        }
+        if (::testing::Test::HasFailure()) return;
+      }
+    }
+  }
+}
+
+// The window's tab order is the list, then OK; Tab never walks the cells.
+TEST_F(ConfigWindowTest, TabGoesFromTheListToOKAndShiftTabBack) {
+  Open();
+  QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, Cell(2, 1));
+  const struct {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    const char* focusAfter;
+  } steps[] = {
+      {Qt::Key_Tab, {}, "cmdOK"},
+      {Qt::Key_Backtab, Qt::ShiftModifier, "lvConf"},
+      {Qt::Key_Backtab, Qt::ShiftModifier, "cmdOK"},
+      {Qt::Key_Tab, {}, "lvConf"},
+      {Qt::Key_Tab, {}, "cmdOK"},
+  };
+  for (const auto& step : steps) {
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    SCOPED_TRACE(focus->objectName().toStdString() + " -> " + step.focusAfter);
+    QTest::keyClick(focus, step.key, step.modifiers);
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    EXPECT_EQ(QApplication::focusWidget()->objectName().toStdString(), step.focusAfter);
+    EXPECT_EQ(List()->CurrentCellRow(), List()->listItems().Item(3));
+    EXPECT_EQ(List()->CurrentCellColumn(), 1);
+  }
+  EXPECT_TRUE(window->isVisible());
+}
+
+// Enter presses OK only where OK has the focus: on the list it must not
+// save and close the window behind the operator's back.
+TEST_F(ConfigWindowTest, EnterPressesOKOnlyWhenOKHasTheFocus) {
+  const struct {
+    bool tabToOK;
+    bool closes;
+  } cases[] = {{false, false}, {true, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.tabToOK ? "focus on OK" : "focus on the list");
+    QFile::remove(QString::fromStdString(path));
+    Open();
+    QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, Cell(0, 1));
+    if (c.tabToOK) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(window->isVisible(), !c.closes);
+    EXPECT_EQ(QFile::exists(QString::fromStdString(path)), c.closes);
+    EXPECT_EQ(List()->Editor(), nullptr);
+  }
 }
 
 TEST_F(ConfigWindowTest, OtherButtonsAndSingleClicksOpenNoEditor) {
@@ -178,6 +347,46 @@ TEST_F(ConfigWindowTest, OKTakesTheLeadingNumberOfEachChannelCell) {
   RigStore back;
   read_config(back, path);
   EXPECT_EQ(back.DeviceTable[3].TiltChannel, 2147483647);
+}
+
+TEST_F(ConfigWindowTest, RangesAreEditedLikeChannelsAndLimitedTo1To1080OnOK) {
+  rig.DeviceTable = {DeviceRecord{"Spot", 1, 2, 630, 265}, DeviceRecord{"Wash", 3, 4}, {}, {}};
+  ASSERT_FALSE(save_config(rig, path));
+  Open();
+  struct Case {
+    int row;
+    const char* pan;
+    const char* tilt;
+    std::int32_t panRange, tiltRange;
+  } cases[] = {
+      {0, "0", "5000", 1, 1080},
+      {1, "630", "265abc", 630, 265},
+      {2, "2.5", "", 2, 1},
+      {3, "-4", "99999999999", 1, 1080},
+  };
+  for (const Case& c : cases) {
+    Type(c.row, 3, c.pan);
+    Type(c.row, 4, c.tilt);
+    EXPECT_EQ(List()->listItems().Item(c.row + 1)->SubItem(3), c.pan);
+    EXPECT_EQ(List()->listItems().Item(c.row + 1)->SubItem(4), c.tilt);
+  }
+  EXPECT_EQ(rig.DeviceTable[0].PanRange, 630);  // only OK changes the device table
+  PressOK();
+  EXPECT_FALSE(window->isVisible());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.row);
+    EXPECT_EQ(rig.DeviceTable[c.row].PanRange, c.panRange);
+    EXPECT_EQ(rig.DeviceTable[c.row].TiltRange, c.tiltRange);
+  }
+  // Saved and read back when the window opens again.
+  rig.DeviceTable = {};
+  Open();
+  EXPECT_EQ(Rows(), (Table{{"Item1", "Spot", "1", "2", "1", "1080"},
+                           {"Item2", "Wash", "3", "4", "630", "265"},
+                           {"Item3", "", "0", "0", "540", "270"},
+                           {"Item4", "", "0", "0", "540", "270"}}));
+  EXPECT_EQ(rig.DeviceTable[2].PanRange, 2);
+  EXPECT_EQ(rig.DeviceTable[2].TiltRange, 1);
 }
 
 TEST_F(ConfigWindowTest, NamesTheFileCannotHoldAreRefusedAtTheEndOfTheEdit) {

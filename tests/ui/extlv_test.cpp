@@ -5,6 +5,7 @@
 
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -124,6 +125,32 @@ TEST_F(ExtLVTest, EditorConfirmsWithEnterOrFocusLossAndCancelsWithEscape) {
     }
     // The control leaves the cell to the handler of EditEnd.
     EXPECT_EQ(list.listItems().Item(2)->SubItem(2), "21");
+  }
+}
+
+// Rows are as tall as the text needs plus a little room; in a list sized
+// for its rows (the setup window's four in 81 px, a 17 px title) they give
+// up that room rather than bring a scroll bar, as a wider font such as
+// Verdana would need.
+TEST_F(ExtLVTest, RowsFitTheListWhenTheirTextCan) {
+  for (int pixels = 9; pixels <= 18; ++pixels) {
+    SCOPED_TRACE(::testing::Message() << pixels << " px");
+    QFont font = list.font();
+    font.setPixelSize(pixels);
+    list.setFont(font);
+    QCoreApplication::processEvents();
+    const int text = list.fontMetrics().height();
+    const int room = list.viewport()->height();
+    const bool fits = 4 * text <= room;
+    for (int row = 0; row < 4; ++row) {
+      EXPECT_GE(list.rowHeight(row), text);
+      EXPECT_LE(list.rowHeight(row), text + 2);
+    }
+    EXPECT_EQ(list.rowViewportPosition(3) + list.rowHeight(3) <= room, fits);
+    EXPECT_EQ(list.verticalScrollBar()->isVisible(), !fits);
+    if (4 * (text + 2) <= room) {
+      EXPECT_EQ(list.rowHeight(0), text + 2);
+    }
   }
 }
 

@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <cmath>
 
@@ -178,6 +179,31 @@ TEST(Layout, EveryControlMatchesTheLayoutTables) {
   EXPECT_EQ(list->font().pointSizeF(), 8.25);
   EXPECT_EQ(list->palette().color(QPalette::Inactive, QPalette::Highlight),
             list->palette().color(QPalette::Active, QPalette::Highlight));
+}
+
+// The layout puts the setup list 4 px past the window's right edge; that
+// strip may hide only the list's border and empty list, never a cell or a
+// scroll bar.
+TEST(Layout, SetupListShowsEveryCellInsideTheWindow) {
+  QTemporaryDir dir;
+  RigStore rig;
+  RecordingSink sink;
+  ui::frmTBConfig config(ui::WindowContext{rig, sink, dir.filePath("TrailBeam.ini").toStdString()});
+  config.Form_Load();
+  config.show();
+  QCoreApplication::processEvents();
+  auto* list = Control<platform::ExtLV>(config, "lvConf");
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->geometry().right() + 1 - config.width(), 4);
+  EXPECT_FALSE(list->verticalScrollBar()->isVisible());
+  EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
+  const int last = list->columnCount() - 1;
+  ASSERT_EQ(last, 4);
+  const QPoint lastCell(list->columnViewportPosition(last) + list->columnWidth(last),
+                        list->rowViewportPosition(3) + list->rowHeight(3));
+  const QPoint inWindow = list->viewport()->mapTo(&config, lastCell);
+  EXPECT_LT(inWindow.x(), config.width());
+  EXPECT_LE(lastCell.y(), list->viewport()->height());
 }
 
 }  // namespace

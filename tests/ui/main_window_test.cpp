@@ -9,9 +9,12 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <cmath>
 #include <memory>
 
 #include "core/fake_host.h"
+#include "core/stage_geometry.h"
+#include "follow/follow_methods.h"
 #include "rig/settings_file.h"
 #include "ui/form_tb_main.h"
 #include "ui/frm_about.h"
@@ -74,6 +77,11 @@ class MainWindowTest : public ::testing::Test {
   QComboBox* Masters() { return Control<QComboBox>(*form, "ComboMaster"); }
   QPushButton* Button(const char* name) { return Control<QPushButton>(*form, name); }
   QTimer* Timer() { return form->findChild<QTimer*>("TimerDMX"); }
+  // Lets the timer run until the host has seen n calls; false when it never
+  // does. (Qt's QTRY_ macros would only return from the test silently.)
+  bool WaitForCalls(std::size_t n) {
+    return QTest::qWaitFor([&] { return host->calls.size() >= n; }, 5000);
+  }
 
   QTemporaryDir dir;
   std::string path;
@@ -455,7 +463,7 @@ TEST_F(MainWindowTest, TimerTicksMoveTheSlavesAndNeverShowAMessage) {
   host->channels[12] = 120;
   Click(Button("CmdEnableTB"));
   ASSERT_TRUE(Timer()->isActive());
-  QTRY_VERIFY_WITH_TIMEOUT(host->calls.size() >= 4, 5000);
+  ASSERT_TRUE(WaitForCalls(4));
   // The centre zone: the slave gets its own centre values.
   const std::vector<HostCall> firstTick{{HostCall::Read, 11, 140},
                                         {HostCall::Read, 12, 120},
@@ -471,24 +479,150 @@ TEST_F(MainWindowTest, TimerTicksMoveTheSlavesAndNeverShowAMessage) {
   EXPECT_TRUE(Timer()->isActive());
 }
 
-TEST_F(MainWindowTest, OnlyLinearIsAMethod) {
-  Open();
-  auto* lin = Control<QRadioButton>(*form, "OptLin");
-  for (const char* other : {"OptDist", "OptTrigo"}) {
-    SCOPED_TRACE(other);
-    sink.shown.clear();
-    auto* option = Control<QRadioButton>(*form, other);
-    Click(option);
-    EXPECT_EQ(sink.shown, std::vector<std::string>{"Not yet implemented"});
-    EXPECT_TRUE(option->isChecked());
-    EXPECT_FALSE(lin->isChecked());
-    EXPECT_EQ(rig.FollowMethod, 1);
+// What one tick of a method writes for the window's rig as it stands, from
+// the core on a store of its own.
+std::vector<HostCall> OneTick(const RigStore& from, std::int16_t method, std::int32_t pan,
+                              std::int32_t tilt) {
+  RigStore copy;
+  copy.DeviceTable = from.DeviceTable;
+  copy.PanCalibration = from.PanCalibration;
+  copy.TiltCalibration = from.TiltCalibration;
+  copy.MasterDevice = from.MasterDevice;
+  copy.FollowMethod = method;
+  auto fake = std::make_unique<FakeHost>();
+  FakeHost* host = fake.get();
+  copy.SetHostHelper(std::move(fake));
+  host->channels[copy.Device(copy.MasterDevice)->PanChannel] = pan;
+  host->channels[copy.Device(copy.MasterDevice)->TiltChannel] = tilt;
+  FollowEngine engine;
+  engine.Start();
+  EXPECT_FALSE(engine.OnTimer(copy));
+  return host->calls;
+}
+
+// A modelled head as device d, calibrated as an operator would.
+void Install(RigStore& rig, int d, const Head& head) {
+  const Pairs pairs = Calibrate(head, kPositiveSide);
+  for (int p = 1; p <= 5; ++p) {
+    *rig.Pan(d, p) = pairs[p - 1].first;
+    *rig.Tilt(d, p) = pairs[p - 1].second;
   }
-  rig.FollowMethod = 0;
+  rig.Device(d)->PanRange = static_cast<std::int32_t>(head.panRange);
+  rig.Device(d)->TiltRange = static_cast<std::int32_t>(head.tiltRange);
+}
+
+TEST_F(MainWindowTest, EachOptionSetsItsMethodAndTheNextTickFollowsIt) {
+  // The master in front of the stage, the slave on a side boom: the three
+  // methods place it differently for a master between the marks.
+  Install(rig, 1, FrontMaster());
+  Install(rig, 2, Mountings()[1].head);
+  Open();
+  PickEntry(Masters(), 0);
+  const auto aim = AimNear(FrontMaster(), {2.5, 4.0}, kPositiveSide);
+  ASSERT_TRUE(aim);
+  const auto pan = static_cast<std::int32_t>(std::lround(aim->pan));
+  const auto tilt = static_cast<std::int32_t>(std::lround(aim->tilt));
+  host->channels[11] = pan;
+  host->channels[12] = tilt;
+  ASSERT_EQ(rig.FollowMethod, kFollowLinear);
+  Click(Button("CmdEnableTB"));
+  ASSERT_TRUE(Timer()->isActive());
+  // Seen from the side, the slave's marks fail the plausibility check, which
+  // does not stop follow mode; from here on nothing may be shown.
   sink.shown.clear();
-  Click(lin);
-  EXPECT_EQ(rig.FollowMethod, 1);
+
+  const struct {
+    const char* option;
+    std::int16_t method;
+  } options[] = {{"OptDist", kFollowDistance},
+                 {"OptTrigo", kFollowTrigonometric},
+                 {"OptLin", kFollowLinear},
+                 {"OptTrigo", kFollowTrigonometric},
+                 {"OptDist", kFollowDistance}};
+  std::vector<std::vector<HostCall>> seen;
+  for (const auto& o : options) {
+    SCOPED_TRACE(o.option);
+    auto* option = Control<QRadioButton>(*form, o.option);
+    Click(option);
+    EXPECT_TRUE(option->isChecked());
+    EXPECT_EQ(rig.FollowMethod, o.method);
+    // The next tick, while follow mode runs, is the new method's.
+    host->calls.clear();
+    ASSERT_TRUE(WaitForCalls(4));
+    const std::vector<HostCall> tick(host->calls.begin(), host->calls.begin() + 4);
+    EXPECT_EQ(tick, OneTick(rig, o.method, pan, tilt));
+    seen.push_back(tick);
+  }
+  // The reading lies where the methods disagree, so the check above tells
+  // them apart.
+  EXPECT_NE(seen[0], seen[1]);
+  EXPECT_NE(seen[1], seen[2]);
+  EXPECT_NE(seen[0], seen[2]);
   EXPECT_TRUE(sink.shown.empty());
+
+  // Loading the window again starts from linear.
+  form->close();
+  form->show();
+  EXPECT_EQ(rig.FollowMethod, kFollowLinear);
+  EXPECT_TRUE(Control<QRadioButton>(*form, "OptLin")->isChecked());
+}
+
+TEST_F(MainWindowTest, TrigonometricEnableTellsEachDeviceThatCannotFollowOncePerSwitch) {
+  Install(rig, 1, FrontMaster());
+  Install(rig, 2, Mountings()[0].head);
+  // A 630/265 head over the stage, entered with the default ranges.
+  Install(rig, 3, HungDown({2.5, 3.5, 7.0}, 90.0, 630.0, 265.0));
+  rig.Device(3)->PanRange = kDefaultPanRange;
+  rig.Device(3)->TiltRange = kDefaultTiltRange;
+  Open();
+  PickEntry(Masters(), 0);
+  // Device 2's points all end up on one ray.
+  for (int p = 1; p <= 5; ++p) *rig.Pan(2, p) = *rig.Tilt(2, p) = 100;
+
+  const std::string cannotFollow =
+      "Device 2 cannot follow trigonometrically: its five points do not span the stage.";
+  const std::string prefix =
+      "Device 3: its five points do not fit a 540\u00b0/270\u00b0 head (KM is off by ";
+  const std::string suffix = "\u00b0). Check its pan and tilt range.";
+  // After the plausibility check's message (these marks fail it), one
+  // message per device.
+  const std::string plausibility = "Check Values for device ";
+  auto expectFindings = [&](const std::vector<std::string>& shown) {
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_TRUE(shown[0].starts_with(plausibility)) << shown[0];
+    EXPECT_EQ(shown[1], cannotFollow);
+    EXPECT_TRUE(shown[2].starts_with(prefix)) << shown[2];
+    EXPECT_TRUE(shown[2].ends_with(suffix)) << shown[2];
+    // One decimal: "N.N".
+    const std::string angle =
+        shown[2].substr(prefix.size(), shown[2].size() - prefix.size() - suffix.size());
+    EXPECT_EQ(angle.size() - angle.find('.'), 2u) << angle;
+  };
+
+  // Linear: no range check.
+  Click(Button("CmdEnableTB"));
+  ASSERT_EQ(sink.shown.size(), 1u);
+  EXPECT_TRUE(sink.shown[0].starts_with(plausibility)) << sink.shown[0];
+  Click(Button("CmdEnableTB"));
+  ASSERT_FALSE(Timer()->isActive());
+
+  Click(Control<QRadioButton>(*form, "OptTrigo"));
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    sink.shown.clear();
+    Click(Button("CmdEnableTB"));
+    // Told, and follow mode starts all the same.
+    expectFindings(sink.shown);
+    EXPECT_TRUE(Timer()->isActive());
+    host->calls.clear();
+    ASSERT_TRUE(WaitForCalls(2));
+    QTest::qWait(250);
+    // Never again from the ticks; at Stop only the plausibility check.
+    Click(Button("CmdEnableTB"));
+    ASSERT_EQ(sink.shown.size(), 4u);
+    EXPECT_TRUE(sink.shown[3].starts_with(plausibility)) << sink.shown[3];
+    EXPECT_FALSE(Timer()->isActive());
+  }
 }
 
 TEST_F(MainWindowTest, ClosingUnloadsAndTheNextShowLoadsAfresh) {

@@ -75,6 +75,10 @@ int main(int argc, char** argv) {
     rig.Device(d)->Name = names[d - 1];
     rig.Device(d)->PanChannel = 16 * d - 15;
     rig.Device(d)->TiltChannel = 16 * d - 13;
+    if (d == 3) {  // a head with other ranges than 540/270
+      rig.Device(d)->PanRange = 630;
+      rig.Device(d)->TiltRange = 265;
+    }
     for (int p = 1; p <= 5; ++p) {
       const bool taken = d == 1 || (d == 2 && p != 4 && p != 5);
       *rig.Pan(d, p) = taken ? pan[p - 1] + 3 * d : tb::Uncalibrated;

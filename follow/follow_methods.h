@@ -1,0 +1,72 @@
+// The three follow methods behind one timer handler, and the check of the
+// fixtures' ranges that the trigonometric method depends on.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "follow/follow.h"
+#include "follow/trigonometric_follow.h"
+#include "rig/rig_store.h"
+
+namespace tb {
+
+// The "distance" step: piecewise affine around KM. The master's reading is
+// written as KM + a (Ka - KM) + b (Kb - KM) in the triangle (KM, Ka, Kb) of
+// its calibration that holds it; every slave goes to the same a, b on its
+// own points. Exact at the five points, continuous, keeps nothing between
+// ticks. Host calls, skipped devices and errors as FollowTick; every value
+// written is rounded half to even and limited to 0..255.
+std::error_code DistanceTick(RigStore& store);
+
+// Runs the step of store.FollowMethod and keeps what the trigonometric
+// method needs between ticks. No allocation in a tick.
+class FollowEngine {
+ public:
+  // Follow mode was switched on: the first tick sends each slave to the
+  // solution nearest its KM pair.
+  void Start();
+
+  // 1 FollowTick, 2 DistanceTick, 3 the trigonometric step; any other
+  // method reads and writes nothing. After a linear or distance tick the
+  // trigonometric step starts again from each slave's KM pair.
+  std::error_code OnTimer(RigStore& store);
+
+  // How many trigonometric maps were fitted so far.
+  std::uint64_t Fits() const { return trigonometric_.Fits(); }
+
+ private:
+  TrigonometricFollow trigonometric_;
+};
+
+// What the range check found wrong with one device.
+struct RangeFinding {
+  enum class Kind {
+    NoMap,  // its calibration gives no usable map
+    OffBy,  // KM predicted from the corners misses the KM taken by `degrees`
+  };
+  std::int16_t device = 0;
+  Kind kind = Kind::NoMap;
+  double degrees = 0.0;
+  std::int32_t panRange = kDefaultPanRange;  // as the check used them
+  std::int32_t tiltRange = kDefaultTiltRange;
+};
+
+// Beyond this angle KM's calibration does not fit the ranges entered.
+inline constexpr double kRangeCheckDegrees = 3.0;
+
+// For every calibrated device but the master, in device order: fits its
+// five points against the master's (none usable: NoMap), then its four
+// corners alone, and compares the KM ray they predict with the one taken
+// (more than kRangeCheckDegrees: OffBy). The master is judged through the
+// others; only when its own points do not span the stage is it named
+// itself, as the one NoMap finding. No master 1..4: no findings. Refreshes
+// DeviceCalibrated like the plausibility check.
+std::vector<RangeFinding> CheckFollowRanges(RigStore& store);
+
+// The operator's text for a finding (UTF-8).
+std::string RangeFindingMessage(const RangeFinding& finding);
+
+}  // namespace tb

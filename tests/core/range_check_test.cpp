@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "follow/follow_methods.h"
+#include "follow_rig.h"
+#include "stage_geometry.h"
+
+namespace tb {
+namespace {
+
+using testing::FollowRig;
+using testing::Head;
+using testing::HungDown;
+using Kind = RangeFinding::Kind;
+
+class RangeCheckTest : public ::testing::Test, public FollowRig {
+ protected:
+  void SetUp() override { Install(1, testing::FrontMaster(), testing::kPositiveSide); }
+
+  // A 630/265 head over the stage, where its ranges matter.
+  const Head wideOverhead = HungDown({2.5, 3.5, 7.0}, 90.0, 630.0, 265.0);
+};
+
+TEST_F(RangeCheckTest, CorrectRangesPassOnEveryMounting) {
+  auto mountings = testing::Mountings();
+  mountings.push_back({"630/265 overhead", wideOverhead, testing::kPositiveSide});
+  mountings.push_back({"overhead", HungDown({4.0, 3.0, 6.0}, 90.0), testing::kPositiveSide});
+  for (std::size_t first = 0; first < mountings.size(); first += 3) {
+    for (std::int16_t d = 2; d <= 4; ++d) {
+      const std::size_t i = first + static_cast<std::size_t>(d) - 2;
+      if (i < mountings.size())
+        Install(d, mountings[i].head, mountings[i].side);
+      else
+        Calibrate(d, kUncalibratedPairs);
+    }
+    const auto findings = CheckFollowRanges(store);
+    EXPECT_TRUE(findings.empty()) << mountings[first].name << ": "
+                                  << (findings.empty() ? "" : RangeFindingMessage(findings[0]));
+  }
+}
+
+TEST_F(RangeCheckTest, WideHeadEnteredAsDefaultIsFlaggedWithItsAngle) {
+  Install(3, wideOverhead, testing::kPositiveSide);
+  Install(2, testing::Mountings()[0].head, testing::Mountings()[0].side);
+  store.Device(3)->PanRange = kDefaultPanRange;
+  store.Device(3)->TiltRange = kDefaultTiltRange;
+  const auto findings = CheckFollowRanges(store);
+  ASSERT_EQ(findings.size(), 1u);
+  EXPECT_EQ(findings[0].device, 3);
+  EXPECT_EQ(findings[0].kind, Kind::OffBy);
+  EXPECT_GT(findings[0].degrees, kRangeCheckDegrees);
+  EXPECT_LT(findings[0].degrees, 10.0);
+  EXPECT_EQ(findings[0].panRange, 540);
+  EXPECT_EQ(findings[0].tiltRange, 270);
+  // Entered right, it passes.
+  store.Device(3)->PanRange = 630;
+  store.Device(3)->TiltRange = 265;
+  EXPECT_TRUE(CheckFollowRanges(store).empty());
+}
+
+TEST_F(RangeCheckTest, PointsThatSpanNothingCannotFollow) {
+  const testing::Pairs same = {{{90, 160}, {90, 160}, {90, 160}, {90, 160}, {90, 160}}};
+  Install(2, testing::Mountings()[1].head, testing::Mountings()[1].side);
+  Calibrate(3, same);
+  store.Device(3)->PanRange = 600;  // reported as the check used them
+  store.Device(4)->PanRange = 0;    // not a range: the default stands in
+  Calibrate(4, same);
+  const auto findings = CheckFollowRanges(store);
+  ASSERT_EQ(findings.size(), 2u);
+  EXPECT_EQ(findings[0].device, 3);
+  EXPECT_EQ(findings[0].kind, Kind::NoMap);
+  EXPECT_EQ(findings[0].panRange, 600);
+  EXPECT_EQ(findings[1].device, 4);
+  EXPECT_EQ(findings[1].panRange, 540);
+  // A master whose points span nothing is named itself, once, instead of
+  // every slave.
+  Calibrate(1, same);
+  const auto masterFindings = CheckFollowRanges(store);
+  ASSERT_EQ(masterFindings.size(), 1u);
+  EXPECT_EQ(masterFindings[0].device, 1);
+  EXPECT_EQ(masterFindings[0].kind, Kind::NoMap);
+  // No master, nothing to check.
+  store.MasterDevice = 0;
+  EXPECT_TRUE(CheckFollowRanges(store).empty());
+}
+
+TEST(RangeFindingMessageTest, TextsAsTheOperatorReadsThem) {
+  const struct {
+    RangeFinding finding;
+    const char* text;
+  } cases[] = {
+      {{2, Kind::OffBy, 4.46, 540, 270},
+       "Device 2: its five points do not fit a 540\xC2\xB0/270\xC2\xB0 head (KM is off by "
+       "4.5\xC2\xB0). Check its pan and tilt range."},
+      {{4, Kind::OffBy, 23.96, 630, 265},
+       "Device 4: its five points do not fit a 630\xC2\xB0/265\xC2\xB0 head (KM is off by "
+       "24.0\xC2\xB0). Check its pan and tilt range."},
+      {{1, Kind::OffBy, 3.04, 1, 1080},
+       "Device 1: its five points do not fit a 1\xC2\xB0/1080\xC2\xB0 head (KM is off by "
+       "3.0\xC2\xB0). Check its pan and tilt range."},
+      {{3, Kind::NoMap, 0.0, 540, 270},
+       "Device 3 cannot follow trigonometrically: its five points do not span the stage."},
+  };
+  for (const auto& c : cases) EXPECT_EQ(RangeFindingMessage(c.finding), c.text);
+}
+
+}  // namespace
+}  // namespace tb

@@ -1,0 +1,122 @@
+#include "stage_geometry.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace tb::testing {
+
+namespace {
+
+constexpr double kRad = std::numbers::pi / 180.0;
+
+Point3 Cross(Point3 a, Point3 b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+double Dot(Point3 a, Point3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+
+Head Mounted(Point3 position, double facing, double axisZ, double panRange, double tiltRange) {
+  const Point3 x{std::cos(facing * kRad), std::sin(facing * kRad), 0.0};
+  const Point3 z{0.0, 0.0, axisZ};
+  return {position, {x, Cross(z, x), z}, panRange, tiltRange};
+}
+
+Point3 RotateAboutX(Point3 v, double degrees) {
+  const double c = std::cos(degrees * kRad);
+  const double s = std::sin(degrees * kRad);
+  return {v.x, c * v.y - s * v.z, s * v.y + c * v.z};
+}
+
+double ToDmx(double degrees, double range) { return (degrees / range + 0.5) * 255.0; }
+double ToDegrees(double dmx, double range) { return (dmx / 255.0 - 0.5) * range; }
+
+}  // namespace
+
+Head HungDown(Point3 position, double facing, double panRange, double tiltRange) {
+  return Mounted(position, facing, -1.0, panRange, tiltRange);
+}
+
+Head StandingUp(Point3 position, double facing, double panRange, double tiltRange) {
+  return Mounted(position, facing, 1.0, panRange, tiltRange);
+}
+
+Head Leaned(Head head, double degrees) {
+  for (Point3& axis : head.frame) axis = RotateAboutX(axis, degrees);
+  return head;
+}
+
+Point3 OwnRay(const Head& head, FloorPoint target) {
+  const Point3 to{target.x - head.position.x, target.y - head.position.y, -head.position.z};
+  const double length = std::sqrt(Dot(to, to));
+  return {Dot(to, head.frame[0]) / length, Dot(to, head.frame[1]) / length,
+          Dot(to, head.frame[2]) / length};
+}
+
+std::vector<Aim> AimsAt(const Head& head, FloorPoint target) {
+  const Point3 own = OwnRay(head, target);
+  const double tilt = std::acos(std::clamp(own.z, -1.0, 1.0)) / kRad;
+  const double pan = std::atan2(own.y, own.x) / kRad;
+  std::vector<Aim> aims;
+  for (int side = 0; side < 2; ++side) {
+    for (int turn = -3; turn <= 3; ++turn) {
+      const double p = pan + 180.0 * side + 360.0 * turn;
+      const Aim aim{ToDmx(p, head.panRange), ToDmx(side == 0 ? tilt : -tilt, head.tiltRange)};
+      if (aim.pan >= 0.0 && aim.pan <= 255.0 && aim.tilt >= 0.0 && aim.tilt <= 255.0)
+        aims.push_back(aim);
+    }
+  }
+  return aims;
+}
+
+std::optional<Aim> AimNear(const Head& head, FloorPoint target, Aim preferred) {
+  std::optional<Aim> best;
+  for (const Aim& aim : AimsAt(head, target)) {
+    const auto distance = [&](const Aim& a) {
+      return std::hypot(a.pan - preferred.pan, a.tilt - preferred.tilt);
+    };
+    if (!best || distance(aim) < distance(*best)) best = aim;
+  }
+  return best;
+}
+
+std::optional<FloorPoint> Spot(const Head& head, double pan, double tilt) {
+  const double p = ToDegrees(pan, head.panRange) * kRad;
+  const double t = ToDegrees(tilt, head.tiltRange) * kRad;
+  const Point3 own{std::sin(t) * std::cos(p), std::sin(t) * std::sin(p), std::cos(t)};
+  const auto& f = head.frame;
+  const Point3 beam{own.x * f[0].x + own.y * f[1].x + own.z * f[2].x,
+                    own.x * f[0].y + own.y * f[1].y + own.z * f[2].y,
+                    own.x * f[0].z + own.y * f[1].z + own.z * f[2].z};
+  if (beam.z >= 0.0) return std::nullopt;
+  const double reach = -head.position.z / beam.z;
+  return FloorPoint{head.position.x + reach * beam.x, head.position.y + reach * beam.y};
+}
+
+Pairs Calibrate(const Head& head, Aim preferred) {
+  // KM first; each corner then as the head moves there from KM, without
+  // taking another turn or the other tilt side.
+  const Aim km = AimNear(head, kMarks[4], preferred).value();
+  Pairs pairs{};
+  for (std::size_t i = 0; i < kMarks.size(); ++i) {
+    const Aim aim = AimNear(head, kMarks[i], km).value();
+    pairs[i] = {static_cast<std::int32_t>(std::lround(aim.pan)),
+                static_cast<std::int32_t>(std::lround(aim.tilt))};
+  }
+  return pairs;
+}
+
+Head FrontMaster() { return HungDown({4.0, -6.0, 8.0}, 90.0); }
+
+std::vector<Mounting> Mountings() {
+  return {
+      {"hung in front", HungDown({1.0, -4.0, 6.0}, 90.0), kPositiveSide},
+      {"boom left, turned 90", HungDown({-2.5, 3.0, 5.0}, 0.0), kPositiveSide},
+      {"back truss, turned 180", HungDown({4.0, 9.5, 7.0}, 270.0), kPositiveSide},
+      {"boom right, negative tilt", HungDown({10.5, 2.5, 6.5}, 180.0), kNegativeSide},
+      {"tower, standing", StandingUp({-6.0, 8.0, 4.0}, -20.0), kPositiveSide},
+      {"630/265 at 45 degrees", HungDown({9.5, -3.0, 6.0}, 135.0, 630.0, 265.0), kPositiveSide},
+      {"leaned 20 degrees", Leaned(HungDown({8.0, -4.0, 6.0}, 90.0), 20.0), kPositiveSide},
+  };
+}
+
+}  // namespace tb::testing
