@@ -51,15 +51,16 @@ QString Figures(const ErrorSummary& s) {
       .arg(s.max, 0, 'f', 2);
 }
 
-// The method with all slaves' figures, then one line per slave in its
-// trace's colour.
+// The method with all slaves' figures and the ideal ones, then one line per
+// slave in its trace's colour.
 std::vector<CaptionLine> RunCaption(const StageRig& rig, int master, const MethodRun& run) {
   std::vector<CaptionLine> lines;
-  lines.emplace_back(QString("%1, %2 ticks: %3 (ideal %4)")
+  lines.emplace_back(QString("%1, %2 ticks, all slaves: %3")
                          .arg(MethodText(run.method))
                          .arg(run.samples.size())
-                         .arg(Figures(run.accuracy.error))
-                         .arg(Figures(run.accuracy.ideal)),
+                         .arg(Figures(run.accuracy.error)),
+                     kText);
+  lines.emplace_back("ideal (each slave aimed exactly, 8 bit): " + Figures(run.accuracy.ideal),
                      kText);
   const auto& all = run.report.bySlave;
   for (std::size_t h = 0; h < all.size() && h < rig.heads.size(); ++h) {
@@ -103,9 +104,10 @@ bool WriteDemoPicture(const StageRig& rig, const DemoSettings& settings, const D
   const FloorExtent extent = DrawnExtent(rig);
   const int stageHeight = static_cast<int>(
       std::clamp(panelWidth * extent.Depth() / extent.Width(), 0.6 * panelWidth, 1.8 * panelWidth));
-  const std::size_t slaveLines = rig.heads.size();  // the method's line and one per slave
+  // Two lines for the method, one per slave.
+  const std::size_t captionLines = rig.heads.size() + 1;
   const int top = 8 + CaptionHeight(title.size()) + 4;
-  const int captionHeight = CaptionHeight(slaveLines) + 8;
+  const int captionHeight = CaptionHeight(captionLines) + 8;
   QImage image(panelWidth * static_cast<int>(panels), top + captionHeight + stageHeight,
                QImage::Format_RGB32);
   image.fill(QColor(0x1e, 0x22, 0x28));

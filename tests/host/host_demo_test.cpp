@@ -10,9 +10,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <ostream>
+#include <string>
 
 #include "host/follow_stats.h"
 #include "host/stage_rig.h"
@@ -244,6 +248,14 @@ TEST(HostDemo, EverySlaveFollowsTheMasterOverTheStage) {
   const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
   ASSERT_TRUE(root["completed"].toBool()) << root["failure"].toString().toStdString();
   EXPECT_TRUE(root["messages"].toArray().isEmpty());
+  EXPECT_EQ(root["rig"].toString(), "default");
+  EXPECT_EQ(root["method"].toString(), "linear");
+  for (const char* figures : {"error", "ideal"}) {
+    const QJsonObject f = root[figures].toObject();
+    EXPECT_GT(f["mean"].toDouble(), 0) << figures;
+    EXPECT_LE(f["mean"].toDouble(), f["p95"].toDouble()) << figures;
+    EXPECT_LE(f["p95"].toDouble(), f["max"].toDouble()) << figures;
+  }
 
   const StageRig rig = DefaultRig();
   const auto master = static_cast<std::size_t>(root["master"].toInt(-1));
@@ -297,6 +309,131 @@ TEST(HostDemo, EverySlaveFollowsTheMasterOverTheStage) {
   // The path crosses every corner zone.
   for (int z = 1; z <= 4; ++z) EXPECT_GT(zonesSeen[static_cast<std::size_t>(z)], 0) << "zone " << z;
 }
+
+// --follow sets up the rig it is given, picks the method in the main window
+// and keeps following until it is told to end.
+TEST(HostFollow, StartsWithTheRigAndMethodGiven) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  QProcess host;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.remove("DISPLAY");
+  env.remove("WAYLAND_DISPLAY");
+  env.remove("ORVNCOM_REGISTRY");
+  host.setProcessEnvironment(env);
+  host.setWorkingDirectory(dir.path());
+  host.start(TRAILBEAM_HOST, {"--follow", "--rig", "sides", "--method", "trigonometric"});
+  QString out;
+  while (!out.contains('\n') && host.waitForReadyRead(60000))
+    out += QString::fromUtf8(host.readAllStandardOutput());
+  EXPECT_EQ(out.section('\n', 0, 0),
+            "follow mode on: rig \"sides\", master \"FOH\" on channels 1/2, method trigonometric")
+      << QString::fromUtf8(host.readAllStandardError()).toStdString();
+  host.terminate();
+  ASSERT_TRUE(host.waitForFinished(20000));
+  EXPECT_EQ(host.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(host.exitCode(), 0);
+}
+
+// What --compare must show on each rig: the same path played with every
+// method, and how close each came to the ideal (each slave aimed exactly at
+// the master's spot, 8 bit).
+//
+// On the overhead rig the slaves hang over the stage and their 8-bit steps
+// are 5 cm or less, while the master's calibration values, taken from far in
+// front, are each rounded by up to half a step of 0.3 m: the trigonometric
+// map carries that rounding (about 3.5 times the ideal), and the linear and
+// distance methods both miss by metres, neither better than the other.
+struct RigBounds {
+  const char* rig;
+  double trigonometricOverIdeal;  // largest mean error as a multiple of the ideal mean
+  bool distanceNoWorseThanLinear;
+};
+
+void PrintTo(const RigBounds& bounds, std::ostream* os) { *os << bounds.rig; }
+
+class HostCompare : public testing::TestWithParam<RigBounds> {};
+
+// Width of a PNG from its header.
+int PngWidth(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return -1;
+  const QByteArray head = file.read(24);
+  if (head.size() < 24 || !head.startsWith("\x89PNG\r\n\x1a\n")) return -1;
+  const auto* b = reinterpret_cast<const unsigned char*>(head.constData()) + 16;
+  return (b[0] << 24) | (b[1] << 16) | (b[2] << 8) | b[3];
+}
+
+TEST_P(HostCompare, EveryMethodOnOnePathWithinItsBounds) {
+  const RigBounds bounds = GetParam();
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString report = dir.filePath("compare.json");
+  const QString png = dir.filePath("compare.png");
+  const HostRun run = RunHost({"--demo", "--rig", bounds.rig, "--compare", "--seconds", "3",
+                               "--report", report, "--png", png},
+                              dir.path());
+  ASSERT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+
+  QFile file(report);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
+  ASSERT_TRUE(root["completed"].toBool()) << root["failure"].toString().toStdString();
+  EXPECT_EQ(root["rig"].toString(), bounds.rig);
+  const QJsonArray runs = root["runs"].toArray();
+  ASSERT_EQ(runs.size(), 3);
+  const char* const methods[] = {"linear", "distance", "trigonometric"};
+  double mean[3], ideal[3];
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(methods[i]);
+    const QJsonObject r = runs.at(i).toObject();
+    EXPECT_EQ(r["method"].toString(), methods[i]);
+    const QJsonObject error = r["error"].toObject();
+    const QJsonObject best = r["ideal"].toObject();
+    mean[i] = error["mean"].toDouble(-1);
+    ideal[i] = best["mean"].toDouble(-1);
+    EXPECT_GT(ideal[i], 0);
+    EXPECT_GE(mean[i], ideal[i]);  // nothing beats each slave aimed exactly
+    EXPECT_LE(mean[i], error["p95"].toDouble());
+    EXPECT_LE(error["p95"].toDouble(), error["max"].toDouble());
+    // The path stays on the marked floor: every slave's beam stays on it,
+    // and no tick is held.
+    EXPECT_EQ(error["noSpot"].toDouble(-1), 0);
+    EXPECT_EQ(r["held"].toDouble(-1), 0);
+    // Two reads and, for each of the three slaves, two writes per tick.
+    const auto ticks = static_cast<double>(r["ticks"].toArray().size());
+    EXPECT_GE(ticks, 10);
+    const QJsonObject calls = r["followCalls"].toObject();
+    EXPECT_EQ(calls["reads"].toDouble(), 2 * ticks);
+    EXPECT_EQ(calls["writes"].toDouble(), 6 * ticks);
+    EXPECT_EQ(calls["failed"].toDouble(-1), 0);
+  }
+  // One path: the ideal barely changes with the ticks' timing.
+  EXPECT_NEAR(ideal[0], ideal[2], 0.15 * ideal[2]);
+  EXPECT_NEAR(ideal[1], ideal[2], 0.15 * ideal[2]);
+  EXPECT_LE(mean[2], bounds.trigonometricOverIdeal * ideal[2]);
+  if (bounds.distanceNoWorseThanLinear) {
+    EXPECT_LE(mean[1], mean[0]);
+  } else {
+    // Where both miss by metres, trigonometric must not.
+    EXPECT_LE(mean[2], 0.25 * std::min(mean[0], mean[1]));
+  }
+
+  // One table, the methods in order, and one picture with a panel each.
+  const QStringList lines = run.out.split('\n');
+  const auto header = lines.indexOf(QRegularExpression("^  method +ticks +mean +p95 +max +ideal$"));
+  ASSERT_GE(header, 0) << run.out.toStdString();
+  for (int i = 0; i < 3; ++i)
+    EXPECT_TRUE(lines.value(header + 1 + i).startsWith(QString("  ") + methods[i]))
+        << run.out.toStdString();
+  EXPECT_EQ(PngWidth(png), 3 * 760);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rigs, HostCompare,
+    testing::Values(RigBounds{"default", 2.5, true}, RigBounds{"sides", 2.5, true},
+                    RigBounds{"mixed", 2.5, true}, RigBounds{"overhead", 4.5, false}),
+    [](const testing::TestParamInfo<RigBounds>& info) { return std::string(info.param.rig); });
 
 }  // namespace
 }  // namespace tbhost

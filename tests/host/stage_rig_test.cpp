@@ -472,5 +472,43 @@ TEST(Evaluate, MeasuresFloorDistanceToTheMasterPerZone) {
   EXPECT_EQ(report.bySlave[master][0].count, 0u);  // the master is nobody's slave
 }
 
+// Every slave and tick together: a slave aimed exactly at the master's spot
+// is as good as the ideal, a lagging one counts where it stands, a held one
+// as well and is counted as held, a beam off the floor is left out.
+TEST(MeasureAccuracy, FollowedAgainstIdealOverEverySlaveAndTick) {
+  const StageRig rig = DefaultRig();
+  const std::size_t master = 1;
+  const PanTilt masterAim = *AimAt(rig.heads[master], {2.3, 3.7});
+  const FloorPoint masterSpot = *BeamSpot(rig.heads[master], masterAim);
+  std::vector<double> ideal;  // by slave 0, 2, 3
+  TickSample exact;
+  exact.master = masterAim;
+  exact.writes = 6;
+  for (std::size_t h = 0; h < rig.heads.size(); ++h) {
+    const PanTilt aim = h == master ? masterAim : *AimAt(rig.heads[h], masterSpot);
+    exact.heads.push_back(aim);
+    if (h != master) ideal.push_back(Distance(*BeamSpot(rig.heads[h], aim), masterSpot));
+  }
+  TickSample lagging = exact;
+  lagging.writes = 4;                                             // one slave held
+  lagging.heads[0] = *AimAt(rig.heads[0], rig.MarkAt(Mark::K4));  // left behind on K4
+  lagging.heads[2] = {0, 0};                                      // points at the ceiling
+  TickSample masterOff = exact;
+  masterOff.master = {0, 0};  // the master has no spot: nothing to measure against
+
+  const Accuracy a = MeasureAccuracy(rig, master, {exact, lagging, masterOff});
+  const double lag = Distance(*BeamSpot(rig.heads[0], lagging.heads[0]), masterSpot);
+  EXPECT_GT(lag, 2.0);
+  EXPECT_EQ(a.error.count, 5u);
+  EXPECT_EQ(a.error.noSpot, 4u);
+  EXPECT_NEAR(a.error.mean, (ideal[0] + ideal[1] + ideal[2] + lag + ideal[2]) / 5, 1e-12);
+  EXPECT_DOUBLE_EQ(a.error.max, lag);
+  EXPECT_EQ(a.ideal.count, 6u);
+  EXPECT_EQ(a.ideal.noSpot, 3u);
+  EXPECT_NEAR(a.ideal.mean, (ideal[0] + ideal[1] + ideal[2]) / 3, 1e-12);
+  EXPECT_LT(a.ideal.max, 0.3);  // within an 8-bit step
+  EXPECT_EQ(a.held, 1u);
+}
+
 }  // namespace
 }  // namespace tbhost

@@ -1,0 +1,91 @@
+// The demo's session in this process with the real module: what the
+// operator's typing and clicks leave in the plug-in, read from the settings
+// file that OK in the setup window wrote.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QRadioButton>
+#include <QTemporaryDir>
+
+#include "host/demo.h"
+#include "host/host_window.h"
+#include "host/plugin_session.h"
+
+namespace tbhost {
+namespace {
+
+class DemoSession : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    // A copy of the module of its own: its TrailBeam.ini is the test's.
+    ASSERT_TRUE(QFile::copy(TB_PLUGIN_MODULE, dir_.filePath("TrailBeam.so")));
+    qputenv("ORVNCOM_REGISTRY", dir_.filePath("registry").toLocal8Bit());
+    ASSERT_TRUE(orvn::SUCCEEDED(session_.OfferHostClasses()));
+    ASSERT_TRUE(
+        orvn::SUCCEEDED(session_.RegisterModule(dir_.filePath("TrailBeam.so").toStdString())))
+        << session_.LastError();
+    ASSERT_TRUE(orvn::SUCCEEDED(session_.Start())) << session_.LastError();
+    window_.SetSession(&session_);
+    window_.resize(1000, 760);
+    window_.show();
+  }
+
+  QStringList SettingsLines() const {
+    QFile ini(dir_.filePath("TrailBeam.ini"));
+    if (!ini.open(QIODevice::ReadOnly)) return {};
+    return QString::fromUtf8(ini.readAll()).split("\r\n");
+  }
+
+  QTemporaryDir dir_;
+  const StageRig rig_ = *RigByName("mixed");
+  Universe universe_;
+  HostCallCounts counts_;
+  HostWindow window_{universe_, rig_};
+  PluginSession session_{universe_, counts_};
+};
+
+// The mixed rig's wide-angle head is the one whose ranges are typed; the
+// method is clicked in the main window before Enable.
+TEST_F(DemoSession, TypesTheRangesThatDifferAndClicksTheMethod) {
+  DemoSettings settings;
+  settings.seconds = 1;
+  settings.master = rig_.master;
+  settings.methods = {FollowChoice::Trigonometric};
+  Demo demo(rig_, universe_, counts_, window_, session_, settings);
+  const DemoOutcome outcome = demo.Run();
+  ASSERT_TRUE(outcome.completed) << outcome.failure.toStdString();
+  ASSERT_EQ(outcome.runs.size(), 1u);
+  EXPECT_EQ(outcome.runs[0].method, FollowChoice::Trigonometric);
+  EXPECT_FALSE(outcome.runs[0].samples.empty());
+  // No range finding at Enable: the plug-in knows the head's real ranges.
+  for (const QString& text : outcome.messages)
+    EXPECT_FALSE(text.contains("range")) << text.toStdString();
+
+  // Name, pan and tilt channel of each device, its ranges only where they
+  // are not 540/270: the file's device lines 2, 8, 14 and 20.
+  const QStringList lines = SettingsLines();
+  ASSERT_GE(lines.size(), 20);
+  EXPECT_EQ(lines[1], "FOH,1,2");
+  EXPECT_EQ(lines[7], "Tower,3,4");
+  EXPECT_EQ(lines[13], "Wide,5,6,630,265");
+  EXPECT_EQ(lines[19], "Back,7,8");
+
+  QWidget* form = window_.PluginWindow();
+  ASSERT_NE(form, nullptr);
+  auto* trigonometric = form->findChild<QRadioButton*>("OptTrigo");
+  ASSERT_NE(trigonometric, nullptr);
+  EXPECT_TRUE(trigonometric->isChecked());
+}
+
+}  // namespace
+}  // namespace tbhost
+
+int main(int argc, char** argv) {
+  // Test discovery runs this without the tests' environment.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
