@@ -204,6 +204,8 @@ void PaintStage(QPainter& painter, QRectF area, const StageScene& scene) {
   const StageRig& rig = *scene.rig;
   const StageMapping map(rig, area);
   painter.save();
+  // A slave sent far off draws its trace only as far as the area reaches.
+  painter.setClipRect(area, Qt::IntersectClip);
   painter.setRenderHint(QPainter::Antialiasing);
   painter.fillRect(area, QColor(0x1e, 0x22, 0x28));
   PaintFloor(painter, map, rig);
