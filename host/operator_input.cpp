@@ -69,7 +69,7 @@ bool TypeIntoCell(QAbstractItemView* list, int row, int column, const QString& t
       },
       2000);
   if (editor == nullptr) return false;
-  editor->selectAll();
+  QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
   QTest::keyClick(editor, Qt::Key_Backspace);
   QTest::keyClicks(editor, text);
   QTest::keyClick(editor, Qt::Key_Return);
