@@ -20,6 +20,7 @@
 #include <cstdint>
 
 #include "follow/follow_methods.h"
+#include "follow/tick_steps.h"
 
 namespace tb {
 
@@ -83,30 +84,15 @@ std::int32_t SlaveValue(const std::array<std::int32_t, kPointCount>& row,
 }  // namespace
 
 std::error_code DistanceTick(RigStore& store) {
-  HostChannels* host = store.HostHelper.get();
-  if (host == nullptr) return make_error_code(Errc::no_host_helper);
-  const std::int16_t m = store.MasterDevice;
-  const DeviceRecord* master = store.Device(m);
-  if (master == nullptr) return make_error_code(Errc::out_of_range);
-
-  std::int32_t masterPan = 0;
-  std::int32_t masterTilt = 0;
-  if (auto e = host->ReadChannel(master->PanChannel, masterPan)) return e;
-  if (auto e = host->ReadChannel(master->TiltChannel, masterTilt)) return e;
-
+  MasterReading master;
+  if (auto e = ReadMaster(store, master)) return e;
+  const std::int16_t m = master.device;
   const Placement placement =
-      Place(store.PanCalibration[m - 1], store.TiltCalibration[m - 1], masterPan, masterTilt);
-
-  for (std::int16_t d = 1; d <= kDeviceCount; ++d) {
-    if (!store.IsDeviceCalibrated(d).value) continue;
-    if (d == m) continue;
-    const DeviceRecord& slave = store.DeviceTable[d - 1];
-    const std::int32_t pan = SlaveValue(store.PanCalibration[d - 1], placement);
-    const std::int32_t tilt = SlaveValue(store.TiltCalibration[d - 1], placement);
-    if (auto e = host->WriteChannel(slave.PanChannel, pan)) return e;
-    if (auto e = host->WriteChannel(slave.TiltChannel, tilt)) return e;
-  }
-  return {};
+      Place(store.PanCalibration[m - 1], store.TiltCalibration[m - 1], master.pan, master.tilt);
+  return WriteSlaves(store, master, [&](std::int16_t d) -> std::optional<DmxPair> {
+    return DmxPair{SlaveValue(store.PanCalibration[d - 1], placement),
+                   SlaveValue(store.TiltCalibration[d - 1], placement)};
+  });
 }
 
 }  // namespace tb

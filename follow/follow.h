@@ -11,6 +11,13 @@
 namespace tb {
 
 inline constexpr std::int16_t CentreZone = 5;
+
+// A head's pan and tilt channel values.
+struct DmxPair {
+  std::int32_t pan = 0;
+  std::int32_t tilt = 0;
+  bool operator==(const DmxPair&) const = default;
+};
 inline constexpr std::int32_t CentreTolerance = 3;
 
 // Nearest integer, an exact half going to the even neighbour (60.5 -> 60,

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "follow/follow.h"
+#include "follow/tick_steps.h"
 
 namespace tb {
 
@@ -39,18 +40,11 @@ std::int32_t SlaveValue(std::int32_t corner, std::int32_t centre, double fractio
 }  // namespace
 
 std::error_code FollowTick(RigStore& store) {
-  HostChannels* host = store.HostHelper.get();
-  if (host == nullptr) return make_error_code(Errc::no_host_helper);
-  const std::int16_t m = store.MasterDevice;
-  const DeviceRecord* master = store.Device(m);
-  if (master == nullptr) return make_error_code(Errc::out_of_range);
+  MasterReading master;
+  if (auto e = ReadMaster(store, master)) return e;
+  const std::int16_t m = master.device;
 
-  std::int32_t masterPan = 0;
-  std::int32_t masterTilt = 0;
-  if (auto e = host->ReadChannel(master->PanChannel, masterPan)) return e;
-  if (auto e = host->ReadChannel(master->TiltChannel, masterTilt)) return e;
-
-  const auto zone = ClassifyMasterZone(store, masterPan, masterTilt);
+  const auto zone = ClassifyMasterZone(store, master.pan, master.tilt);
   if (zone.error) return zone.error;
   const int z = zone.value;
 
@@ -61,30 +55,28 @@ std::error_code FollowTick(RigStore& store) {
   double panFraction = 0.0;
   double tiltFraction = 0.0;
   if (z != CentreZone) {
-    panFraction = Fraction(masterPanRow[corner], masterPanRow[kPointKM - 1], masterPan);
-    tiltFraction = Fraction(masterTiltRow[corner], masterTiltRow[kPointKM - 1], masterTilt);
+    panFraction = Fraction(masterPanRow[corner], masterPanRow[kPointKM - 1], master.pan);
+    tiltFraction = Fraction(masterTiltRow[corner], masterTiltRow[kPointKM - 1], master.tilt);
   }
 
-  for (std::int16_t d = 1; d <= kDeviceCount; ++d) {
-    if (!store.IsDeviceCalibrated(d).value) continue;
-    if (d == m) continue;
-    const DeviceRecord& slave = store.DeviceTable[d - 1];
+  return WriteSlaves(store, master, [&](std::int16_t d) -> std::optional<DmxPair> {
     const auto& pan = store.PanCalibration[d - 1];
     const auto& tilt = store.TiltCalibration[d - 1];
-    std::int32_t panValue;
-    std::int32_t tiltValue;
-    if (z == CentreZone) {
-      // Sent exactly as stored, whatever its range.
-      panValue = pan[kPointKM - 1];
-      tiltValue = tilt[kPointKM - 1];
-    } else {
-      panValue = SlaveValue(pan[corner], pan[kPointKM - 1], panFraction);
-      tiltValue = SlaveValue(tilt[corner], tilt[kPointKM - 1], tiltFraction);
-    }
-    if (auto e = host->WriteChannel(slave.PanChannel, panValue)) return e;
-    if (auto e = host->WriteChannel(slave.TiltChannel, tiltValue)) return e;
-  }
-  return {};
+    // The centre zone sends KM exactly as stored, whatever its range.
+    if (z == CentreZone) return DmxPair{pan[kPointKM - 1], tilt[kPointKM - 1]};
+    return DmxPair{SlaveValue(pan[corner], pan[kPointKM - 1], panFraction),
+                   SlaveValue(tilt[corner], tilt[kPointKM - 1], tiltFraction)};
+  });
+}
+
+std::error_code ReadMaster(RigStore& store, MasterReading& reading) {
+  reading.host = store.HostHelper.get();
+  if (reading.host == nullptr) return make_error_code(Errc::no_host_helper);
+  reading.device = store.MasterDevice;
+  const DeviceRecord* master = store.Device(reading.device);
+  if (master == nullptr) return make_error_code(Errc::out_of_range);
+  if (auto e = reading.host->ReadChannel(master->PanChannel, reading.pan)) return e;
+  return reading.host->ReadChannel(master->TiltChannel, reading.tilt);
 }
 
 std::error_code OnFollowTimer(RigStore& store) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 
+#include "follow/follow.h"
 #include "rig/rig_store.h"
 
 namespace tb {
@@ -44,12 +45,6 @@ double AngleToDmx(double angle, double range);
 // The ray of a (pan, tilt) pair in the head's own frame: the axis is +z,
 // pan turns about it from +x towards +y, tilt leans away from it.
 Vec3 DmxToRay(double pan, double tilt, const HeadRanges& ranges);
-
-struct DmxPair {
-  std::int32_t pan = 0;
-  std::int32_t tilt = 0;
-  bool operator==(const DmxPair&) const = default;
-};
 
 // The pair that aims the head along `ray`. Of all (pan, tilt) solutions
 // inside the ranges (other tilt side, further pan turns) the one nearest

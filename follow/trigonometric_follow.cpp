@@ -4,6 +4,7 @@
 // until that changes. Host calls in the linear step's order.
 #include "follow/trigonometric_follow.h"
 
+#include "follow/tick_steps.h"
 #include "rig/errors.h"
 
 namespace tb {
@@ -49,34 +50,24 @@ DmxPair TrigonometricFollow::Reference(const RigStore& store, std::int16_t slave
 }
 
 std::error_code TrigonometricFollow::Tick(RigStore& store) {
-  HostChannels* host = store.HostHelper.get();
-  if (host == nullptr) return make_error_code(Errc::no_host_helper);
-  const std::int16_t m = store.MasterDevice;
-  const DeviceRecord* master = store.Device(m);
-  if (master == nullptr) return make_error_code(Errc::out_of_range);
-
-  std::int32_t masterPan = 0;
-  std::int32_t masterTilt = 0;
-  if (auto e = host->ReadChannel(master->PanChannel, masterPan)) return e;
-  if (auto e = host->ReadChannel(master->TiltChannel, masterTilt)) return e;
-
+  MasterReading reading;
+  if (auto e = ReadMaster(store, reading)) return e;
+  const std::int16_t m = reading.device;
   const HeadInputs masterInputs = InputsOf(store, m);
-  const Vec3 ray = DmxToRay(masterPan, masterTilt, RangesOf(*master));
+  const Vec3 ray = DmxToRay(reading.pan, reading.tilt, RangesOf(store.DeviceTable[m - 1]));
   const bool onTheFloor = NearTheMarks(MarkSquare(store, m, masterInputs), ray);
 
-  for (std::int16_t d = 1; d <= kDeviceCount; ++d) {
-    // Every flag is refreshed, as in the other methods, also while held.
-    if (!store.IsDeviceCalibrated(d).value) continue;
-    if (d == m || !onTheFloor) continue;
+  // Every flag is refreshed, as in the other methods, also while held.
+  return WriteSlaves(store, reading, [&](std::int16_t d) -> std::optional<DmxPair> {
+    if (!onTheFloor) return std::nullopt;
     const RayMap& map = SlaveMap(store, m, masterInputs, d);
-    if (!map.usable) continue;
-    const DeviceRecord& slave = store.DeviceTable[d - 1];
-    const DmxPair pair = RayToDmx(map.g * ray, RangesOf(slave), Reference(store, d));
-    if (auto e = host->WriteChannel(slave.PanChannel, pair.pan)) return e;
-    if (auto e = host->WriteChannel(slave.TiltChannel, pair.tilt)) return e;
-    lastWritten_[d - 1] = pair;
-  }
-  return {};
+    if (!map.usable) return std::nullopt;
+    // Recorded as it goes out: a failing write ends the tick, and the next
+    // one measures from where the slave was sent.
+    auto& last = lastWritten_[d - 1];
+    last = RayToDmx(map.g * ray, RangesOf(store.DeviceTable[d - 1]), Reference(store, d));
+    return last;
+  });
 }
 
 }  // namespace tb
