@@ -156,10 +156,3 @@ TEST(PluginFollow, ATickThroughTheModuleMakesTheHostCallsInOrder) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);  // test discovery runs without ctest's environment
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
