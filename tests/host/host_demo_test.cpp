@@ -104,8 +104,7 @@ struct HostRun {
 };
 
 // The host as a user starts it from a shell, without a display.
-HostRun RunHost(const QStringList& args, const QString& folder) {
-  QProcess host;
+void StartHost(QProcess& host, const QStringList& args, const QString& folder) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.remove("DISPLAY");
   env.remove("WAYLAND_DISPLAY");
@@ -113,6 +112,11 @@ HostRun RunHost(const QStringList& args, const QString& folder) {
   host.setProcessEnvironment(env);
   host.setWorkingDirectory(folder);
   host.start(TRAILBEAM_HOST, args);
+}
+
+HostRun RunHost(const QStringList& args, const QString& folder) {
+  QProcess host;
+  StartHost(host, args, folder);
   HostRun run;
   if (!host.waitForFinished(150000) || host.exitStatus() != QProcess::NormalExit) return run;
   run.exitCode = host.exitCode();
@@ -218,14 +222,9 @@ TEST(HostDemo, EverySlaveFollowsTheMasterOverTheStage) {
   before.close();
 
   QProcess host;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.remove("DISPLAY");
-  env.remove("WAYLAND_DISPLAY");
-  env.remove("ORVNCOM_REGISTRY");
-  host.setProcessEnvironment(env);
-  host.setWorkingDirectory(dir.path());
-  host.start(TRAILBEAM_HOST,
-             {"--demo", "--seconds", QString::number(kSeconds), "--report", report, "--png", png});
+  StartHost(host,
+            {"--demo", "--seconds", QString::number(kSeconds), "--report", report, "--png", png},
+            dir.path());
   ASSERT_TRUE(host.waitForFinished(150000));
   const QString out = QString::fromUtf8(host.readAllStandardOutput());
   const QString err = QString::fromUtf8(host.readAllStandardError());
@@ -316,13 +315,7 @@ TEST(HostFollow, StartsWithTheRigAndMethodGiven) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   QProcess host;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.remove("DISPLAY");
-  env.remove("WAYLAND_DISPLAY");
-  env.remove("ORVNCOM_REGISTRY");
-  host.setProcessEnvironment(env);
-  host.setWorkingDirectory(dir.path());
-  host.start(TRAILBEAM_HOST, {"--follow", "--rig", "sides", "--method", "trigonometric"});
+  StartHost(host, {"--follow", "--rig", "sides", "--method", "trigonometric"}, dir.path());
   QString out;
   while (!out.contains('\n') && host.waitForReadyRead(60000))
     out += QString::fromUtf8(host.readAllStandardOutput());
