@@ -23,7 +23,7 @@ TrigonometricFollow::HeadInputs TrigonometricFollow::InputsOf(const RigStore& st
 const RayMap& TrigonometricFollow::MarkSquare(const RigStore& store, std::int16_t master,
                                               const HeadInputs& masterInputs) {
   if (!square_.filled || square_.masterInputs != masterInputs) {
-    square_ = {true, master, masterInputs, {}, FitMarkSquare(CalibrationRays(store, master))};
+    square_ = {true, masterInputs, FitMarkSquare(CalibrationRays(store, master))};
     ++fits_;
   }
   return square_.map;
@@ -53,6 +53,12 @@ std::error_code TrigonometricFollow::Tick(RigStore& store) {
   MasterReading reading;
   if (auto e = ReadMaster(store, reading)) return e;
   const std::int16_t m = reading.device;
+  // A device that led meanwhile was moved by other hands than ours: its
+  // last pair no longer says where it stands.
+  if (m != lastMaster_) {
+    Forget();
+    lastMaster_ = m;
+  }
   const HeadInputs masterInputs = InputsOf(store, m);
   const Vec3 ray = DmxToRay(reading.pan, reading.tilt, RangesOf(store.DeviceTable[m - 1]));
   const bool onTheFloor = NearTheMarks(MarkSquare(store, m, masterInputs), ray);

@@ -44,6 +44,11 @@ class TrigonometricFollow {
     HeadInputs slaveInputs;
     RayMap map;
   };
+  struct CachedSquare {
+    bool filled = false;
+    HeadInputs masterInputs;
+    RayMap map;
+  };
 
   static HeadInputs InputsOf(const RigStore& store, int device);
   const RayMap& MarkSquare(const RigStore& store, std::int16_t master,
@@ -52,9 +57,11 @@ class TrigonometricFollow {
                          std::int16_t slave);
   DmxPair Reference(const RigStore& store, std::int16_t slave) const;
 
-  CachedMap square_;
+  CachedSquare square_;
   std::array<CachedMap, kDeviceCount> slaveMaps_{};
   std::array<std::optional<DmxPair>, kDeviceCount> lastWritten_{};
+  // The master of the pairs in lastWritten_.
+  std::int16_t lastMaster_ = 0;
   std::uint64_t fits_ = 0;
 };
 

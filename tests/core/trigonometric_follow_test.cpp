@@ -198,6 +198,39 @@ TEST_F(TrigonometricFollowTest, WideHeadFollowsAroundWithoutSwingingAFullTurn) {
   EXPECT_GE(travel, 140);
 }
 
+// A slave that led for a while was moved by the operator, not by us: once
+// it follows again, its pair is measured from its KM pair, not from where
+// we last sent it.
+TEST_F(TrigonometricFollowTest, AChangeOfMasterForgetsThePairsLastWritten) {
+  const Head wide = HungDown({2.5, 3.5, 7.0}, 90.0, 630.0, 265.0);
+  Install(2, wide, testing::kPositiveSide);
+  Install(3, testing::Mountings()[0].head, testing::kPositiveSide);
+  const auto kmPair = std::pair{*store.Pan(2, kPointKM), *store.Tilt(2, kPointKM)};
+  // The master circles KM, so the wide head's pan goes once round and ends
+  // a turn away from its KM pair.
+  constexpr int kSteps = 200;
+  for (int i = 0; i <= kSteps; ++i) {
+    const double angle = 2.0 * std::acos(-1.0) * i / kSteps;
+    MasterAt({4.0 + 3.0 * std::cos(angle), 3.0 + 2.0 * std::sin(angle)});
+    Tick();
+  }
+  const auto afterCircle = WrittenTo(2);
+  ASSERT_EQ(afterCircle.size(), 1u);
+  ASSERT_GT(std::abs(afterCircle[0].first - kmPair.first), 100) << "the circle did not turn it";
+
+  // Device 3 leads for a tick while the operator puts device 2 back on KM
+  // by hand; then device 1 leads again, aimed at KM.
+  store.MasterDevice = 3;
+  Tick();
+  store.MasterDevice = 1;
+  MasterAt(testing::kMarks[kPointKM - 1]);
+  Tick();
+  const auto written = WrittenTo(2);
+  ASSERT_EQ(written.size(), 1u);
+  EXPECT_LE(std::abs(written[0].first - kmPair.first), 2);
+  EXPECT_LE(std::abs(written[0].second - kmPair.second), 2);
+}
+
 TEST_F(TrigonometricFollowTest, SlaveWithoutAUsableMapIsNeverWritten) {
   Install(2, testing::Mountings()[0].head, testing::Mountings()[0].side);
   const Pairs good = testing::Calibrate(testing::Mountings()[2].head, testing::kPositiveSide);
