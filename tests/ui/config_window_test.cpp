@@ -63,11 +63,18 @@ class ConfigWindowTest : public ::testing::Test {
     ASSERT_NE(editor, nullptr);
     ASSERT_EQ(editor->objectName().toStdString(), "ExtLVEditor");
     if (text.isEmpty()) QTest::keyClick(editor, Qt::Key_Delete);
-    QTest::keyClicks(editor, text);
+    // Characters beyond ASCII have no key of their own in QTest; they come
+    // as key events that carry only their text, as from a keyboard layout.
+    for (const QChar c : text) {
+      if (c.unicode() < 0x80)
+        QTest::keyClick(editor, c.toLatin1());
+      else
+        QTest::sendKeyEvent(QTest::Click, editor, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
     QTest::keyClick(editor, Qt::Key_Return);
   }
-  // Double-clicks a cell and confirms the editor with the given text, also
-  // one that cannot be typed.
+  // Double-clicks a cell and confirms the editor with a text that cannot be
+  // typed, as a paste brings it.
   void Edit(int row, int column, const QString& text) {
     QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, Cell(row, column));
     QLineEdit* editor = List()->Editor();
@@ -153,12 +160,12 @@ TEST_F(ConfigWindowTest, LeftDoubleClickEditsTheCellAndOnlyTheList) {
   QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, Cell(1, 1));
   ASSERT_NE(List()->Editor(), nullptr);
   EXPECT_EQ(List()->Editor()->text(), "7");
-  List()->Editor()->setText("12");
+  QTest::keyClicks(List()->Editor(), "12");
   QTest::keyClick(List()->Editor(), Qt::Key_Return);
   EXPECT_EQ(List()->listItems().Item(2)->SubItem(1), "12");
   EXPECT_EQ(rig.DeviceTable[1].PanChannel, 7);
 
-  Edit(1, 0, " New name ");
+  Type(1, 0, " New name ");
   EXPECT_EQ(List()->listItems().Item(2)->Text(), " New name ");
   EXPECT_EQ(rig.DeviceTable[1].Name, "Wash");
 }
@@ -336,8 +343,8 @@ TEST_F(ConfigWindowTest, OKTakesTheLeadingNumberOfEachChannelCell) {
       {3, "-4", "99999999999", -4, 2147483647},
   };
   for (const Case& c : cases) {
-    Edit(c.row, 1, c.pan);
-    Edit(c.row, 2, c.tilt);
+    Type(c.row, 1, c.pan);
+    Type(c.row, 2, c.tilt);
   }
   PressOK();
   for (const Case& c : cases) {
@@ -404,7 +411,11 @@ TEST_F(ConfigWindowTest, NamesTheFileCannotHoldAreRefusedAtTheEndOfTheEdit) {
     SCOPED_TRACE(c.typed.toStdString());
     List()->listItems().Item(1)->SetText("Spot");
     sink.shown.clear();
-    Edit(0, 0, c.typed);
+    // Line breaks cannot be typed into the editor; they come in pasted.
+    if (c.typed.contains('\n') || c.typed.contains('\r'))
+      Edit(0, 0, c.typed);
+    else
+      Type(0, 0, c.typed);
     EXPECT_EQ(List()->listItems().Item(1)->Text(), c.accepted ? c.typed : QString("Spot"));
     EXPECT_EQ(sink.shown,
               c.accepted ? std::vector<std::string>{} : std::vector<std::string>{ui::kNameRefused});
@@ -420,13 +431,13 @@ TEST_F(ConfigWindowTest, CloseBoxDiscardsTheEdits) {
   file.close();
 
   Open();
-  Edit(0, 0, "Changed");
-  Edit(0, 1, "77");
+  Type(0, 0, "Changed");
+  Type(0, 1, "77");
   // An editor still open when the close box is used is discarded too,
   // without the refusal message its unstorable text would earn on confirm.
   QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, Cell(1, 0));
   ASSERT_NE(List()->Editor(), nullptr);
-  List()->Editor()->setText("a,b");
+  QTest::keyClicks(List()->Editor(), "a,b");
   window->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
   ASSERT_TRUE(List()->Editor()->hasFocus());
@@ -448,8 +459,8 @@ TEST_F(ConfigWindowTest, EscapeDoesNotCloseTheWindow) {
 TEST_F(ConfigWindowTest, FailedSaveIsToldAndTheWindowKeepsTheEdits) {
   path = dir.filePath("missing/TrailBeam.ini").toStdString();
   Open();
-  Edit(0, 0, "Spot");
-  Edit(0, 1, "42");
+  Type(0, 0, "Spot");
+  Type(0, 1, "42");
   PressOK();
   EXPECT_EQ(sink.shown, std::vector<std::string>{
                             "TrailBeam.ini could not be saved: " +
