@@ -70,18 +70,32 @@ if [[ " ${missing[*]} " == *" ola "* ]] && ! olad_service_known; then
   fresh_olad=true
 fi
 
+# Also after an install that failed half-way: a configured ola would else
+# count as installed on the next run and keep starting at boot. The policy
+# goes last, so nothing starts in between.
+policy=/usr/sbin/policy-rc.d
+made_policy=false
+finish() {
+  local status=$?
+  set +e
+  if $fresh_olad && [ -e /etc/init.d/olad ]; then
+    keep_olad_off
+  fi
+  if $made_policy; then
+    $sudo rm -f "$policy"
+  fi
+  exit "$status"
+}
+trap finish EXIT
+
 echo "Installing: ${missing[*]}"
 # No service starts during the install (the tests start their own olad,
 # network-free); an operator starts olad deliberately.
-policy=/usr/sbin/policy-rc.d
 if [ ! -e "$policy" ]; then
   printf '#!/bin/sh\nexit 101\n' | $sudo tee "$policy" >/dev/null
   $sudo chmod 755 "$policy"
-  trap '$sudo rm -f "$policy"' EXIT
+  made_policy=true
 fi
 $sudo apt-get update
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}" \
   2>&1 | drop_expected_noise
-if $fresh_olad; then
-  keep_olad_off
-fi
