@@ -18,6 +18,7 @@
 #include <functional>
 
 #include "host/host_window.h"
+#include "host/operator_input.h"
 #include "host/plugin_session.h"
 #include "host/plugin_windows.h"
 
@@ -32,24 +33,6 @@ const char kSettings[] =
     ",0,0\r\n0,-1,-1\r\n0,-1,-1\r\n0,-1,-1\r\n0,-1,-1\r\n0,-1,-1\r\n";
 
 bool Eventually(const std::function<bool()>& test) { return QTest::qWaitFor(test, 5000); }
-
-// The operator reads every message box and presses its OK.
-class MessageReader {
- public:
-  MessageReader() {
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-      if (box == nullptr || !box->isVisible()) return;
-      texts << box->text();
-      QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
-    });
-    timer_.start(25);
-  }
-  QStringList texts;
-
- private:
-  QTimer timer_;
-};
 
 class InteractiveHost : public testing::Test {
  protected:
@@ -132,7 +115,9 @@ class InteractiveHost : public testing::Test {
   HostWindow window_{universe_, rig_};
   PluginSession session_{universe_, counts_};
   std::unique_ptr<PluginWindows> windows_;
-  MessageReader messages_;
+  // The operator reads every message box and presses its OK.
+  QStringList messages_;
+  MessageBoxWatcher watcher_{messages_};
 };
 
 TEST_F(InteractiveHost, OpensTheMainWindowAfreshAfterTheSetupUnlessFollowModeRuns) {
@@ -146,8 +131,8 @@ TEST_F(InteractiveHost, OpensTheMainWindowAfreshAfterTheSetupUnlessFollowModeRun
   auto* enable = Control<QPushButton>("CmdEnableTB");
   ASSERT_TRUE(devices && master && enable);
   EXPECT_EQ(devices->count(), 0);
-  ASSERT_TRUE(Eventually([this] { return messages_.texts.size() == 1; }));
-  EXPECT_EQ(messages_.texts.front(), "Bitte weitere Geräte konfigurieren");
+  ASSERT_TRUE(Eventually([this] { return messages_.size() == 1; }));
+  EXPECT_EQ(messages_.front(), "Bitte weitere Geräte konfigurieren");
   EXPECT_EQ(FollowStateOf(Form()), FollowState::Off);
 
   // The setup reads TrailBeam.ini; the host then opens the main window again.
@@ -159,7 +144,7 @@ TEST_F(InteractiveHost, OpensTheMainWindowAfreshAfterTheSetupUnlessFollowModeRun
   EXPECT_EQ(devices->itemText(0), "Spot links");
   EXPECT_EQ(devices->itemText(1), "Spot rechts");
   EXPECT_EQ(master->count(), 2);
-  EXPECT_EQ(messages_.texts.size(), 1);
+  EXPECT_EQ(messages_.size(), 1);
 
   // Follow mode on: the main window must stay as it is through the setup.
   Pick(master, 0);
@@ -182,7 +167,7 @@ TEST_F(InteractiveHost, OpensTheMainWindowAfreshAfterTheSetupUnlessFollowModeRun
   EXPECT_EQ(devices->count(), 2);
   EXPECT_EQ(master->currentIndex(), -1);
   EXPECT_EQ(window_.StatusText(), kMainWindowReopened);
-  EXPECT_EQ(messages_.texts.size(), 1) << messages_.texts.join(" | ").toStdString();
+  EXPECT_EQ(messages_.size(), 1) << messages_.join(" | ").toStdString();
 }
 
 }  // namespace
