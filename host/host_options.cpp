@@ -186,7 +186,10 @@ std::string Apply(HostOptions& o, std::string_view name, const std::string& valu
   if (name == "--png") o.png = value;
   if (name == "--report") o.report = value;
   if (name == "--screenshot") o.screenshot = value;
-  if (name == "--seconds") return SetSeconds(o.seconds, value);
+  if (name == "--seconds") {
+    o.secondsGiven = true;
+    return SetSeconds(o.seconds, value);
+  }
   if (name == "--ola-in") return SetUniverse(o.olaIn, name, value);
   if (name == "--ola-out") return SetUniverse(o.olaOut, name, value);
   if (name == "--ola-port") return SetPort(o.olaPort, value);
@@ -199,6 +202,10 @@ std::string Conflicts(const HostOptions& o) {
   if (o.follow && !o.screenshot.empty())
     return "--screenshot plays the demo and cannot be used with --follow";
   if (o.follow && o.compare) return "--compare plays the demo and cannot be used with --follow";
+  // Follow mode runs until the host quits and writes no report.
+  if (o.follow && !o.report.empty())
+    return "--report is the demo's and cannot be used with --follow";
+  if (o.follow && o.secondsGiven) return "--seconds is the demo's and cannot be used with --follow";
   if (o.compare && o.method) return "--compare plays every method and cannot be used with --method";
   if (o.compare && !o.screenshot.empty())
     return "--screenshot shows one session and cannot be used with --compare";
@@ -249,10 +256,11 @@ HostOptions ParseHostOptions(int& argc, char** argv) {
 
 HostMode ModeFor(const HostOptions& options, bool hasDisplay) {
   if (options.follow) return HostMode::Follow;
-  // A screenshot shows the demo session on the real screen; a method or a
-  // comparison of them is something the demo plays.
+  // A screenshot shows the demo session on the real screen; a method, a
+  // comparison of them, a report and a length are things the demo plays
+  // and writes. A picture alone is not: run-demo always asks for one.
   if (options.demo || !hasDisplay || !options.screenshot.empty() || options.compare ||
-      options.method)
+      options.method || !options.report.empty() || options.secondsGiven)
     return HostMode::Demo;
   return HostMode::Interactive;
 }

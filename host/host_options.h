@@ -18,6 +18,7 @@ struct HostOptions {
   std::string report;                  // demo: machine-readable outcome (JSON)
   std::string screenshot;              // the demo on screen, grabbed halfway through follow mode
   double seconds = 6.0;                // demo: how long the master moves in follow mode
+  bool secondsGiven = false;           // --seconds was on the command line
   std::string rig = "default";         // one of kRigNames
   std::optional<FollowChoice> method;  // demo and follow mode; linear when not given
   bool compare = false;                // demo: one follow session per method

@@ -161,6 +161,9 @@ TEST(HostOptions, RefusesWhatItDoesNotKnowNamingTheArgument) {
        "--screenshot shows one session and cannot be used with --compare"},
       {{"--follow", "--screenshot", "s.png"},
        "--screenshot plays the demo and cannot be used with --follow"},
+      {{"--follow", "--report", "r.json"},
+       "--report is the demo's and cannot be used with --follow"},
+      {{"--seconds", "3", "--follow"}, "--seconds is the demo's and cannot be used with --follow"},
   };
   for (const Case& c : cases) {
     const Parsed p = Parse(c.args);
@@ -196,6 +199,9 @@ TEST(HostOptions, ModeFollowsTheOptionsAndTheDisplay) {
       // Picking a method or comparing them is what the demo plays.
       {{"--method", "distance"}, true, HostMode::Demo},
       {{"--compare"}, true, HostMode::Demo},
+      {{"--report", "r.json"}, true, HostMode::Demo},
+      {{"--seconds", "3"}, true, HostMode::Demo},
+      {{"--follow", "--png", "p.png"}, true, HostMode::Follow},
       {{"--follow", "--method", "trigonometric"}, true, HostMode::Follow},
   };
   for (const Case& c : cases) {
@@ -218,7 +224,7 @@ TEST(OutputFiles, PlannedAreWhatTheModeWrites) {
        {"--png=p.png", "--report=r.json", "--screenshot=s.png"}},
       // Neither writes a picture: run-demo's --png is not checked there.
       {{"--png", "/no/such/p.png"}, HostMode::Interactive, {}},
-      {{"--follow", "--report", "r.json"}, HostMode::Follow, {}},
+      {{"--follow", "--png", "p.png"}, HostMode::Follow, {}},
       // One picture with a panel per method, one report.
       {{"--compare", "--png", "c.png", "--report", "c.json"},
        HostMode::Demo,
