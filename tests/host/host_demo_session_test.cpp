@@ -11,39 +11,21 @@
 #include "host/demo.h"
 #include "host/host_window.h"
 #include "host/plugin_session.h"
+#include "module_copy_host.h"
 
 namespace tbhost {
 namespace {
 
-class DemoSession : public testing::Test {
+class DemoSession : public ModuleCopyHost {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    // A copy of the module of its own: its TrailBeam.ini is the test's.
-    ASSERT_TRUE(QFile::copy(TB_PLUGIN_MODULE, dir_.filePath("TrailBeam.so")));
-    qputenv("ORVNCOM_REGISTRY", dir_.filePath("registry").toLocal8Bit());
-    ASSERT_TRUE(orvn::SUCCEEDED(session_.OfferHostClasses()));
-    ASSERT_TRUE(
-        orvn::SUCCEEDED(session_.RegisterModule(dir_.filePath("TrailBeam.so").toStdString())))
-        << session_.LastError();
-    ASSERT_TRUE(orvn::SUCCEEDED(session_.Start())) << session_.LastError();
-    window_.SetSession(&session_);
-    window_.resize(1000, 760);
-    window_.show();
-  }
+  DemoSession() : ModuleCopyHost(*RigByName("mixed")) {}
+  void SetUp() override { StartHost(); }
 
   QStringList SettingsLines() const {
     QFile ini(dir_.filePath("TrailBeam.ini"));
     if (!ini.open(QIODevice::ReadOnly)) return {};
     return QString::fromUtf8(ini.readAll()).split("\r\n");
   }
-
-  QTemporaryDir dir_;
-  const StageRig rig_ = *RigByName("mixed");
-  Universe universe_;
-  HostCallCounts counts_;
-  HostWindow window_{universe_, rig_};
-  PluginSession session_{universe_, counts_};
 };
 
 // The mixed rig's wide-angle head is the one whose ranges are typed; the

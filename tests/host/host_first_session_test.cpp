@@ -21,6 +21,7 @@
 #include "host/operator_input.h"
 #include "host/plugin_session.h"
 #include "host/plugin_windows.h"
+#include "module_copy_host.h"
 
 namespace tbhost {
 namespace {
@@ -34,26 +35,13 @@ const char kSettings[] =
 
 bool Eventually(const std::function<bool()>& test) { return QTest::qWaitFor(test, 5000); }
 
-class InteractiveHost : public testing::Test {
+class InteractiveHost : public ModuleCopyHost {
  protected:
+  InteractiveHost() : ModuleCopyHost(DefaultRig()) {}
   void SetUp() override {
-    ASSERT_TRUE(dir_.isValid());
-    // A copy of the module of its own: its TrailBeam.ini is the test's.
-    ASSERT_TRUE(QFile::copy(TB_PLUGIN_MODULE, dir_.filePath("TrailBeam.so")));
-    QFile ini(dir_.filePath("TrailBeam.ini"));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ASSERT_EQ(ini.write(kSettings, sizeof kSettings - 1), qint64(sizeof kSettings - 1));
-    ini.close();
-    qputenv("ORVNCOM_REGISTRY", dir_.filePath("registry").toLocal8Bit());
-    ASSERT_TRUE(orvn::SUCCEEDED(session_.OfferHostClasses()));
-    ASSERT_TRUE(
-        orvn::SUCCEEDED(session_.RegisterModule(dir_.filePath("TrailBeam.so").toStdString())))
-        << session_.LastError();
-    ASSERT_TRUE(orvn::SUCCEEDED(session_.Start())) << session_.LastError();
-    window_.SetSession(&session_);
+    StartHost(QByteArray(kSettings, sizeof kSettings - 1));
+    if (HasFatalFailure()) return;
     windows_ = std::make_unique<PluginWindows>(session_, window_);
-    window_.resize(1000, 760);
-    window_.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_));
   }
   void TearDown() override {
@@ -108,12 +96,6 @@ class InteractiveHost : public testing::Test {
     ASSERT_TRUE(Eventually([view] { return !view->isVisible(); }));
   }
 
-  QTemporaryDir dir_;
-  const StageRig rig_ = DefaultRig();
-  Universe universe_;
-  HostCallCounts counts_;
-  HostWindow window_{universe_, rig_};
-  PluginSession session_{universe_, counts_};
   std::unique_ptr<PluginWindows> windows_;
   // The operator reads every message box and presses its OK.
   QStringList messages_;
