@@ -26,9 +26,6 @@ namespace tb {
 
 namespace {
 
-constexpr std::int32_t kLowestValue = 0;
-constexpr std::int32_t kHighestValue = 255;
-
 // Relative to the edges' lengths; exactly collinear int32 points land
 // far below it, even where their products are rounded.
 constexpr double kCollinear = 1e-12;
@@ -78,7 +75,7 @@ std::int32_t SlaveValue(const std::array<std::int32_t, kPointCount>& row,
   double real = km;
   if (placement.placed)
     real += placement.a * (row[placement.first] - km) + placement.b * (row[placement.second] - km);
-  return std::clamp(RoundToInt32(real), kLowestValue, kHighestValue);
+  return ChannelValue(real);
 }
 
 }  // namespace

@@ -28,6 +28,13 @@ double RoundHalfEven(double value);
 // the int32 range; NaN gives 0. Defined for every input.
 std::int32_t RoundToInt32(double value);
 
+// The highest value a channel takes.
+inline constexpr std::int32_t kChannelTop = 255;
+
+// A real as the value a follow step writes: rounded half to even, limited
+// to 0..kChannelTop.
+std::int32_t ChannelValue(double real);
+
 // 1 when the reading lies on the first corner's side of the corners'
 // midpoint (rounded half to even), 2 on the second corner's side; a reading
 // at the midpoint counts to the larger corner. Equal corners give 1.

@@ -12,8 +12,6 @@ namespace tb {
 namespace {
 
 constexpr double kZeroDivisor = 0.000001;
-constexpr std::int32_t kLowestValue = 0;
-constexpr std::int32_t kHighestValue = 255;
 
 // A difference of two int32 values as the engine's 32-bit working value:
 // formed in 64 bits and limited to the int32 range where it leaves it.
@@ -34,7 +32,7 @@ double Fraction(std::int32_t corner, std::int32_t centre, std::int32_t reading) 
 std::int32_t SlaveValue(std::int32_t corner, std::int32_t centre, double fraction) {
   const std::int32_t difference = Difference(corner, centre);
   const double real = corner - (difference * fraction);
-  return std::clamp(RoundToInt32(real), kLowestValue, kHighestValue);
+  return ChannelValue(real);
 }
 
 }  // namespace

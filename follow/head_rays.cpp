@@ -13,7 +13,7 @@ namespace tb {
 
 namespace {
 
-constexpr double kDmxTop = 255.0;
+constexpr double kDmxTop = kChannelTop;
 constexpr double kTurn = 360.0;
 constexpr double kRadian = std::numbers::pi / 180.0;
 
@@ -65,13 +65,10 @@ struct Solution {
   }
 };
 
-std::int32_t ToDmx(double angle, double range) {
-  return std::clamp(RoundToInt32(AngleToDmx(angle, range)), 0, static_cast<std::int32_t>(kDmxTop));
-}
+std::int32_t ToDmx(double angle, double range) { return ChannelValue(AngleToDmx(angle, range)); }
 
 DmxPair Limited(const DmxPair& pair) {
-  const std::int32_t top = static_cast<std::int32_t>(kDmxTop);
-  return {std::clamp(pair.pan, 0, top), std::clamp(pair.tilt, 0, top)};
+  return {std::clamp(pair.pan, 0, kChannelTop), std::clamp(pair.tilt, 0, kChannelTop)};
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Zone classification of the master's reading. Every sum and difference is
 // formed in 64 bits, so hand-edited calibration values anywhere in the
 // int32 range classify by their true values instead of overflowing.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -27,6 +28,8 @@ std::int32_t RoundToInt32(double value) {
   if (rounded >= kMax) return std::numeric_limits<std::int32_t>::max();
   return static_cast<std::int32_t>(rounded);
 }
+
+std::int32_t ChannelValue(double real) { return std::clamp(RoundToInt32(real), 0, kChannelTop); }
 
 std::int16_t SideOfMidpoint(std::int32_t reading, std::int32_t firstCorner,
                             std::int32_t secondCorner) {
