@@ -31,6 +31,16 @@ constexpr int kBoxPlace[5][2] = {{2280, 1200}, {2280, 480}, {3360, 1200}, {3360,
 
 QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
+// The box shows the coarse values; a device with fine channels adds the
+// 16-bit positions (an axis without a fine channel counts its fine byte 0).
+QString FineToolTip(const RigStore& rig, int device, int point) {
+  const DeviceRecord* record = rig.Device(device);
+  if (record == nullptr || !HasFineChannels(*record) || !RigStore::ValidPoint(point)) return {};
+  return QStringLiteral("16 bit: %1, %2")
+      .arg(Wide16(*rig.Pan(device, point), *rig.PanFine(device, point)))
+      .arg(Wide16(*rig.Tilt(device, point), *rig.TiltFine(device, point)));
+}
+
 }  // namespace
 
 QColor PlatformColor(std::uint32_t bbggrr) {
@@ -211,11 +221,13 @@ void FormTBMain::Form_Load() {
   if (named < 2) ctx_.messages.Show("Bitte weitere Geräte konfigurieren");
 }
 
-void FormTBMain::PaintBox(int index, std::uint32_t colour, const QString& text) {
+void FormTBMain::PaintBox(int index, std::uint32_t colour, const QString& text,
+                          const QString& toolTip) {
   QPalette pal = TxtCalibr[index]->palette();
   pal.setColor(QPalette::Base, PlatformColor(colour));
   TxtCalibr[index]->setPalette(pal);
   TxtCalibr[index]->setText(text);
+  TxtCalibr[index]->setToolTip(toolTip);
 }
 
 void FormTBMain::RefreshCalibrationBoxes(std::int16_t device) {
@@ -224,7 +236,8 @@ void FormTBMain::RefreshCalibrationBoxes(std::int16_t device) {
     const std::int32_t pan = *ctx_.rig.Pan(device, n);
     const std::int32_t tilt = *ctx_.rig.Tilt(device, n);
     if (pan != Uncalibrated && tilt != Uncalibrated) {
-      PaintBox(n - 1, CalibratedColor, BoxNumber(pan) + QStringLiteral(", ") + BoxNumber(tilt));
+      PaintBox(n - 1, CalibratedColor, BoxNumber(pan) + QStringLiteral(", ") + BoxNumber(tilt),
+               FineToolTip(ctx_.rig, device, n));
     } else {
       PaintBox(n - 1, UncalibratedColor, QStringLiteral("K") + BoxNumber(n));
     }
@@ -244,7 +257,7 @@ void FormTBMain::TxtCalibr_Click(int index) {
     return;
   }
   RefreshCalibrationBoxes(ctx_.rig.SelectedDevice);
-  PaintBox(index, MarkedColor, TxtCalibr[index]->text());
+  PaintBox(index, MarkedColor, TxtCalibr[index]->text(), TxtCalibr[index]->toolTip());
   activePoint_ = static_cast<std::int16_t>(index);
 }
 
@@ -273,11 +286,20 @@ void FormTBMain::CmdGet_Click() {
     *into = value;
     return true;
   };
+  // A fine byte belongs to the coarse value it was read with: taking a
+  // coarse value anew drops the old one's until its own read arrives.
   if (!read(record->PanChannel, rig.Pan(device, point))) return;
+  *rig.PanFine(device, point) = 0;
   if (!read(record->TiltChannel, rig.Tilt(device, point))) return;
+  *rig.TiltFine(device, point) = 0;
+  if (record->PanFineChannel != 0 && !read(record->PanFineChannel, rig.PanFine(device, point)))
+    return;
+  if (record->TiltFineChannel != 0 && !read(record->TiltFineChannel, rig.TiltFine(device, point)))
+    return;
   PaintBox(activePoint_, CalibratedColor,
            BoxNumber(*rig.Pan(device, point)) + QStringLiteral(", ") +
-               BoxNumber(*rig.Tilt(device, point)));
+               BoxNumber(*rig.Tilt(device, point)),
+           FineToolTip(rig, device, point));
 }
 
 void FormTBMain::CmdClear_Click() {
@@ -289,6 +311,7 @@ void FormTBMain::CmdClear_Click() {
     for (int i = 0; i < kPointCount; ++i) {
       *ctx_.rig.Tilt(d, i + 1) = Uncalibrated;
       *ctx_.rig.Pan(d, i + 1) = Uncalibrated;
+      *ctx_.rig.PanFine(d, i + 1) = *ctx_.rig.TiltFine(d, i + 1) = 0;
       PaintBox(i, UncalibratedColor, QStringLiteral("K") + BoxNumber(i + 1));
     }
   }

@@ -99,7 +99,7 @@ class FormTBMain final : public QWidget {
  private:
   void Build();
   void ResetControls();
-  void PaintBox(int index, std::uint32_t colour, const QString& text);
+  void PaintBox(int index, std::uint32_t colour, const QString& text, const QString& toolTip = {});
   void StartFollowing();
 
   WindowContext ctx_;

@@ -26,16 +26,19 @@ std::int32_t CellRange(const QString& text) {
 }
 
 // The list's columns: header text, width in twips, in the order added. The
-// range columns fit their headers in Verdana; all five end inside the part
-// of the list that the window shows (see the list's placement below).
+// range and fine columns fit their headers in Verdana; all seven end inside
+// the part of the list that the window shows (see the list's placement
+// below).
 struct Column {
   const char* header;
   double widthTwips;
 };
 constexpr Column kColumns[] = {
-    {"Gerät", 1809.811}, {"Pan Channel", 1039.858}, {"Tilt Channel", 1039.858},
-    {"Pan range", 990},  {"Tilt range", 990},
+    {"Gerät", 1809.811}, {"Pan Channel", 1039.858}, {"Tilt Channel", 1039.858}, {"Pan range", 990},
+    {"Tilt range", 990}, {"Pan fine", 900},         {"Tilt fine", 900},
 };
+// The fine columns widen the window, the list and OK's place by their width.
+constexpr double kFineColumnsTwips = 1800;
 
 }  // namespace
 
@@ -47,7 +50,7 @@ frmTBConfig::frmTBConfig(WindowContext context, QWidget* parent)
   setWindowTitle(QStringLiteral("TrailBeam Configuration"));
   setFont(DialogFont());
   setModal(true);
-  resize(Px(6075), Px(2715));
+  resize(Px(6075 + kFineColumnsTwips), Px(2715));
 
   lblConf = new QLabel(this);
   lblConf->setObjectName(QStringLiteral("lblConf"));
@@ -61,12 +64,12 @@ frmTBConfig::frmTBConfig(WindowContext context, QWidget* parent)
   // the four rows fit the list's height, so no scroll bar appears in it.
   lvConf = new platform::ExtLV(this);
   lvConf->setObjectName(QStringLiteral("lvConf"));
-  lvConf->setGeometry(TwipsRect(120, 960, 6015, 1215));
+  lvConf->setGeometry(TwipsRect(120, 960, 6015 + kFineColumnsTwips, 1215));
   lvConf->SetTitleHeightTwips(255);
 
   cmdOK = new QPushButton(QStringLiteral("OK"), this);
   cmdOK->setObjectName(QStringLiteral("cmdOK"));
-  cmdOK->setGeometry(TwipsRect(5160, 2280, 855, 375));
+  cmdOK->setGeometry(TwipsRect(5160 + kFineColumnsTwips, 2280, 855, 375));
   // No default role: Enter belongs to the list's editor.
   cmdOK->setAutoDefault(false);
   cmdOK->setDefault(false);
@@ -103,8 +106,8 @@ void frmTBConfig::Form_Load() {
   lvConf->setFocus(Qt::OtherFocusReason);
 }
 
-// An unnamed device shows channels 0 and 0 and the default ranges, whatever
-// its record holds.
+// An unnamed device shows channels 0 and 0, the default ranges and no fine
+// channels, whatever its record holds.
 void frmTBConfig::AddDeviceRow(int i) {
   DeviceRecord shown = *ctx_.rig.Device(i);
   QString text = QString::fromStdString(shown.Name);
@@ -117,6 +120,8 @@ void frmTBConfig::AddDeviceRow(int i) {
   row->SetSubItem(2, QString::number(shown.TiltChannel));
   row->SetSubItem(3, QString::number(shown.PanRange));
   row->SetSubItem(4, QString::number(shown.TiltRange));
+  row->SetSubItem(5, QString::number(shown.PanFineChannel));
+  row->SetSubItem(6, QString::number(shown.TiltFineChannel));
 }
 
 void frmTBConfig::Unload() {
@@ -157,6 +162,8 @@ void frmTBConfig::cmdOK_Click() {
     device->TiltChannel = CellNumber(row->SubItem(2));
     device->PanRange = CellRange(row->SubItem(3));
     device->TiltRange = CellRange(row->SubItem(4));
+    device->PanFineChannel = CellNumber(row->SubItem(5));
+    device->TiltFineChannel = CellNumber(row->SubItem(6));
   }
   // A failed save keeps the window open with the operator's edits.
   if (const std::error_code error = save_config()) {
