@@ -39,8 +39,8 @@ void SetupWindowLogic::Form_Load() {
   c_.lvConf.Focus();
 }
 
-// An unnamed device shows channels 0 and 0 and the default ranges, whatever
-// its record holds.
+// An unnamed device shows channels 0 and 0, the default ranges and no fine
+// channels, whatever its record holds.
 void SetupWindowLogic::AddDeviceRow(int i) {
   DeviceRecord shown = *ctx_.rig.Device(i);
   std::string text = shown.Name;
@@ -54,6 +54,8 @@ void SetupWindowLogic::AddDeviceRow(int i) {
   c_.lvConf.SetCell(row, 2, std::to_string(shown.TiltChannel));
   c_.lvConf.SetCell(row, 3, std::to_string(shown.PanRange));
   c_.lvConf.SetCell(row, 4, std::to_string(shown.TiltRange));
+  c_.lvConf.SetCell(row, 5, std::to_string(shown.PanFineChannel));
+  c_.lvConf.SetCell(row, 6, std::to_string(shown.TiltFineChannel));
 }
 
 void SetupWindowLogic::Unload() { c_.lvConf.Clear(); }
@@ -86,6 +88,8 @@ void SetupWindowLogic::cmdOK_Click() {
     device->TiltChannel = LeadingNumber(c_.lvConf.Cell(i, 2));
     device->PanRange = CellRange(c_.lvConf.Cell(i, 3));
     device->TiltRange = CellRange(c_.lvConf.Cell(i, 4));
+    device->PanFineChannel = LeadingNumber(c_.lvConf.Cell(i, 5));
+    device->TiltFineChannel = LeadingNumber(c_.lvConf.Cell(i, 6));
   }
   // A failed save keeps the window open with the operator's edits.
   if (const std::error_code error = save_config()) {

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -105,7 +106,7 @@ TEST(BoxNumber, LeadingBlankOnlyForZeroAndAbove) {
                {-1, "-1"},
                {2147483647, " 2147483647"},
                {-2147483647 - 1, "-2147483648"}};
-  for (const Case& c : cases) EXPECT_EQ(ui::BoxNumber(c.value).toStdString(), c.text) << c.value;
+  for (const Case& c : cases) EXPECT_EQ(ui::BoxNumber(c.value), c.text) << c.value;
 }
 
 TEST(PlatformColor, BlueInTheHighByte) {
