@@ -714,6 +714,7 @@ TEST_F(MainWindowTest, TrigonometricEnableTellsEachDeviceThatCannotFollowOncePer
 
 TEST_F(MainWindowTest, ClosingUnloadsAndTheNextShowLoadsAfresh) {
   Calibrate(1, 0);
+  rig.Device(1)->PanFineChannel = 15;  // the boxes get their 16-bit tooltips
   Open();
   PickEntry(Devices(), 0);
   PickEntry(Masters(), 0);
@@ -728,6 +729,7 @@ TEST_F(MainWindowTest, ClosingUnloadsAndTheNextShowLoadsAfresh) {
   EXPECT_EQ(Masters()->currentText(), "Select Master");
   EXPECT_EQ(Button("CmdEnableTB")->text(), "Enable TB");
   EXPECT_EQ(Box(3)->text(), "K4");
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(Box(i)->toolTip().toStdString(), "") << i;
   EXPECT_EQ(rig.SelectedDevice, 0);
   EXPECT_EQ(rig.MasterDevice, 1);
   EXPECT_EQ(form->ActivePoint(), 3);
