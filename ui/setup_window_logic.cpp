@@ -63,14 +63,14 @@ void SetupWindowLogic::Unload() { c_.lvConf.Clear(); }
 void SetupWindowLogic::lvConf_ItemMouseEvent(int button, int flag) {
   if (button != 1 || flag == 0) return;
   const int row = c_.lvConf.CurrentCellRow();
-  if (row < 1) return;
+  if (row < 1 || row > c_.lvConf.RowCount()) return;
   c_.lvConf.BeginEdit(c_.lvConf.Cell(row, c_.lvConf.CurrentCellColumn()));
 }
 
 void SetupWindowLogic::lvConf_EditEnd(const std::string&, const std::string& newText) {
   const int column = c_.lvConf.CurrentCellColumn();
   const int row = c_.lvConf.CurrentCellRow();
-  if (row < 1) return;
+  if (row < 1 || row > c_.lvConf.RowCount()) return;
   if (column == 0 && !IsStorableName(newText)) {
     ctx_.messages.Show(kNameRefused);
     return;
