@@ -45,6 +45,9 @@ void QuietOffscreenWarnings();
 // SIGTERM and SIGINT end the event loop, so that a host run by a script shuts
 // down as it does when its window is closed.
 void QuitOnSignals(QApplication& app);
+// Whether such a signal came; also one that came before the event loop ran,
+// which quitting the loop cannot end.
+bool QuitRequested();
 
 // "trailbeam-host: <why>" on stderr; returns the exit status of a failed run.
 int Fail(const std::string& why);
