@@ -55,6 +55,7 @@ void DropOffscreenWarnings(QtMsgType type, const QMessageLogContext& context, co
 
 int quitPipe[2] = {-1, -1};
 bool quitRequested = false;
+std::function<void()> quitAction = [] { QApplication::quit(); };
 void OnQuitSignal(int) {
   const char byte = 1;
   [[maybe_unused]] const ssize_t n = write(quitPipe[1], &byte, 1);
@@ -116,7 +117,7 @@ void QuitOnSignals(QApplication& app) {
     char bytes[16];
     [[maybe_unused]] const ssize_t n = read(quitPipe[0], bytes, sizeof bytes);
     quitRequested = true;
-    QApplication::quit();
+    if (quitAction) quitAction();
   });
   struct sigaction action {};
   action.sa_handler = OnQuitSignal;
@@ -124,6 +125,8 @@ void QuitOnSignals(QApplication& app) {
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGINT, &action, nullptr);
 }
+
+void OnQuitSignal(std::function<void()> action) { quitAction = std::move(action); }
 
 bool QuitRequested() { return quitRequested; }
 

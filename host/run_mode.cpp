@@ -3,6 +3,7 @@
 // TrailBeam.ini. Between the two, the console plays the master through OLA
 // and the plug-in's ticks drive the slaves; the box only tells how it goes.
 #include <QApplication>
+#include <QEventLoop>
 #include <QTimer>
 #include <charconv>
 #include <chrono>
@@ -116,8 +117,11 @@ int RunShow(ShowParts& parts, const HostOptions& options, QApplication& app) {
     return Fail("no TrailBeam.ini beside " + parts.module.string() +
                 ": set up and calibrate the rig with the interactive host on this module first");
   Say("the rig: " + settings.string());
-  // Only a signal ends the box, whatever window closes.
+  // Only a signal ends the box, whatever window closes; and it must not
+  // close the main window itself, which would end follow mode without
+  // Stop TB.
   app.setQuitOnLastWindowClosed(false);
+  OnQuitSignal(nullptr);
 
   ShowOperator op(parts.session,
                   [](const QString& text) { Say("plug-in message: " + text.toStdString()); });
@@ -137,11 +141,18 @@ int RunShow(ShowParts& parts, const HostOptions& options, QApplication& app) {
   if (!ready) return Fail(op.Failure().toStdString() + "; follow mode is off");
 
   const ListedDevice& master = rows[static_cast<std::size_t>(pick.device - 1)];
+  if (QuitRequested()) {
+    Say("asked to stop before follow mode came on; the box ends");
+    return 0;
+  }
   StatusReporter status(parts, op, master, pick.device, method);
   if (!op.Enable()) return Fail(op.Failure().toStdString());
   status.Start();
-  // A signal that came while the box was starting has quit no loop yet.
-  if (!QuitRequested()) app.exec();
+  QEventLoop running;
+  OnQuitSignal([&running] { running.quit(); });
+  // A signal that came while the box was starting found no loop to end.
+  if (!QuitRequested()) running.exec();
+  OnQuitSignal(nullptr);
 
   const bool stopped = op.Stop();
   status.Print();
