@@ -106,6 +106,20 @@ class StatusReporter {
   QTimer minute_;
 };
 
+// The operator's steps up to Enable TB: the devices read and confirmed, the
+// master and the method picked. `rows` and `pick` tell what was found.
+bool PrepareFollowing(ShowOperator& op, const HostOptions& options, FollowChoice method,
+                      std::vector<ListedDevice>& rows, MasterPick& pick) {
+  const auto check = [&](const std::vector<ListedDevice>& listed) {
+    rows = listed;
+    pick = FindMaster(listed, options.master.value_or(MasterChoice{}));
+    return pick.error;
+  };
+  if (!op.SetUpDevices(check) || !op.OpenMainWindow()) return false;
+  const std::string& name = rows[static_cast<std::size_t>(pick.device - 1)].name;
+  return op.PickMaster(pick.entry, QString::fromStdString(name)) && op.PickMethod(method);
+}
+
 }  // namespace
 
 int RunShow(ShowParts& parts, const HostOptions& options, QApplication& app) {
@@ -128,17 +142,8 @@ int RunShow(ShowParts& parts, const HostOptions& options, QApplication& app) {
   const FollowChoice method = options.method.value_or(FollowChoice::Linear);
   std::vector<ListedDevice> rows;
   MasterPick pick;
-  const bool ready =
-      op.SetUpDevices([&](const std::vector<ListedDevice>& listed) {
-        rows = listed;
-        pick = FindMaster(listed, options.master.value_or(MasterChoice{}));
-        return pick.error;
-      }) &&
-      op.OpenMainWindow() &&
-      op.PickMaster(pick.entry,
-                    QString::fromStdString(rows[static_cast<std::size_t>(pick.device - 1)].name)) &&
-      op.PickMethod(method);
-  if (!ready) return Fail(op.Failure().toStdString() + "; follow mode is off");
+  if (!PrepareFollowing(op, options, method, rows, pick))
+    return Fail(op.Failure().toStdString() + "; follow mode is off");
 
   const ListedDevice& master = rows[static_cast<std::size_t>(pick.device - 1)];
   if (QuitRequested()) {
