@@ -181,6 +181,7 @@ TEST_F(OlaShowBox, TellsThePluginsMessagesAndEndsNonZeroWhenFollowModeStaysOff) 
     std::string master;
     std::string says;
     int exit;  // 0: follow mode comes on, and goes off on SIGTERM
+    bool writeProtected = false;
   };
   const Case cases[] = {
       {"the master is not calibrated", Settings(rig_, {true, true, false, true}), "3",
@@ -190,6 +191,9 @@ TEST_F(OlaShowBox, TellsThePluginsMessagesAndEndsNonZeroWhenFollowModeStaysOff) 
       {"no such device", Settings(rig_, {true, true, true, true}), "Nobody",
        "no device named \"Nobody\" in the device setup", 1},
       {"no settings file", std::nullopt, "1", "no TrailBeam.ini beside", 1},
+      // OK cannot save, and the setup window stays open: the box must not hang in it.
+      {"a write-protected settings file", Settings(rig_, {true, true, true, true}), "2",
+       "plug-in message: TrailBeam.ini could not be saved: the file is write-protected", 1, true},
       // Told, and the switch goes on all the same, as the main window does.
       {"a slave's calibration is implausible", Settings(rig_, {true, true, true, true}, 3), "2",
        implausible, 0},
@@ -198,6 +202,7 @@ TEST_F(OlaShowBox, TellsThePluginsMessagesAndEndsNonZeroWhenFollowModeStaysOff) 
     std::error_code ec;
     fs::remove(Ini(), ec);
     if (c.settings) WriteIni(*c.settings);
+    if (c.writeProtected) fs::permissions(Ini(), fs::perms::owner_read | fs::perms::group_read);
     const auto written = fs::last_write_time(Ini(), ec);
     StartBox(c.master);
     ASSERT_TRUE(host_.WaitForLine(c.says, kHostStart)) << c.what << "\n" << host_.Output();
