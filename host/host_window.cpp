@@ -7,24 +7,22 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPushButton>
 #include <QSlider>
-#include <QSplitter>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
+#include "host/follow_panel.h"
+#include "host/head_table.h"
 #include "host/plugin_session.h"
 #include "host/stage_view.h"
 
 namespace tbhost {
 namespace {
-
-constexpr int kCellW = 26;
-constexpr int kCellH = 15;
-constexpr int kHeaderW = 34;
 
 int HeadOfChannel(const StageRig& rig, int channel) {
   for (std::size_t h = 0; h < rig.heads.size(); ++h)
@@ -46,7 +44,12 @@ QSize ChannelMonitor::sizeHint() const {
 }
 
 void ChannelMonitor::ChannelChanged(int channel) {
+  if (!Universe::ValidChannel(channel)) return;
   const int i = channel - 1;
+  // Every write is heard, also one that changes nothing: repaint only a change.
+  auto& shown = shown_[static_cast<std::size_t>(i)];
+  if (shown == universe_.At(channel)) return;
+  shown = static_cast<std::uint8_t>(universe_.At(channel));
   update(kHeaderW + (i % kColumns) * kCellW, (i / kColumns) * kCellH, kCellW + 1, kCellH + 1);
 }
 
@@ -65,6 +68,7 @@ void ChannelMonitor::paintEvent(QPaintEvent*) {
       const QRect cell(kHeaderW + col * kCellW, row * kCellH, kCellW, kCellH);
       const int head = HeadOfChannel(rig_, channel);
       const int value = universe_.At(channel);
+      shown_[static_cast<std::size_t>(channel - 1)] = static_cast<std::uint8_t>(value);
       QColor back = head >= 0 ? HeadColor(head).darker(250) : QColor(0x2a, 0x2f, 0x36);
       p.fillRect(cell, back);
       // A bar along the bottom shows the level at a glance.
@@ -82,7 +86,40 @@ HostWindow::HostWindow(Universe& universe, const StageRig& rig, QWidget* parent)
     : QMainWindow(parent), universe_(universe), rig_(rig) {
   setObjectName("hostWindow");
   setWindowTitle("TrailBeam reference host");
+  BuildMenu();
 
+  stage_ = new StageView(rig_, this);
+  auto* top = new QHBoxLayout;
+  top->addWidget(stage_, 1);
+  top->addWidget(BuildSidePanel());
+
+  monitor_ = new ChannelMonitor(universe_, rig_);
+  auto* monitorBox = new QGroupBox("DMX universe (channels 1–512)");
+  auto* monitorLayout = new QHBoxLayout(monitorBox);
+  monitorLayout->setContentsMargins(6, 2, 6, 4);
+  monitorLayout->addWidget(monitor_);
+  monitorLayout->addStretch(1);
+
+  auto* central = new QWidget;
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(6, 6, 6, 2);
+  layout->addLayout(top, 1);
+  layout->addWidget(monitorBox);
+  setCentralWidget(central);
+  statusText_ = new QLabel;
+  statusText_->setObjectName("statusText");
+  statusBar()->addWidget(statusText_, 1);
+  SetStatusText("No plug-in loaded");
+  Connect();
+
+  // Heads start pointing at the centre mark, where an operator would park them.
+  for (std::size_t h = 0; h < rig_.heads.size(); ++h)
+    if (const auto aim = AimAt(rig_.heads[h], rig_.MarkAt(Mark::KM)))
+      AimHead(static_cast<int>(h), *aim);
+  SelectHead(0);
+}
+
+void HostWindow::BuildMenu() {
   auto* plugin = menuBar()->addMenu("&Plug-in");
   configure_ = plugin->addAction("&Configure devices…");
   configure_->setObjectName("actionConfigure");
@@ -101,22 +138,36 @@ HostWindow::HostWindow(Universe& universe, const StageRig& rig, QWidget* parent)
   auto* quit = plugin->addAction("&Quit");
   quit->setShortcut(QKeySequence::Quit);
   connect(quit, &QAction::triggered, qApp, &QApplication::quit);
+}
 
-  stage_ = new StageView(rig_, this);
+QWidget* HostWindow::BuildSidePanel() {
+  heads_ = new HeadTable(rig_);
+  calibrationNote_ = new QLabel;
+  calibrationNote_->setObjectName("calibrationNote");
+  calibrationNote_->setWordWrap(true);
+  auto* headsBox = new QGroupBox("Heads and saved marks");
+  auto* headsLayout = new QVBoxLayout(headsBox);
+  headsLayout->setContentsMargins(6, 4, 6, 4);
+  headsLayout->setSpacing(2);
+  headsLayout->addWidget(heads_);
+  headsLayout->addWidget(calibrationNote_);
+  ShowCalibration({}, "No TrailBeam.ini read yet.");
 
-  heads_ = new QListWidget;
-  heads_->setObjectName("headList");
-  for (std::size_t h = 0; h < rig_.heads.size(); ++h) {
-    const MovingHead& head = rig_.heads[h];
-    auto* item = new QListWidgetItem(QString("%1   ch %2/%3")
-                                         .arg(QString::fromStdString(head.name))
-                                         .arg(head.panChannel)
-                                         .arg(head.tiltChannel));
-    item->setForeground(HeadColor(static_cast<int>(h)).darker(130));
-    heads_->addItem(item);
-  }
-  heads_->setFixedHeight(heads_->sizeHintForRow(0) * static_cast<int>(rig_.heads.size()) + 6);
+  follow_ = new FollowPanel(rig_);
 
+  auto* side = new QVBoxLayout;
+  side->setContentsMargins(0, 0, 0, 0);
+  side->addWidget(headsBox);
+  side->addWidget(BuildFaders());
+  side->addWidget(follow_);
+  side->addStretch(1);
+  auto* sideWidget = new QWidget;
+  sideWidget->setLayout(side);
+  sideWidget->setFixedWidth(270);
+  return sideWidget;
+}
+
+QWidget* HostWindow::BuildFaders() {
   auto fader = [](const char* name) {
     auto* s = new QSlider(Qt::Horizontal);
     s->setObjectName(name);
@@ -124,64 +175,48 @@ HostWindow::HostWindow(Universe& universe, const StageRig& rig, QWidget* parent)
     s->setPageStep(8);
     return s;
   };
+  // The spin boxes give one DMX step per arrow key, wheel notch or click
+  // where the fader moves two or more per pixel.
+  auto value = [](const char* name) {
+    auto* box = new QSpinBox;
+    box->setObjectName(name);
+    box->setRange(0, Universe::kMaxValue);
+    box->setKeyboardTracking(false);
+    box->setToolTip("One DMX step per arrow key, wheel notch or click; Page Up/Down: 10");
+    return box;
+  };
   pan_ = fader("panFader");
   tilt_ = fader("tiltFader");
-  panValue_ = new QLabel("0");
-  tiltValue_ = new QLabel("0");
-  for (QLabel* l : {panValue_, tiltValue_}) {
-    l->setMinimumWidth(28);
-    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  }
+  panValue_ = value("panValue");
+  tiltValue_ = value("tiltValue");
+  centre_ = new QPushButton("Centre on stage");
+  centre_->setObjectName("centreHead");
+  centre_->setToolTip("Aims the selected head at KM, wherever its beam went");
   spotInfo_ = new QLabel;
   spotInfo_->setObjectName("spotInfo");
   spotInfo_->setWordWrap(true);
 
   auto* faders = new QGroupBox("Selected head");
-  auto* grid = new QGridLayout(faders);
-  grid->addWidget(heads_, 0, 0, 1, 3);
-  grid->addWidget(new QLabel("Pan"), 1, 0);
-  grid->addWidget(pan_, 1, 1);
-  grid->addWidget(panValue_, 1, 2);
-  grid->addWidget(new QLabel("Tilt"), 2, 0);
-  grid->addWidget(tilt_, 2, 1);
-  grid->addWidget(tiltValue_, 2, 2);
-  grid->addWidget(spotInfo_, 3, 0, 1, 3);
-
-  auto* hint = new QLabel(
-      "Drag a spot on the stage, or use the faders, to aim a head. The plug-in "
+  faders->setToolTip(
+      "Drag a spot on the stage, or a head to fetch its beam, or use the faders. The plug-in "
       "reads and writes these channels through the host.");
-  hint->setWordWrap(true);
-  hint->setStyleSheet("color: palette(mid);");
+  auto* grid = new QGridLayout(faders);
+  grid->setContentsMargins(6, 4, 6, 4);
+  grid->setVerticalSpacing(2);
+  grid->addWidget(new QLabel("Pan"), 0, 0);
+  grid->addWidget(pan_, 0, 1);
+  grid->addWidget(panValue_, 0, 2);
+  grid->addWidget(new QLabel("Tilt"), 1, 0);
+  grid->addWidget(tilt_, 1, 1);
+  grid->addWidget(tiltValue_, 1, 2);
+  grid->addWidget(centre_, 2, 0, 1, 3);
+  grid->addWidget(spotInfo_, 3, 0, 1, 3);
+  return faders;
+}
 
-  auto* side = new QVBoxLayout;
-  side->addWidget(faders);
-  side->addWidget(hint);
-  side->addStretch(1);
-  auto* sideWidget = new QWidget;
-  sideWidget->setLayout(side);
-  sideWidget->setFixedWidth(250);
-
-  auto* top = new QHBoxLayout;
-  top->addWidget(stage_, 1);
-  top->addWidget(sideWidget);
-
-  monitor_ = new ChannelMonitor(universe_, rig_);
-  auto* monitorBox = new QGroupBox("DMX universe (channels 1–512)");
-  auto* monitorLayout = new QHBoxLayout(monitorBox);
-  monitorLayout->addWidget(monitor_);
-  monitorLayout->addStretch(1);
-
-  auto* central = new QWidget;
-  auto* layout = new QVBoxLayout(central);
-  layout->addLayout(top, 1);
-  layout->addWidget(monitorBox);
-  setCentralWidget(central);
-  statusText_ = new QLabel;
-  statusText_->setObjectName("statusText");
-  statusBar()->addWidget(statusText_, 1);
-  SetStatusText("No plug-in loaded");
-
-  connect(heads_, &QListWidget::currentRowChanged, this, [this](int row) {
+void HostWindow::Connect() {
+  connect(heads_, &QTableWidget::currentCellChanged, this, [this](int row, int, int previous, int) {
+    if (row == previous) return;
     stage_->SetSelected(row);
     SyncFaders();
   });
@@ -200,14 +235,12 @@ HostWindow::HostWindow(Universe& universe, const StageRig& rig, QWidget* parent)
   };
   connect(pan_, &QSlider::valueChanged, this, [faderMoved](int v) { faderMoved(true, v); });
   connect(tilt_, &QSlider::valueChanged, this, [faderMoved](int v) { faderMoved(false, v); });
-
+  connect(panValue_, &QSpinBox::valueChanged, pan_, &QSlider::setValue);
+  connect(tiltValue_, &QSpinBox::valueChanged, tilt_, &QSlider::setValue);
+  connect(pan_, &QSlider::valueChanged, panValue_, &QSpinBox::setValue);
+  connect(tilt_, &QSlider::valueChanged, tiltValue_, &QSpinBox::setValue);
+  connect(centre_, &QPushButton::clicked, this, &HostWindow::CentreSelected);
   universe_.AddListener([this](std::int32_t channel, std::int32_t) { OnUniverseWrite(channel); });
-
-  // Heads start pointing at the centre mark, where an operator would park them.
-  for (std::size_t h = 0; h < rig_.heads.size(); ++h)
-    if (const auto aim = AimAt(rig_.heads[h], rig_.MarkAt(Mark::KM)))
-      AimHead(static_cast<int>(h), *aim);
-  SelectHead(0);
 }
 
 void HostWindow::SetSession(PluginSession* session) {
@@ -216,6 +249,33 @@ void HostWindow::SetSession(PluginSession* session) {
   showMain_->setEnabled(session_ != nullptr);
   SetStatusText(session_ != nullptr ? "Plug-in loaded: ORVN_TB_plugin2.clsORVNPlugIn"
                                     : "No plug-in loaded");
+}
+
+void HostWindow::SetPluginWindow(QWidget* window) {
+  if (pluginWindow_ == window) return;
+  pluginWindow_ = window;
+  emit pluginWindowChanged(window);
+}
+
+void HostWindow::ShowCalibration(const std::vector<SavedDevice>& devices, const QString& note) {
+  heads_->ShowSaved(devices);
+  calibrationNote_->setText(note);
+}
+
+void HostWindow::ShowFollow(const FollowSeen& seen) {
+  follow_->ShowSeen(seen);
+  stage_->SetMaster(MasterHead(rig_, seen));
+}
+
+void HostWindow::ShowMethod(const QString& method) { follow_->ShowMethod(method); }
+
+void HostWindow::CentreSelected() {
+  const int head = SelectedHead();
+  if (head < 0) return;
+  if (const auto aim = AimAt(rig_.heads[static_cast<std::size_t>(head)], rig_.MarkAt(Mark::KM)))
+    AimHead(head, *aim);
+  else
+    spotInfo_->setText("This head cannot reach KM");
 }
 
 void HostWindow::SetStatusText(const QString& text) { statusText_->setText(text); }
@@ -242,7 +302,7 @@ void HostWindow::AimHead(int head, PanTilt dmx) {
 
 void HostWindow::SelectHead(int head) {
   if (head < 0 || static_cast<std::size_t>(head) >= rig_.heads.size()) return;
-  if (heads_->currentRow() != head) heads_->setCurrentRow(head);
+  if (heads_->currentRow() != head) heads_->setCurrentCell(head, 0);
   stage_->SetSelected(head);
   SyncFaders();
 }
@@ -264,8 +324,6 @@ void HostWindow::SyncFaders() {
   pan_->setValue(aim.pan);
   tilt_->setValue(aim.tilt);
   syncing_ = false;
-  panValue_->setText(QString::number(aim.pan));
-  tiltValue_->setText(QString::number(aim.tilt));
   const MovingHead& h = rig_.heads[static_cast<std::size_t>(head)];
   if (const auto spot = BeamSpot(h, aim))
     spotInfo_->setText(

@@ -1,19 +1,28 @@
-// The reference host's window: the stage view, the selected head's pan and
-// tilt faders, a channel monitor of the universe, and the plug-in menu.
+// The reference host's window: the stage view, the heads with the marks
+// their last save holds, the selected head's pan and tilt faders, follow
+// mode as the host sees it, a channel monitor of the universe, and the
+// plug-in menu.
 #pragma once
 
 #include <QMainWindow>
+#include <array>
+#include <cstdint>
 #include <vector>
 
+#include "host/follow_watch.h"
+#include "host/saved_calibration.h"
 #include "host/stage_rig.h"
 #include "host/universe.h"
 
 class QLabel;
-class QListWidget;
+class QPushButton;
 class QSlider;
+class QSpinBox;
 
 namespace tbhost {
 
+class FollowPanel;
+class HeadTable;
 class PluginSession;
 class StageView;
 
@@ -31,8 +40,12 @@ class ChannelMonitor : public QWidget {
 
  private:
   static constexpr int kColumns = 32;
+  static constexpr int kCellW = 22;
+  static constexpr int kCellH = 13;
+  static constexpr int kHeaderW = 30;
   const Universe& universe_;
   const StageRig& rig_;
+  std::array<std::uint8_t, Universe::kChannels> shown_{};
 };
 
 class HostWindow : public QMainWindow {
@@ -51,33 +64,49 @@ class HostWindow : public QMainWindow {
   int SelectedHead() const;
   StageView* Stage() const { return stage_; }
   QWidget* PluginWindow() const { return pluginWindow_; }
-  void SetPluginWindow(QWidget* window) { pluginWindow_ = window; }
+  void SetPluginWindow(QWidget* window);
+  // What the plug-in's last save holds, by head; `note` says when it was
+  // read or why there is nothing.
+  void ShowCalibration(const std::vector<SavedDevice>& devices, const QString& note);
+  // Follow mode as the reads show it; the stage marks the master while on.
+  void ShowFollow(const FollowSeen& seen);
+  void ShowMethod(const QString& method);
   // The status bar's standing text; a menu's tips cover it only for a moment.
   void SetStatusText(const QString& text);
   QString StatusText() const;
 
  signals:
   void configureRequested();
+  // The plug-in's main window was handed over (null: none any more).
+  void pluginWindowChanged(QWidget* window);
 
  protected:
   // The host window is the application: closing it ends the session.
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void BuildMenu();
+  QWidget* BuildSidePanel();
+  QWidget* BuildFaders();
+  void Connect();
   void OnUniverseWrite(int channel);
   void SyncFaders();
+  void CentreSelected();
   PanTilt CurrentAim(int head) const;
 
   Universe& universe_;
   const StageRig& rig_;
   PluginSession* session_ = nullptr;
   StageView* stage_ = nullptr;
-  QListWidget* heads_ = nullptr;
+  HeadTable* heads_ = nullptr;
+  QLabel* calibrationNote_ = nullptr;
   QSlider* pan_ = nullptr;
   QSlider* tilt_ = nullptr;
-  QLabel* panValue_ = nullptr;
-  QLabel* tiltValue_ = nullptr;
+  QSpinBox* panValue_ = nullptr;
+  QSpinBox* tiltValue_ = nullptr;
+  QPushButton* centre_ = nullptr;
   QLabel* spotInfo_ = nullptr;
+  FollowPanel* follow_ = nullptr;
   QLabel* statusText_ = nullptr;
   ChannelMonitor* monitor_ = nullptr;
   QAction* configure_ = nullptr;

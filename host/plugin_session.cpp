@@ -99,6 +99,7 @@ orvn::HRESULT PluginSession::RegisterModule(const std::string& modulePath) {
     return orvn::CO_E_DLLNOTFOUND;
   }
   moduleHandle_ = handle;
+  modulePath_ = modulePath;
   using RegisterFn = orvn::HRESULT (*)();
   auto reg = reinterpret_cast<RegisterFn>(dlsym(handle, "DllRegisterServer"));
   if (reg == nullptr) {

@@ -40,6 +40,8 @@ class PluginSession {
   orvn::IORVNPlugin* Plugin() const { return plugin_; }
   // What the last failing step was and why, for the operator.
   const std::string& LastError() const { return lastError_; }
+  // The module file registered, as given to RegisterModule.
+  const std::string& ModulePath() const { return modulePath_; }
   // The module description as the plug-in filled it (UTF-8), after ShowMainForm.
   const std::string& ModuleName() const { return moduleName_; }
 
@@ -55,6 +57,7 @@ class PluginSession {
   void* moduleHandle_ = nullptr;
   std::string lastError_;
   std::string moduleName_;
+  std::string modulePath_;
 };
 
 }  // namespace tbhost

@@ -7,6 +7,7 @@
 
 #include "host/host_window.h"
 #include "host/plugin_session.h"
+#include "host/window_fit.h"
 #include "orvn/comrt.h"
 
 namespace tbhost {
@@ -43,7 +44,7 @@ bool PluginWindows::ShowMainWindow() {
   if (form == nullptr) return true;  // the plug-in showed it itself
   if (window_.PluginWindow() != form) {
     window_.SetPluginWindow(form);
-    form->move(window_.frameGeometry().right() + 12, window_.frameGeometry().top());
+    FitWindows(window_, *form);
   }
   form->show();
   form->raise();

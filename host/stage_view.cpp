@@ -1,5 +1,6 @@
 #include "host/stage_view.h"
 
+#include <QApplication>
 #include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
@@ -232,6 +233,7 @@ StageView::StageView(const StageRig& rig, QWidget* parent) : QWidget(parent), ri
 }
 
 void StageView::SetAims(std::vector<PanTilt> aims) {
+  if (aims == scene_.aims) return;
   scene_.aims = std::move(aims);
   update();
 }
@@ -289,19 +291,34 @@ void StageView::mousePressEvent(QMouseEvent* event) {
   if (hit < 0) return;
   SetSelected(hit);
   emit headSelected(hit);
-  if (SpotPixel(hit) && QLineF(at, *SpotPixel(hit)).length() <= kGrabRadius) dragging_ = hit;
+  // Grabbing the head itself fetches its beam to the pointer, also one whose
+  // spot went off the picture or off the floor; a click on it only selects.
+  dragging_ = hit;
+  pressAt_ = at;
+  const auto spot = SpotPixel(hit);
+  moved_ = spot && QLineF(at, *spot).length() <= kGrabRadius;
+}
+
+bool StageView::DragMoved(QPointF at) {
+  if (!moved_ && QLineF(at, pressAt_).length() >= QApplication::startDragDistance()) moved_ = true;
+  return moved_;
 }
 
 void StageView::mouseMoveEvent(QMouseEvent* event) {
-  if (dragging_ < 0) return;
-  emit aimRequested(dragging_, Mapping().ToFloor(event->position()));
+  if (dragging_ < 0 || !DragMoved(event->position())) return;
+  emit aimRequested(dragging_, OnStage(Mapping().ToFloor(event->position())));
 }
 
 void StageView::mouseReleaseEvent(QMouseEvent* event) {
-  if (dragging_ >= 0 && event->button() == Qt::LeftButton) {
-    emit aimRequested(dragging_, Mapping().ToFloor(event->position()));
-    dragging_ = -1;
-  }
+  if (dragging_ < 0 || event->button() != Qt::LeftButton) return;
+  const int head = dragging_;
+  dragging_ = -1;
+  if (DragMoved(event->position()))
+    emit aimRequested(head, OnStage(Mapping().ToFloor(event->position())));
+}
+
+FloorPoint StageView::OnStage(FloorPoint p) const {
+  return {std::clamp(p.x, 0.0, rig_.width), std::clamp(p.y, 0.0, rig_.depth)};
 }
 
 }  // namespace tbhost

@@ -70,7 +70,7 @@ class StageView : public QWidget {
 
  signals:
   void headSelected(int head);
-  // The operator dragged a head's spot to a floor point.
+  // The operator dragged a head's spot, or the head, to a point on the stage.
   void aimRequested(int head, tbhost::FloorPoint target);
 
  protected:
@@ -81,10 +81,16 @@ class StageView : public QWidget {
 
  private:
   StageMapping Mapping() const;
+  // Drags aim at the stage: a spot dragged past its edge stays on the edge.
+  FloorPoint OnStage(FloorPoint p) const;
+  // Whether the pointer has moved far enough from the press to aim.
+  bool DragMoved(QPointF at);
 
   const StageRig& rig_;
   StageScene scene_;
   int dragging_ = -1;
+  QPointF pressAt_;
+  bool moved_ = false;  // a grabbed spot aims at once, a grabbed head once moved
 };
 
 }  // namespace tbhost
