@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QWidget>
@@ -19,6 +20,10 @@ namespace {
 constexpr qint64 kMaxSettingsBytes = 64 * 1024;
 
 }  // namespace
+
+QString SettingsFileBeside(const std::string& modulePath) {
+  return QFileInfo(QString::fromStdString(modulePath)).absoluteDir().filePath("TrailBeam.ini");
+}
 
 SavedMarksWatch::SavedMarksWatch(const QString& settingsFile, HostWindow& window)
     : file_(settingsFile), window_(window) {

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
+#include <string>
 
 #include "host/follow_watch.h"
 
@@ -16,6 +17,9 @@ namespace tbhost {
 
 class ChannelHelper;
 class HostWindow;
+
+// The plug-in keeps its settings beside its module file.
+QString SettingsFileBeside(const std::string& modulePath);
 
 class SavedMarksWatch : public QObject {
   Q_OBJECT

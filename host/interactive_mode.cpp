@@ -1,6 +1,4 @@
 #include <QApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QTimer>
 
 #include "host/host_modes.h"
@@ -15,9 +13,7 @@ int RunInteractive(HostParts& parts, QApplication& app) {
   HostWindow& window = parts.window;
   PluginSession& session = parts.session;
   FollowMonitor follow(*session.Helper(), window);
-  // The plug-in keeps its settings beside its module file.
-  const QString module = QString::fromStdString(session.ModulePath());
-  SavedMarksWatch marks(QFileInfo(module).absoluteDir().filePath("TrailBeam.ini"), window);
+  SavedMarksWatch marks(SettingsFileBeside(session.ModulePath()), window);
   PluginWindows plugin(session, window);
   window.show();
   // Shown from inside the event loop: the main window may greet the operator
