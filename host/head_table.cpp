@@ -53,6 +53,8 @@ HeadTable::HeadTable(const StageRig& rig, QWidget* parent)
   for (int c = 1; c < columnCount(); ++c)
     horizontalHeader()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
   setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+  // The marks show once a saved file has been looked at.
+  for (Mark m : kAllMarks) setColumnHidden(kFirstMarkColumn + static_cast<int>(m), true);
 }
 
 QSize HeadTable::sizeHint() const {
@@ -62,6 +64,7 @@ QSize HeadTable::sizeHint() const {
 }
 
 void HeadTable::ShowSaved(const std::vector<SavedDevice>& devices) {
+  for (Mark m : kAllMarks) setColumnHidden(kFirstMarkColumn + static_cast<int>(m), false);
   for (std::size_t h = 0; h < rig_.heads.size(); ++h)
     ShowHead(static_cast<int>(h), DeviceOfHead(devices, rig_.heads[h]));
 }

@@ -19,7 +19,8 @@ class HeadTable : public QTableWidget {
 
   explicit HeadTable(const StageRig& rig, QWidget* parent = nullptr);
   // Marks taken by the device patched to each head's channels; a head no
-  // saved device is patched to shows none.
+  // saved device is patched to shows none. The mark columns stay hidden
+  // until the first call.
   void ShowSaved(const std::vector<SavedDevice>& devices);
   // "✓" calibrated, "(✓)" taken but the device is incomplete, "·" not taken,
   // "–" no saved device on the head's channels.

@@ -145,15 +145,16 @@ QWidget* HostWindow::BuildSidePanel() {
   calibrationNote_ = new QLabel;
   calibrationNote_->setObjectName("calibrationNote");
   calibrationNote_->setWordWrap(true);
-  auto* headsBox = new QGroupBox("Heads and saved marks");
+  auto* headsBox = new QGroupBox("Heads");
   auto* headsLayout = new QVBoxLayout(headsBox);
   headsLayout->setContentsMargins(6, 4, 6, 4);
   headsLayout->setSpacing(2);
   headsLayout->addWidget(heads_);
   headsLayout->addWidget(calibrationNote_);
-  ShowCalibration({}, "No TrailBeam.ini read yet.");
-
+  // Shown once something keeps them up to date: the scripted modes do not.
+  calibrationNote_->hide();
   follow_ = new FollowPanel(rig_);
+  follow_->hide();
 
   auto* side = new QVBoxLayout;
   side->setContentsMargins(0, 0, 0, 0);
@@ -260,14 +261,19 @@ void HostWindow::SetPluginWindow(QWidget* window) {
 void HostWindow::ShowCalibration(const std::vector<SavedDevice>& devices, const QString& note) {
   heads_->ShowSaved(devices);
   calibrationNote_->setText(note);
+  calibrationNote_->show();
 }
 
 void HostWindow::ShowFollow(const FollowSeen& seen) {
   follow_->ShowSeen(seen);
+  follow_->show();
   stage_->SetMaster(MasterHead(rig_, seen));
 }
 
-void HostWindow::ShowMethod(const QString& method) { follow_->ShowMethod(method); }
+void HostWindow::ShowMethod(const QString& method) {
+  follow_->ShowMethod(method);
+  follow_->show();
+}
 
 void HostWindow::CentreSelected() {
   const int head = SelectedHead();
