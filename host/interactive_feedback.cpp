@@ -36,30 +36,33 @@ SavedMarksWatch::SavedMarksWatch(const QString& settingsFile, HostWindow& window
 }
 
 void SavedMarksWatch::Reread() {
-  QFile file(file_);
   const QFileInfo info(file_);
-  if (!info.exists()) {
-    if (shownOnce_ && shown_.isNull()) return;
-    shown_ = QByteArray();
-    shownOnce_ = true;
-    window_.ShowCalibration({},
-                            "No TrailBeam.ini yet: the plug-in saves it at Enable TB or "
-                            "Stop TB, or with OK in the device setup.");
-    return;
-  }
-  if (!watcher_.files().contains(file_)) watcher_.addPath(file_);
   QByteArray text;
-  if (info.size() <= kMaxSettingsBytes && file.open(QIODevice::ReadOnly))
-    text = file.read(kMaxSettingsBytes);
-  const QString saved = info.lastModified().toString("HH:mm:ss");
+  QString note;
+  if (!info.exists()) {
+    note =
+        "No TrailBeam.ini yet: the plug-in saves it at Enable TB or Stop TB, or with OK in the "
+        "device setup.";
+  } else {
+    if (!watcher_.files().contains(file_)) watcher_.addPath(file_);
+    QFile file(file_);
+    const QString saved = info.lastModified().toString("HH:mm:ss");
+    if (info.size() > kMaxSettingsBytes)
+      note = QString("TrailBeam.ini of %1 is too large to be the plug-in's.").arg(saved);
+    else if (!file.open(QIODevice::ReadOnly))
+      note = QString("TrailBeam.ini of %1 cannot be read.").arg(saved);
+    else
+      text = file.read(kMaxSettingsBytes);
+    if (note.isEmpty()) note = QString("As saved in TrailBeam.ini at %1.").arg(saved);
+  }
   // The time is part of what is shown: a save that changed nothing is news too.
-  text.append(saved.toLatin1());
-  if (shownOnce_ && text == shown_) return;
-  shown_ = text;
+  if (shownOnce_ && text == shownText_ && note == shownNote_) return;
   shownOnce_ = true;
-  const auto devices = ReadSavedCalibration(
-      std::string_view(text.constData(), static_cast<std::size_t>(text.size() - saved.size())));
-  window_.ShowCalibration(devices, QString("As saved in TrailBeam.ini at %1.").arg(saved));
+  shownText_ = text;
+  shownNote_ = note;
+  window_.ShowCalibration(ReadSavedCalibration(std::string_view(
+                              text.constData(), static_cast<std::size_t>(text.size()))),
+                          note);
 }
 
 FollowMonitor::FollowMonitor(ChannelHelper& helper, HostWindow& window)

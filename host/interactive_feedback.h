@@ -34,7 +34,8 @@ class SavedMarksWatch : public QObject {
   QString file_;
   HostWindow& window_;
   QFileSystemWatcher watcher_;
-  QByteArray shown_;
+  QByteArray shownText_;
+  QString shownNote_;
   bool shownOnce_ = false;
 };
 

@@ -37,12 +37,13 @@ std::vector<std::string_view> Fields(std::string_view line) {
   return fields;
 }
 
-// A whole decimal number with blanks around it; anything else, or a value
-// beyond int, is none.
+// A whole decimal number, optionally signed, with blanks around it;
+// anything else, or a value beyond int, is none.
 std::optional<int> Number(std::string_view field) {
   const auto blank = [](char c) { return c == ' ' || c == '\t'; };
   while (!field.empty() && blank(field.front())) field.remove_prefix(1);
   while (!field.empty() && blank(field.back())) field.remove_suffix(1);
+  if (field.size() > 1 && field.front() == '+' && field[1] != '-') field.remove_prefix(1);
   int value = 0;
   const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
   if (error != std::errc() || end != field.data() + field.size() || field.empty())

@@ -67,7 +67,7 @@ TEST(SavedCalibration, ReadsWhatEachDeviceHasTaken) {
        File({Device("Spot, links,1,2", "1", kFive)}),
        {{"Spot", std::nullopt, 1, kAll, true}}},
       {"blanks around numbers, a missing tilt, a value beyond 32 bits, words",
-       File({Device("B, 7 ,8", "1", {" 1 , 2 ", "3", "99999999999,4", "x,y", "1,2,3"})}),
+       File({Device("B, 7 ,+8", "1", {" 1 , 2 ", "3", "99999999999,4", "x,y", "01,2,3"})}),
        {{"B", 7, 8, {true, false, false, false, true}, true}}},
       {"a flag that is no number still shows the values",
        File({Device("C,1,2", "yes", kFive)}),
