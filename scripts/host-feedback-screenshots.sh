@@ -10,11 +10,25 @@ session() {
   "$bin/trailbeam-host" --plugin "$scratch/TrailBeam.so" >"$scratch/host.log" 2>&1 &
   local host=$!
   click() { xdotool mousemove "$1" "$2" click 1; sleep "${3:-0.5}"; }
+  # The device setup opens in the middle of the screen, the only window not
+  # at the top; its OK sits in its bottom right corner.
+  setup_ok() {
+    local id x y w h
+    for id in $(xdotool search --onlyvisible --name '.*'); do
+      eval "$(xdotool getwindowgeometry --shell "$id" | sed -n 's/^\(X\|Y\|WIDTH\|HEIGHT\)=/g_&/p')"
+      if [ "$g_Y" -gt 40 ] && [ "$g_WIDTH" -gt 300 ]; then
+        click $((g_X + g_WIDTH - 34)) $((g_Y + g_HEIGHT - 17)) 1.5
+        return
+      fi
+    done
+    echo "no device setup window found" >&2
+    return 1
+  }
   sleep 3
   click 745 356 1       # OK on the greeting
   click 30 8            # Plug-in menu
   click 90 29 1.5       # Configure devices…
-  click 842 418 1.5     # OK in the device setup: read and saved again
+  setup_ok              # OK in the device setup: read and saved again
   click 1058 42         # device list
   click 952 98          # FOH R
   click 1146 65 0.3     # KM box
