@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSlider>
 #include <QSpinBox>
@@ -173,8 +174,11 @@ TEST_F(Feedback, TheFollowIndicatorShowsFollowModeAndLetsTheMasterGoWhenItStops)
   auto* enable = Control<QPushButton>("CmdEnableTB");
   QTest::mouseClick(enable, Qt::LeftButton);
   ASSERT_EQ(enable->text(), "Stop TB");
-  ASSERT_TRUE(Eventually([this] { return Text("followState") == "On · 10 ticks/s"; }))
+  // The plug-in's timer ticks ten times a second; a loaded machine may be a tick off.
+  const QRegularExpression rate("^On · (\\d+) ticks/s$");
+  ASSERT_TRUE(Eventually([&] { return rate.match(Text("followState")).hasMatch(); }))
       << Text("followState").toStdString();
+  EXPECT_NEAR(rate.match(Text("followState")).captured(1).toInt(), 10, 1);
   EXPECT_EQ(Text("followMaster"), "Truss L (ch 1/2)");
   EXPECT_EQ(window_.Stage()->Master(), 0);
 
@@ -194,20 +198,21 @@ TEST_F(Feedback, ArrowKeysMoveTheSelectedHeadOneDmxStep) {
   struct Case {
     const char* control;
     Qt::Key key;
+    const char* keyName;
     int pan, tilt;  // change of the selected head's channels
   };
   const Case cases[] = {
-      {"panValue", Qt::Key_Up, 1, 0},      {"panValue", Qt::Key_Down, -1, 0},
-      {"tiltValue", Qt::Key_Up, 0, 1},     {"tiltValue", Qt::Key_Down, 0, -1},
-      {"panValue", Qt::Key_PageUp, 10, 0}, {"panFader", Qt::Key_Right, 1, 0},
-      {"tiltFader", Qt::Key_Left, 0, -1},
+      {"panValue", Qt::Key_Up, "Up", 1, 0},           {"panValue", Qt::Key_Down, "Down", -1, 0},
+      {"tiltValue", Qt::Key_Up, "Up", 0, 1},          {"tiltValue", Qt::Key_Down, "Down", 0, -1},
+      {"panValue", Qt::Key_PageUp, "Page Up", 10, 0}, {"panFader", Qt::Key_Right, "Right", 1, 0},
+      {"tiltFader", Qt::Key_Left, "Left", 0, -1},
   };
   // The operator's hands are on the host's window now.
   window_.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window_));
   ClickHeadRow(2);
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.control) + " " + QTest::toString(c.key));
+    SCOPED_TRACE(std::string(c.control) + " " + c.keyName);
     QWidget* control = Host<QWidget>(c.control);
     ASSERT_NE(control, nullptr);
     // The operator clicks into the box's text, or on the fader's handle.
