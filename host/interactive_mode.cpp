@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QScreen>
 #include <QTimer>
 
 #include "host/host_modes.h"
@@ -6,6 +7,7 @@
 #include "host/interactive_feedback.h"
 #include "host/plugin_session.h"
 #include "host/plugin_windows.h"
+#include "host/window_fit.h"
 
 namespace tbhost {
 
@@ -15,6 +17,9 @@ int RunInteractive(HostParts& parts, QApplication& app) {
   FollowMonitor follow(*session.Helper(), window);
   SavedMarksWatch marks(SettingsFileBeside(session.ModulePath()), window);
   PluginWindows plugin(session, window);
+  // Until the plug-in's main window comes and both are placed side by side.
+  if (const QScreen* screen = window.screen())
+    window.resize(kHostPreferred.boundedTo(screen->availableGeometry().size()));
   window.show();
   // Shown from inside the event loop: the main window may greet the operator
   // with a modal message.
