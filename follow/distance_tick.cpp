@@ -69,13 +69,13 @@ Placement Place(const std::array<std::int32_t, kPointCount>& pan,
   return best;
 }
 
-std::int32_t SlaveValue(const std::array<std::int32_t, kPointCount>& row,
+std::int32_t SlaveValue(const std::array<std::int32_t, kPointCount>& row, const AxisScale& scale,
                         const Placement& placement) {
   const double km = row[kPointKM - 1];
   double real = km;
   if (placement.placed)
     real += placement.a * (row[placement.first] - km) + placement.b * (row[placement.second] - km);
-  return ChannelValue(real);
+  return ChannelValue(real, scale.top);
 }
 
 }  // namespace
@@ -84,11 +84,14 @@ std::error_code DistanceTick(RigStore& store) {
   MasterReading master;
   if (auto e = ReadMaster(store, master)) return e;
   const std::int16_t m = master.device;
-  const Placement placement =
-      Place(store.PanCalibration[m - 1], store.TiltCalibration[m - 1], master.pan, master.tilt);
+  // The weights do not change when an axis is scaled, so a master and a
+  // slave of different resolutions share them as they are.
+  const OwnCalibration masterOwn = CalibrationOf(store, m);
+  const Placement placement = Place(masterOwn.pan, masterOwn.tilt, master.pan, master.tilt);
   return WriteSlaves(store, master, [&](std::int16_t d) -> std::optional<DmxPair> {
-    return DmxPair{SlaveValue(store.PanCalibration[d - 1], placement),
-                   SlaveValue(store.TiltCalibration[d - 1], placement)};
+    const OwnCalibration own = CalibrationOf(store, d);
+    return DmxPair{SlaveValue(own.pan, own.panScale, placement),
+                   SlaveValue(own.tilt, own.tiltScale, placement)};
   });
 }
 

@@ -12,7 +12,8 @@ namespace tb {
 
 inline constexpr std::int16_t CentreZone = 5;
 
-// A head's pan and tilt channel values.
+// A head's pan and tilt values, each in its axis's own resolution (the
+// channel values at 8 bit; follow/resolution.h).
 struct DmxPair {
   std::int32_t pan = 0;
   std::int32_t tilt = 0;
@@ -32,8 +33,8 @@ std::int32_t RoundToInt32(double value);
 inline constexpr std::int32_t kChannelTop = 255;
 
 // A real as the value a follow step writes: rounded half to even, limited
-// to 0..kChannelTop.
-std::int32_t ChannelValue(double real);
+// to 0..top (kChannelTop at 8 bit, 65535 at 16 bit).
+std::int32_t ChannelValue(double real, std::int32_t top = kChannelTop);
 
 // 1 when the reading lies on the first corner's side of the corners'
 // midpoint (rounded half to even), 2 on the second corner's side; a reading
@@ -42,11 +43,13 @@ std::int16_t SideOfMidpoint(std::int32_t reading, std::int32_t firstCorner,
                             std::int32_t secondCorner);
 
 // The master's zone: 1..4 the corner zones of K1..K4, 5 the centre zone.
-// Errc::out_of_range when MasterDevice is not 1..4.
+// The readings are in the master's own resolution, axis by axis
+// (follow/resolution.h). Errc::out_of_range when MasterDevice is not 1..4.
 Checked<std::int16_t> ClassifyMasterZone(const RigStore& store, std::int32_t masterPan,
                                          std::int32_t masterTilt);
 
-// One follow step: reads the master, writes every calibrated slave. Ends at
+// One follow step: reads the master, writes every calibrated slave, each
+// device in its own resolution (follow/resolution.h). Ends at
 // the first failing host call and returns its error (what was written stays
 // written; the next tick starts afresh). Reads and writes nothing without a
 // host helper (Errc::no_host_helper) or without a master 1..4

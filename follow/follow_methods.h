@@ -18,7 +18,7 @@ namespace tb {
 // its calibration that holds it; every slave goes to the same a, b on its
 // own points. Exact at the five points, continuous, keeps nothing between
 // ticks. Host calls, skipped devices and errors as FollowTick; every value
-// written is rounded half to even and limited to 0..255.
+// is rounded half to even and limited to 0..255, at 16 bit to 0..65535.
 std::error_code DistanceTick(RigStore& store);
 
 // Runs the step of store.FollowMethod and keeps what the trigonometric

@@ -29,10 +29,11 @@ double Fraction(std::int32_t corner, std::int32_t centre, std::int32_t reading) 
   return numerator / divisor;
 }
 
-std::int32_t SlaveValue(std::int32_t corner, std::int32_t centre, double fraction) {
+std::int32_t SlaveValue(std::int32_t corner, std::int32_t centre, double fraction,
+                        const AxisScale& scale) {
   const std::int32_t difference = Difference(corner, centre);
   const double real = corner - (difference * fraction);
-  return ChannelValue(real);
+  return ChannelValue(real, scale.top);
 }
 
 }  // namespace
@@ -48,8 +49,9 @@ std::error_code FollowTick(RigStore& store) {
 
   // The master's fractions are computed once per tick, slaves or not.
   const int corner = z == CentreZone ? kPointKM - 1 : z - 1;
-  const auto& masterPanRow = store.PanCalibration[m - 1];
-  const auto& masterTiltRow = store.TiltCalibration[m - 1];
+  const OwnCalibration masterOwn = CalibrationOf(store, m);
+  const auto& masterPanRow = masterOwn.pan;
+  const auto& masterTiltRow = masterOwn.tilt;
   double panFraction = 0.0;
   double tiltFraction = 0.0;
   if (z != CentreZone) {
@@ -58,12 +60,14 @@ std::error_code FollowTick(RigStore& store) {
   }
 
   return WriteSlaves(store, master, [&](std::int16_t d) -> std::optional<DmxPair> {
-    const auto& pan = store.PanCalibration[d - 1];
-    const auto& tilt = store.TiltCalibration[d - 1];
-    // The centre zone sends KM exactly as stored, whatever its range.
+    const OwnCalibration own = CalibrationOf(store, d);
+    const auto& pan = own.pan;
+    const auto& tilt = own.tilt;
+    // The centre zone sends KM exactly as stored, whatever its range (at
+    // 16 bit the same two bytes, a fine byte limited to 0..255).
     if (z == CentreZone) return DmxPair{pan[kPointKM - 1], tilt[kPointKM - 1]};
-    return DmxPair{SlaveValue(pan[corner], pan[kPointKM - 1], panFraction),
-                   SlaveValue(tilt[corner], tilt[kPointKM - 1], tiltFraction)};
+    return DmxPair{SlaveValue(pan[corner], pan[kPointKM - 1], panFraction, own.panScale),
+                   SlaveValue(tilt[corner], tilt[kPointKM - 1], tiltFraction, own.tiltScale)};
   });
 }
 
@@ -74,7 +78,32 @@ std::error_code ReadMaster(RigStore& store, MasterReading& reading) {
   const DeviceRecord* master = store.Device(reading.device);
   if (master == nullptr) return make_error_code(Errc::out_of_range);
   if (auto e = reading.host->ReadChannel(master->PanChannel, reading.pan)) return e;
-  return reading.host->ReadChannel(master->TiltChannel, reading.tilt);
+  if (auto e = reading.host->ReadChannel(master->TiltChannel, reading.tilt)) return e;
+  std::int32_t fine = 0;
+  if (master->PanFineChannel != 0) {
+    if (auto e = reading.host->ReadChannel(master->PanFineChannel, fine)) return e;
+    reading.pan = Join16(reading.pan, fine);
+  }
+  if (master->TiltFineChannel != 0) {
+    fine = 0;
+    if (auto e = reading.host->ReadChannel(master->TiltFineChannel, fine)) return e;
+    reading.tilt = Join16(reading.tilt, fine);
+  }
+  return {};
+}
+
+std::error_code WriteSlave(HostChannels& host, const DeviceRecord& slave, const DmxPair& pair) {
+  const bool panFine = slave.PanFineChannel != 0;
+  const bool tiltFine = slave.TiltFineChannel != 0;
+  if (auto e = host.WriteChannel(slave.PanChannel, panFine ? Coarse16(pair.pan) : pair.pan))
+    return e;
+  if (auto e = host.WriteChannel(slave.TiltChannel, tiltFine ? Coarse16(pair.tilt) : pair.tilt))
+    return e;
+  if (panFine) {
+    if (auto e = host.WriteChannel(slave.PanFineChannel, Fine16(pair.pan))) return e;
+  }
+  if (tiltFine) return host.WriteChannel(slave.TiltFineChannel, Fine16(pair.tilt));
+  return {};
 }
 
 std::error_code OnFollowTimer(RigStore& store) {

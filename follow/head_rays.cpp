@@ -8,12 +8,12 @@
 
 #include "follow/follow.h"
 #include "follow/rays.h"
+#include "follow/resolution.h"
 
 namespace tb {
 
 namespace {
 
-constexpr double kDmxTop = kChannelTop;
 constexpr double kTurn = 360.0;
 constexpr double kRadian = std::numbers::pi / 180.0;
 
@@ -39,11 +39,11 @@ bool Better(double outside, double distance, double bestOutside, double bestDist
 }
 
 // Of angle + k turns, the one inside the range nearest the reference; half
-// a DMX step beyond the ends still counts as inside, since it rounds to
-// 0 or 255.
-AxisChoice ChooseTurn(double angle, double range, double reference) {
+// a step beyond the ends still counts as inside, since it rounds to 0 or
+// top.
+AxisChoice ChooseTurn(double angle, double range, double top, double reference) {
   const double half = range / 2.0;
-  const double slack = range / kDmxTop / 2.0;
+  const double slack = range / top / 2.0;
   AxisChoice best;
   for (int k = -kTurns; k <= kTurns; ++k) {
     const double candidate = angle + k * kTurn;
@@ -65,10 +65,13 @@ struct Solution {
   }
 };
 
-std::int32_t ToDmx(double angle, double range) { return ChannelValue(AngleToDmx(angle, range)); }
+std::int32_t ToDmx(double angle, double range, double top) {
+  return ChannelValue(AngleToDmx(angle, range, top), static_cast<std::int32_t>(top));
+}
 
-DmxPair Limited(const DmxPair& pair) {
-  return {std::clamp(pair.pan, 0, kChannelTop), std::clamp(pair.tilt, 0, kChannelTop)};
+DmxPair Limited(const DmxPair& pair, const HeadRanges& ranges) {
+  return {std::clamp(pair.pan, 0, static_cast<std::int32_t>(ranges.panTop)),
+          std::clamp(pair.tilt, 0, static_cast<std::int32_t>(ranges.tiltTop))};
 }
 
 }  // namespace
@@ -94,49 +97,54 @@ double AngleBetween(const Vec3& a, const Vec3& b) {
 
 HeadRanges RangesOf(const DeviceRecord& device) {
   return {ValidRange(device.PanRange, kDefaultPanRange),
-          ValidRange(device.TiltRange, kDefaultTiltRange)};
+          ValidRange(device.TiltRange, kDefaultTiltRange),
+          static_cast<double>(ScaleOf(device.PanFineChannel).top),
+          static_cast<double>(ScaleOf(device.TiltFineChannel).top)};
 }
 
-double DmxToAngle(double value, double range) { return (value / kDmxTop - 0.5) * range; }
+double DmxToAngle(double value, double range, double top) { return (value / top - 0.5) * range; }
 
-double AngleToDmx(double angle, double range) { return (angle / range + 0.5) * kDmxTop; }
+double AngleToDmx(double angle, double range, double top) { return (angle / range + 0.5) * top; }
 
 Vec3 DmxToRay(double pan, double tilt, const HeadRanges& ranges) {
-  const double p = DmxToAngle(pan, ranges.pan) * kRadian;
-  const double t = DmxToAngle(tilt, ranges.tilt) * kRadian;
+  const double p = DmxToAngle(pan, ranges.pan, ranges.panTop) * kRadian;
+  const double t = DmxToAngle(tilt, ranges.tilt, ranges.tiltTop) * kRadian;
   return {std::sin(t) * std::cos(p), std::sin(t) * std::sin(p), std::cos(t)};
 }
 
 DmxPair RayToDmx(const Vec3& ray, const HeadRanges& ranges, const DmxPair& near) {
   const double length = Norm(ray);
-  if (!(length > 0.0) || !std::isfinite(length)) return Limited(near);
+  if (!(length > 0.0) || !std::isfinite(length)) return Limited(near, ranges);
   const double side = std::sqrt(ray.x * ray.x + ray.y * ray.y);  // finite: at most length
   const double tilt = std::atan2(side, ray.z) / kRadian;         // 0..180
   const double pan = std::atan2(ray.y, ray.x) / kRadian;         // -180..180
-  const double nearPan = DmxToAngle(near.pan, ranges.pan);
-  const double nearTilt = DmxToAngle(near.tilt, ranges.tilt);
+  const double nearPan = DmxToAngle(near.pan, ranges.pan, ranges.panTop);
+  const double nearTilt = DmxToAngle(near.tilt, ranges.tilt, ranges.tiltTop);
 
   // Within half a tilt step of the axis, either way along it, the pan
   // stays and the tilt follows the ray's lean in the plane of that pan.
-  const double axisSlack = ranges.tilt / kDmxTop / 2.0;
+  const double axisSlack = ranges.tilt / ranges.tiltTop / 2.0;
   Solution best;
   if (tilt <= axisSlack || tilt >= kTurn / 2.0 - axisSlack) {
     const double lean = std::cos((pan - nearPan) * kRadian);
     const double along =
         tilt <= axisSlack ? tilt * lean : kTurn / 2.0 - (kTurn / 2.0 - tilt) * lean;
-    best = {ChooseTurn(nearPan, ranges.pan, nearPan), ChooseTurn(along, ranges.tilt, nearTilt)};
+    best = {ChooseTurn(nearPan, ranges.pan, ranges.panTop, nearPan),
+            ChooseTurn(along, ranges.tilt, ranges.tiltTop, nearTilt)};
   } else {
     const Solution sides[] = {
-        {ChooseTurn(pan, ranges.pan, nearPan), ChooseTurn(tilt, ranges.tilt, nearTilt)},
-        {ChooseTurn(pan + kTurn / 2.0, ranges.pan, nearPan),
-         ChooseTurn(-tilt, ranges.tilt, nearTilt)},
+        {ChooseTurn(pan, ranges.pan, ranges.panTop, nearPan),
+         ChooseTurn(tilt, ranges.tilt, ranges.tiltTop, nearTilt)},
+        {ChooseTurn(pan + kTurn / 2.0, ranges.pan, ranges.panTop, nearPan),
+         ChooseTurn(-tilt, ranges.tilt, ranges.tiltTop, nearTilt)},
     };
     best = sides[0];
     if (Better(sides[1].Outside(), sides[1].SquaredDistance(), best.Outside(),
                best.SquaredDistance()))
       best = sides[1];
   }
-  return {ToDmx(best.pan.angle, ranges.pan), ToDmx(best.tilt.angle, ranges.tilt)};
+  return {ToDmx(best.pan.angle, ranges.pan, ranges.panTop),
+          ToDmx(best.tilt.angle, ranges.tilt, ranges.tiltTop)};
 }
 
 std::array<Vec3, kPointCount> CalibrationRays(const RigStore& store, int device) {
@@ -144,9 +152,8 @@ std::array<Vec3, kPointCount> CalibrationRays(const RigStore& store, int device)
   const DeviceRecord* record = store.Device(device);
   if (record == nullptr) return rays;
   const HeadRanges ranges = RangesOf(*record);
-  for (int p = 0; p < kPointCount; ++p)
-    rays[p] =
-        DmxToRay(store.PanCalibration[device - 1][p], store.TiltCalibration[device - 1][p], ranges);
+  const OwnCalibration own = CalibrationOf(store, device);
+  for (int p = 0; p < kPointCount; ++p) rays[p] = DmxToRay(own.pan[p], own.tilt[p], ranges);
   return rays;
 }
 

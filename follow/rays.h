@@ -29,18 +29,21 @@ double Norm(const Vec3& v);
 // Degrees between two directions; 180 when either is zero or not finite.
 double AngleBetween(const Vec3& a, const Vec3& b);
 
-// What DMX 0..255 spans, in degrees. A device's own ranges are used only
-// within kMinRange..kMaxRange; outside, the defaults stand in, as the
+// What the values 0..top span, in degrees; top is 255, or 65535 on an axis
+// with a fine channel (follow/resolution.h). A device's own ranges are used
+// only within kMinRange..kMaxRange; outside, the defaults stand in, as the
 // settings file reads them.
 struct HeadRanges {
   double pan = kDefaultPanRange;
   double tilt = kDefaultTiltRange;
+  double panTop = kChannelTop;
+  double tiltTop = kChannelTop;
 };
 HeadRanges RangesOf(const DeviceRecord& device);
 
-// The middle of a range (DMX 127.5) is the head's axis.
-double DmxToAngle(double value, double range);
-double AngleToDmx(double angle, double range);
+// The middle of a range (DMX 127.5 at 8 bit) is the head's axis.
+double DmxToAngle(double value, double range, double top = kChannelTop);
+double AngleToDmx(double angle, double range, double top = kChannelTop);
 
 // The ray of a (pan, tilt) pair in the head's own frame: the axis is +z,
 // pan turns about it from +x towards +y, tilt leans away from it.
@@ -51,7 +54,7 @@ Vec3 DmxToRay(double pan, double tilt, const HeadRanges& ranges);
 // `near` in degrees; where none is inside, the one least outside, limited
 // to the range. Within half a tilt step of the axis (either way along it)
 // the pan of `near` is kept, since there the pan hardly moves the spot. Rounded half to even,
-// limited to 0..255. A zero or non-finite ray gives `near`, limited.
+// limited to 0..top. A zero or non-finite ray gives `near`, limited.
 DmxPair RayToDmx(const Vec3& ray, const HeadRanges& ranges, const DmxPair& near);
 
 // A map d_to ~ g * d_from (positive scale) for rays of points of one plane.
@@ -68,7 +71,8 @@ struct RayMap {
 // Fixed-size work only: no allocation.
 RayMap FitRayMap(std::span<const Vec3> from, std::span<const Vec3> to);
 
-// The five calibration rays (K1..K4, KM) of a device 1..4.
+// The five calibration rays (K1..K4, KM) of a device 1..4, from its
+// values in its own resolution.
 std::array<Vec3, kPointCount> CalibrationRays(const RigStore& store, int device);
 
 // Where the master's rays meet the marks' own square: K1 (0,0), K2 (0,1),

@@ -1,6 +1,8 @@
 // What every follow method's tick has in common: it starts by reading the
-// master, pan then tilt, and ends by writing each calibrated slave, pan then
-// tilt, device by device. Only the placing of the slaves differs.
+// master, pan then tilt (then its fine channels), and ends by writing each
+// calibrated slave, pan then tilt (then its fine channels), device by
+// device. Only the placing of the slaves differs. Values are in each axis's
+// own resolution (follow/resolution.h).
 #pragma once
 
 #include <cstdint>
@@ -8,6 +10,7 @@
 #include <system_error>
 
 #include "follow/follow.h"
+#include "follow/resolution.h"
 #include "rig/rig_store.h"
 
 namespace tb {
@@ -15,13 +18,18 @@ namespace tb {
 struct MasterReading {
   HostChannels* host = nullptr;
   std::int16_t device = 0;
-  std::int32_t pan = 0;
+  std::int32_t pan = 0;  // in the master's own resolution
   std::int32_t tilt = 0;
 };
 
 // Without a host helper (Errc::no_host_helper) or a master 1..4
-// (Errc::out_of_range) nothing is read; a failing read ends it.
+// (Errc::out_of_range) nothing is read; a failing read ends it. Reads pan,
+// tilt, then the pan fine and tilt fine channels the master has.
 std::error_code ReadMaster(RigStore& store, MasterReading& reading);
+
+// Writes a slave's pair: coarse pan, coarse tilt, then the fine byte of each
+// axis that has a fine channel. The pair is in the slave's own resolution.
+std::error_code WriteSlave(HostChannels& host, const DeviceRecord& slave, const DmxPair& pair);
 
 // For devices 1..4 in order: refreshes DeviceCalibrated, skips uncalibrated
 // devices and the master, asks place(d) for the slave's pair (nothing: the
@@ -34,9 +42,7 @@ std::error_code WriteSlaves(RigStore& store, const MasterReading& master, Place&
     if (d == master.device) continue;
     const std::optional<DmxPair> pair = place(d);
     if (!pair) continue;
-    const DeviceRecord& slave = store.DeviceTable[d - 1];
-    if (auto e = master.host->WriteChannel(slave.PanChannel, pair->pan)) return e;
-    if (auto e = master.host->WriteChannel(slave.TiltChannel, pair->tilt)) return e;
+    if (auto e = WriteSlave(*master.host, store.DeviceTable[d - 1], *pair)) return e;
   }
   return {};
 }

@@ -13,8 +13,7 @@ void TrigonometricFollow::Forget() { lastWritten_.fill(std::nullopt); }
 
 TrigonometricFollow::HeadInputs TrigonometricFollow::InputsOf(const RigStore& store, int device) {
   HeadInputs inputs;
-  inputs.pan = store.PanCalibration[device - 1];
-  inputs.tilt = store.TiltCalibration[device - 1];
+  inputs.calibration = CalibrationOf(store, device);
   inputs.panRange = store.DeviceTable[device - 1].PanRange;
   inputs.tiltRange = store.DeviceTable[device - 1].TiltRange;
   return inputs;
@@ -43,10 +42,14 @@ const RayMap& TrigonometricFollow::SlaveMap(const RigStore& store, std::int16_t 
   return cached.map;
 }
 
-DmxPair TrigonometricFollow::Reference(const RigStore& store, std::int16_t slave) const {
-  if (const auto& last = lastWritten_[slave - 1]) return *last;
-  return {store.PanCalibration[slave - 1][kPointKM - 1],
-          store.TiltCalibration[slave - 1][kPointKM - 1]};
+// A pair written at another resolution (a fine channel set or removed
+// meanwhile) says nothing about where the head stands now.
+DmxPair TrigonometricFollow::Reference(const RigStore& store, std::int16_t slave,
+                                       const HeadRanges& ranges) const {
+  const auto& last = lastWritten_[slave - 1];
+  if (last && last->panTop == ranges.panTop && last->tiltTop == ranges.tiltTop) return last->pair;
+  const OwnCalibration own = CalibrationOf(store, slave);
+  return {own.pan[kPointKM - 1], own.tilt[kPointKM - 1]};
 }
 
 std::error_code TrigonometricFollow::Tick(RigStore& store) {
@@ -70,9 +73,10 @@ std::error_code TrigonometricFollow::Tick(RigStore& store) {
     if (!map.usable) return std::nullopt;
     // Recorded as it goes out: a failing write ends the tick, and the next
     // one measures from where the slave was sent.
-    auto& last = lastWritten_[d - 1];
-    last = RayToDmx(map.g * ray, RangesOf(store.DeviceTable[d - 1]), Reference(store, d));
-    return last;
+    const HeadRanges ranges = RangesOf(store.DeviceTable[d - 1]);
+    const DmxPair pair = RayToDmx(map.g * ray, ranges, Reference(store, d, ranges));
+    lastWritten_[d - 1] = Written{pair, ranges.panTop, ranges.tiltTop};
+    return pair;
   });
 }
 

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "follow/rays.h"
+#include "follow/resolution.h"
 #include "rig/rig_store.h"
 
 namespace tb {
@@ -31,8 +32,7 @@ class TrigonometricFollow {
  private:
   // One device's calibration and ranges, as a fit reads them.
   struct HeadInputs {
-    std::array<std::int32_t, kPointCount> pan{};
-    std::array<std::int32_t, kPointCount> tilt{};
+    OwnCalibration calibration;
     std::int32_t panRange = 0;
     std::int32_t tiltRange = 0;
     bool operator==(const HeadInputs&) const = default;
@@ -55,11 +55,18 @@ class TrigonometricFollow {
                            const HeadInputs& masterInputs);
   const RayMap& SlaveMap(const RigStore& store, std::int16_t master, const HeadInputs& masterInputs,
                          std::int16_t slave);
-  DmxPair Reference(const RigStore& store, std::int16_t slave) const;
+  DmxPair Reference(const RigStore& store, std::int16_t slave, const HeadRanges& ranges) const;
+
+  // A pair as written, with the resolution it was written in.
+  struct Written {
+    DmxPair pair;
+    double panTop = 0.0;
+    double tiltTop = 0.0;
+  };
 
   CachedSquare square_;
   std::array<CachedMap, kDeviceCount> slaveMaps_{};
-  std::array<std::optional<DmxPair>, kDeviceCount> lastWritten_{};
+  std::array<std::optional<Written>, kDeviceCount> lastWritten_{};
   // The master of the pairs in lastWritten_.
   std::int16_t lastMaster_ = 0;
   std::uint64_t fits_ = 0;

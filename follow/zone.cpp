@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "follow/follow.h"
+#include "follow/resolution.h"
 
 namespace tb {
 
@@ -29,7 +30,9 @@ std::int32_t RoundToInt32(double value) {
   return static_cast<std::int32_t>(rounded);
 }
 
-std::int32_t ChannelValue(double real) { return std::clamp(RoundToInt32(real), 0, kChannelTop); }
+std::int32_t ChannelValue(double real, std::int32_t top) {
+  return std::clamp(RoundToInt32(real), 0, top);
+}
 
 std::int16_t SideOfMidpoint(std::int32_t reading, std::int32_t firstCorner,
                             std::int32_t secondCorner) {
@@ -45,10 +48,13 @@ std::int16_t SideOfMidpoint(std::int32_t reading, std::int32_t firstCorner,
 
 namespace {
 
-// KM lies strictly between reading - tolerance and reading + tolerance.
-bool NearCentre(std::int32_t reading, std::int32_t centre) {
+// KM lies within two coarse steps of the reading, ends included: at 8 bit
+// at most 2 values away (strictly within CentreTolerance), at 16 bit at
+// most 2 x 256, so that the window keeps its width on the stage.
+bool NearCentre(std::int32_t reading, std::int32_t centre, const AxisScale& scale) {
   const std::int64_t r = reading;
-  return centre > r - CentreTolerance && centre < r + CentreTolerance;
+  const std::int64_t reach = std::int64_t{CentreTolerance - 1} * scale.step;
+  return centre >= r - reach && centre <= r + reach;
 }
 
 }  // namespace
@@ -57,11 +63,12 @@ Checked<std::int16_t> ClassifyMasterZone(const RigStore& store, std::int32_t mas
                                          std::int32_t masterTilt) {
   const int m = store.MasterDevice;
   if (!RigStore::ValidDevice(m)) return {0, make_error_code(Errc::out_of_range)};
-  const auto& pan = store.PanCalibration[m - 1];
-  const auto& tilt = store.TiltCalibration[m - 1];
+  const OwnCalibration own = CalibrationOf(store, m);
+  const auto& pan = own.pan;
+  const auto& tilt = own.tilt;
 
-  const bool panNear = NearCentre(masterPan, pan[kPointKM - 1]);
-  const bool tiltNear = NearCentre(masterTilt, tilt[kPointKM - 1]);
+  const bool panNear = NearCentre(masterPan, pan[kPointKM - 1], own.panScale);
+  const bool tiltNear = NearCentre(masterTilt, tilt[kPointKM - 1], own.tiltScale);
   if (panNear && tiltNear) return {CentreZone, {}};
 
   const std::int16_t panSide = SideOfMidpoint(masterPan, pan[0], pan[2]);

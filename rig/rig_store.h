@@ -45,12 +45,6 @@ struct DeviceRecord {
   std::int32_t TiltFineChannel = 0;
 };
 
-// A coarse and a fine channel value as one 16-bit position, coarse x 256 +
-// fine, in 64 bits so that any pair read or loaded stays exact.
-inline std::int64_t Wide16(std::int32_t coarse, std::int32_t fine) {
-  return std::int64_t{coarse} * 256 + fine;
-}
-
 // Whether the device has a fine channel on either axis. Such a device
 // stores the fine values of its points and is saved with both fine fields.
 inline bool HasFineChannels(const DeviceRecord& device) {

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "follow/resolution.h"
 #include "ui/main_window_layout.h"
 
 namespace tb::ui {
@@ -13,12 +14,13 @@ constexpr const char* kSaveFailed = "TrailBeam.ini could not be saved: ";
 std::string PointText(int point) { return "K" + BoxNumber(point); }
 
 // The box shows the coarse values; a device with fine channels adds the
-// 16-bit positions (an axis without a fine channel counts its fine byte 0).
+// 16-bit values the follow step uses (an axis without a fine channel counts
+// its fine byte 0).
 std::string FineToolTip(const RigStore& rig, int device, int point) {
   const DeviceRecord* record = rig.Device(device);
   if (record == nullptr || !HasFineChannels(*record) || !RigStore::ValidPoint(point)) return {};
-  return "16 bit: " + std::to_string(Wide16(*rig.Pan(device, point), *rig.PanFine(device, point))) +
-         ", " + std::to_string(Wide16(*rig.Tilt(device, point), *rig.TiltFine(device, point)));
+  return "16 bit: " + std::to_string(Join16(*rig.Pan(device, point), *rig.PanFine(device, point))) +
+         ", " + std::to_string(Join16(*rig.Tilt(device, point), *rig.TiltFine(device, point)));
 }
 
 }  // namespace
