@@ -136,8 +136,9 @@ bool Demo::SetUpDevices() {
   return true;
 }
 
-// Name and channels of every head, and its ranges where they are not the
-// usual ones; each column found by its header, as the operator reads it.
+// Name and channels of every head, its ranges where they are not the usual
+// ones and its fine channels where it has them; each column found by its
+// header, as the operator reads it.
 bool Demo::TypeDevices(QWidget* dialog) {
   auto* list = dialog->findChild<QAbstractItemView*>("lvConf");
   if (list == nullptr) return Fail("the device setup window has no lvConf list");
@@ -154,6 +155,10 @@ bool Demo::TypeDevices(QWidget* dialog) {
       cells.push_back({"Pan range", QString::number(head.panRangeDeg)});
     if (head.tiltRangeDeg != static_cast<int>(kTiltRangeDeg))
       cells.push_back({"Tilt range", QString::number(head.tiltRangeDeg)});
+    if (head.panFineChannel != 0)
+      cells.push_back({"Pan fine", QString::number(head.panFineChannel)});
+    if (head.tiltFineChannel != 0)
+      cells.push_back({"Tilt fine", QString::number(head.tiltFineChannel)});
     for (const Cell& cell : cells) {
       const QString header = QString::fromUtf8(cell.header);
       const int column = ColumnWithHeader(list, header);

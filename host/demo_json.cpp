@@ -36,6 +36,9 @@ QJsonArray Heads(const StageRig& rig, const DemoOutcome& outcome) {
                       {"tiltChannel", head.tiltChannel},
                       {"panRange", head.panRangeDeg},
                       {"tiltRange", head.tiltRangeDeg}};
+    // Present with fine channels: every pair of the head is then 16-bit.
+    if (head.panFineChannel != 0) entry["panFineChannel"] = head.panFineChannel;
+    if (head.tiltFineChannel != 0) entry["tiltFineChannel"] = head.tiltFineChannel;
     QJsonArray cal;
     if (h < outcome.calibration.size())
       for (const PanTilt& p : outcome.calibration[h]) cal.append(Pair(p));

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/demo_report.h"
 #include "host/stage_view.h"
 
 namespace tbhost {
@@ -60,7 +61,8 @@ std::vector<CaptionLine> RunCaption(const StageRig& rig, int master, const Metho
                          .arg(run.samples.size())
                          .arg(Figures(run.accuracy.error)),
                      kText);
-  lines.emplace_back("ideal (each slave aimed exactly, 8 bit): " + Figures(run.accuracy.ideal),
+  lines.emplace_back("ideal (each slave aimed exactly, " + IdealResolution(rig, master) +
+                         "): " + Figures(run.accuracy.ideal),
                      kText);
   const auto& all = run.report.bySlave;
   for (std::size_t h = 0; h < all.size() && h < rig.heads.size(); ++h) {

@@ -9,14 +9,15 @@ QString Header(const StageRig& rig, const DemoSettings& settings, const DemoOutc
   const auto& master = rig.heads[static_cast<std::size_t>(settings.master)];
   QString out = QString(
                     "TrailBeam demo: rig \"%1\", %2 heads on a %3 x %4 m stage, master \"%5\" "
-                    "(channels %6/%7)\n")
+                    "(channels %6/%7)%8\n")
                     .arg(Name(rig.name))
                     .arg(rig.heads.size())
                     .arg(rig.width)
                     .arg(rig.depth)
                     .arg(Name(master.name))
                     .arg(master.panChannel)
-                    .arg(master.tiltChannel);
+                    .arg(master.tiltChannel)
+                    .arg(master.panFineChannel != 0 ? ", 16-bit with fine channels" : "");
   if (!outcome.completed) out += "SESSION INCOMPLETE: " + outcome.failure + "\n";
   out += QString("host calls in the whole session: %1, output objects still held: %2\n")
              .arg(outcome.allCalls.Total())
@@ -93,23 +94,25 @@ QString Exceptions(const Accuracy& a, const QString& prefix) {
   return out;
 }
 
-QString AccuracyLines(const Accuracy& a) {
+QString AccuracyLines(const Accuracy& a, const QString& bits) {
   QString out = QString("every slave and every tick together (m): %1 %2 %3\n")
                     .arg("mean", 7)
                     .arg("p95", 7)
                     .arg("max", 7);
   out += QString("  %1 %2\n").arg("followed", -38).arg(Figures(a.error));
-  out += QString("  %1 %2\n").arg("ideal (aimed exactly, 8 bit)", -38).arg(Figures(a.ideal));
+  out += QString("  %1 %2\n").arg("ideal (aimed exactly, " + bits + ")", -38).arg(Figures(a.ideal));
   return out + Exceptions(a, "  ");
 }
 
-QString CompareTable(const DemoSettings& settings, const DemoOutcome& outcome) {
+QString CompareTable(const DemoSettings& settings, const DemoOutcome& outcome,
+                     const QString& bits) {
   QString out = QString(
                     "follow mode once per method, %1 s each on the same path and calibration; "
                     "distance on the floor between the master's spot and each slave's spot (m), "
                     "every slave and every tick; ideal: each slave aimed exactly and rounded to "
-                    "8 bit (mean):\n")
-                    .arg(settings.seconds);
+                    "%2 (mean):\n")
+                    .arg(settings.seconds)
+                    .arg(bits);
   out += QString("  %1 %2 %3 %4 %5 %6\n")
              .arg("method", -14)
              .arg("ticks", 6)
@@ -131,15 +134,22 @@ QString CompareTable(const DemoSettings& settings, const DemoOutcome& outcome) {
 
 }  // namespace
 
+QString IdealResolution(const StageRig& rig, int master) {
+  const bool fine = master >= 0 && static_cast<std::size_t>(master) < rig.heads.size() &&
+                    rig.heads[static_cast<std::size_t>(master)].panFineChannel != 0;
+  return fine ? "16 bit" : "8 bit";
+}
+
 QString DemoReportText(const StageRig& rig, const DemoSettings& settings,
                        const DemoOutcome& outcome) {
   QString out = Header(rig, settings, outcome);
-  if (settings.methods.size() > 1) return out + "\n" + CompareTable(settings, outcome);
+  const QString bits = IdealResolution(rig, settings.master);
+  if (settings.methods.size() > 1) return out + "\n" + CompareTable(settings, outcome, bits);
   for (const MethodRun& run : outcome.runs) {
     out += "method: " + MethodText(run.method) + "\n";
     out += FollowCalls(run, settings.seconds) + "\n";
     out += SlaveTable(rig, settings.master, run) + "\n";
-    out += AccuracyLines(run.accuracy);
+    out += AccuracyLines(run.accuracy, bits);
   }
   return out;
 }

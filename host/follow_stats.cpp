@@ -21,9 +21,11 @@ const char* ZoneName(int zone) {
   return zone >= 0 && zone < kZoneCount ? kNames[zone] : "?";
 }
 
-int ZoneOf(PanTilt reading, const std::array<PanTilt, 5>& cal) {
+int ZoneOf(PanTilt reading, const std::array<PanTilt, 5>& cal, int panStep, int tiltStep) {
   const PanTilt km = cal[static_cast<int>(Mark::KM)];
-  if (std::abs(reading.pan - km.pan) <= 2 && std::abs(reading.tilt - km.tilt) <= 2) return 5;
+  if (std::abs(reading.pan - km.pan) <= 2 * panStep &&
+      std::abs(reading.tilt - km.tilt) <= 2 * tiltStep)
+    return 5;
   const PanTilt k1 = cal[static_cast<int>(Mark::K1)];
   const bool panRight = OnSecondSide(reading.pan, k1.pan, cal[static_cast<int>(Mark::K3)].pan);
   const bool tiltUp = OnSecondSide(reading.tilt, k1.tilt, cal[static_cast<int>(Mark::K2)].tilt);
@@ -86,10 +88,18 @@ Accuracy MeasureAccuracy(const StageRig& rig, std::size_t masterIndex,
   std::vector<double> error, ideal;
   std::size_t errorMissing = 0, idealMissing = 0;
   Accuracy accuracy;
+  std::size_t perSlave = 2;
+  for (std::size_t h = 0; h < heads; ++h) {
+    if (h == masterIndex) continue;
+    perSlave = 2 + (rig.heads[h].panFineChannel != 0 ? 1 : 0) +
+               (rig.heads[h].tiltFineChannel != 0 ? 1 : 0);
+    break;
+  }
   for (const TickSample& sample : samples) {
-    // Pan and tilt are written together: two writes per slave followed.
-    if (sample.writes >= 0 && static_cast<std::size_t>(sample.writes) < 2 * slaves)
-      accuracy.held += slaves - static_cast<std::size_t>(sample.writes) / 2;
+    // A slave followed gets all its channels written: two, or four with
+    // fine channels (the rigs give every head the same).
+    if (sample.writes >= 0 && static_cast<std::size_t>(sample.writes) < perSlave * slaves)
+      accuracy.held += slaves - static_cast<std::size_t>(sample.writes) / perSlave;
     const auto masterSpot =
         masterIndex < heads ? BeamSpot(rig.heads[masterIndex], sample.master) : std::nullopt;
     for (std::size_t h = 0; h < heads; ++h) {

@@ -19,9 +19,11 @@ const char* ZoneName(int zone);
 
 // The zone a master reading lies in, judged from the master's five
 // calibrated pairs (indexed by Mark): the centre when both axes are within
-// two steps of KM, otherwise the quadrant given by the midpoints between K1
-// and K3 (pan) and K1 and K2 (tilt).
-int ZoneOf(PanTilt reading, const std::array<PanTilt, 5>& masterCalibration);
+// two coarse steps of KM, otherwise the quadrant given by the midpoints
+// between K1 and K3 (pan) and K1 and K2 (tilt). A step is 1, or 256 on an
+// axis with a fine channel.
+int ZoneOf(PanTilt reading, const std::array<PanTilt, 5>& masterCalibration, int panStep = 1,
+           int tiltStep = 1);
 
 struct ErrorSummary {
   std::size_t count = 0;
@@ -54,10 +56,10 @@ FollowReport Evaluate(const StageRig& rig, std::size_t masterIndex,
 
 // A whole run in three figures, every slave and every tick together: how far
 // the slaves' spots lay from the master's, and the same for each slave aimed
-// exactly at the master's spot and rounded to its 8-bit values (AimAt), the
-// floor no method can beat. A slave the method held counts where it stands,
-// as the audience sees it; a slave whose beam is off the floor has no
-// distance and is counted apart, as is a tick whose master has no spot.
+// exactly at the master's spot and rounded to its own values (AimAt: 8 bit,
+// or 16 bit with fine channels), the floor no method can beat. A slave the method held counts where
+// it stands, as the audience sees it; a slave whose beam is off the floor has no distance and is
+// counted apart, as is a tick whose master has no spot.
 struct Accuracy {
   ErrorSummary error;    // noSpot: slave ticks with no spot on the floor
   ErrorSummary ideal;    // noSpot: slave ticks whose head cannot reach the spot

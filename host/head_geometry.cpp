@@ -10,7 +10,7 @@ namespace {
 
 constexpr double kDegToRad = std::numbers::pi / 180.0;
 
-bool InDmxRange(int v) { return v >= 0 && v <= kDmxMax; }
+bool InDmxRange(int v, int top) { return v >= 0 && v <= top; }
 bool ValidRange(int deg) { return deg >= 1 && deg <= kMaxRangeDeg; }
 
 // A head whose numbers can be worked with: a place above the floor and ranges
@@ -21,7 +21,7 @@ bool Usable(const MovingHead& head) {
          ValidRange(head.tiltRangeDeg);
 }
 
-double ToDmx(double deg, double rangeDeg) { return (deg + rangeDeg / 2) / rangeDeg * kDmxMax; }
+double ToDmx(double deg, double rangeDeg, int top) { return (deg + rangeDeg / 2) / rangeDeg * top; }
 
 // Wraps an angle into [-180, 180).
 double WrapDeg(double deg) {
@@ -81,23 +81,29 @@ std::optional<Angles> AimAngles(const MovingHead& head, FloorPoint target) {
 
 double Distance(FloorPoint a, FloorPoint b) { return std::hypot(a.x - b.x, a.y - b.y); }
 
-double PanDegrees(int dmxPan, double rangeDeg) {
-  return static_cast<double>(dmxPan) / kDmxMax * rangeDeg - rangeDeg / 2;
+int PanTop(const MovingHead& head) { return head.panFineChannel != 0 ? kDmxMax16 : kDmxMax; }
+
+int TiltTop(const MovingHead& head) { return head.tiltFineChannel != 0 ? kDmxMax16 : kDmxMax; }
+
+double PanDegrees(int dmxPan, double rangeDeg, int top) {
+  return static_cast<double>(dmxPan) / top * rangeDeg - rangeDeg / 2;
 }
 
-double TiltDegrees(int dmxTilt, double rangeDeg) {
-  return static_cast<double>(dmxTilt) / kDmxMax * rangeDeg - rangeDeg / 2;
+double TiltDegrees(int dmxTilt, double rangeDeg, int top) {
+  return static_cast<double>(dmxTilt) / top * rangeDeg - rangeDeg / 2;
 }
 
 std::optional<FloorPoint> BeamSpot(const MovingHead& head, PanTilt dmx) {
-  if (!InDmxRange(dmx.pan) || !InDmxRange(dmx.tilt) || !Usable(head)) return std::nullopt;
-  const double tilt = TiltDegrees(dmx.tilt, head.tiltRangeDeg);
+  if (!InDmxRange(dmx.pan, PanTop(head)) || !InDmxRange(dmx.tilt, TiltTop(head)) || !Usable(head))
+    return std::nullopt;
+  const double tilt = TiltDegrees(dmx.tilt, head.tiltRangeDeg, TiltTop(head));
   if (AngleFromDown(head, tilt) > kMaxFloorTiltDeg) return std::nullopt;
   // An upright head looks down past a quarter turn of tilt, where the
   // tangent changes its sign.
   const double lean = std::tan(tilt * kDegToRad);
   const double reach = head.height * (head.mounting == Mounting::Hung ? lean : -lean);
-  const double azimuth = (head.facingDeg + PanDegrees(dmx.pan, head.panRangeDeg)) * kDegToRad;
+  const double azimuth =
+      (head.facingDeg + PanDegrees(dmx.pan, head.panRangeDeg, PanTop(head))) * kDegToRad;
   return FloorPoint{head.x + reach * std::cos(azimuth), head.y + reach * std::sin(azimuth)};
 }
 
@@ -105,8 +111,8 @@ std::optional<PanTilt> AimAt(const MovingHead& head, FloorPoint target) {
   if (!Usable(head) || !std::isfinite(target.x) || !std::isfinite(target.y)) return std::nullopt;
   const auto angles = AimAngles(head, target);
   if (!angles) return std::nullopt;
-  const double exactPan = ToDmx(angles->pan, head.panRangeDeg);
-  const double exactTilt = ToDmx(angles->tilt, head.tiltRangeDeg);
+  const double exactPan = ToDmx(angles->pan, head.panRangeDeg, PanTop(head));
+  const double exactTilt = ToDmx(angles->tilt, head.tiltRangeDeg, TiltTop(head));
   std::optional<PanTilt> best;
   double bestDistance = std::numeric_limits<double>::infinity();
   for (double p : {std::floor(exactPan), std::ceil(exactPan)}) {

@@ -18,7 +18,9 @@ struct FloorPoint {
 
 double Distance(FloorPoint a, FloorPoint b);
 
-// An 8-bit pan/tilt pair as the head's two DMX channels carry it.
+// A pan/tilt pair in the head's own resolution: the 8-bit values of its two
+// DMX channels, or on an axis with a fine channel the 16-bit value coarse x
+// 256 + fine.
 struct PanTilt {
   int pan = 0;
   int tilt = 0;
@@ -26,6 +28,7 @@ struct PanTilt {
 };
 
 inline constexpr int kDmxMax = 255;
+inline constexpr int kDmxMax16 = 65535;
 // The usual ranges of a head, in degrees.
 inline constexpr double kPanRangeDeg = 540.0;
 inline constexpr double kTiltRangeDeg = 270.0;
@@ -40,8 +43,9 @@ enum class Mounting {
   Upright,  // standing on its base, axis straight up
 };
 
-// A moving head. DMX 0..255 spans the whole pan and tilt ranges and the
-// middle of each range lies on the head's axis. At the middle of the pan
+// A moving head. DMX 0..255 (0..65535 on an axis with a fine channel)
+// spans the whole pan and tilt ranges and the middle of each range lies on
+// the head's axis. At the middle of the pan
 // range positive tilt swings the beam towards `facingDeg` (degrees,
 // counter-clockwise from the +x axis); more pan turns it counter-clockwise
 // seen from above, whichever way the head is mounted.
@@ -54,6 +58,8 @@ struct MovingHead {
   int panChannel = 0;
   int tiltChannel = 0;
   Mounting mounting = Mounting::Hung;
+  int panFineChannel = 0;  // 0: none
+  int tiltFineChannel = 0;
   int panRangeDeg = static_cast<int>(kPanRangeDeg);    // 1..kMaxRangeDeg
   int tiltRangeDeg = static_cast<int>(kTiltRangeDeg);  // 1..kMaxRangeDeg
   // The operator calibrated it with the beam on the negative tilt side, so
@@ -61,16 +67,21 @@ struct MovingHead {
   bool negativeTiltSide = false;
 };
 
-// Angles of the beam for a DMX value (degrees from the range's middle).
-double PanDegrees(int dmxPan, double rangeDeg = kPanRangeDeg);
-double TiltDegrees(int dmxTilt, double rangeDeg = kTiltRangeDeg);
+// The highest value of each axis: kDmxMax, or kDmxMax16 with a fine channel.
+int PanTop(const MovingHead& head);
+int TiltTop(const MovingHead& head);
 
-// Where the beam meets the floor; empty when a value lies outside 0..255,
+// Angles of the beam for a DMX value (degrees from the range's middle).
+double PanDegrees(int dmxPan, double rangeDeg = kPanRangeDeg, int top = kDmxMax);
+double TiltDegrees(int dmxTilt, double rangeDeg = kTiltRangeDeg, int top = kDmxMax);
+
+// Where the beam meets the floor; empty when a value lies outside 0..top,
 // the head is not above the floor or claims a range outside
 // 1..kMaxRangeDeg, or the beam is flatter than kMaxFloorTiltDeg or points up.
 std::optional<FloorPoint> BeamSpot(const MovingHead& head, PanTilt dmx);
 
-// The 8-bit pair whose spot lies nearest to `target`. Of all pan/tilt
+// The pair (in the head's own resolution) whose spot lies nearest to
+// `target`. Of all pan/tilt
 // solutions inside the ranges, the one on the tilt side the head is
 // calibrated on is taken, with the pan nearest the one that turns the beam
 // on that side towards the facing direction (the middle of the range for
@@ -81,7 +92,7 @@ std::optional<FloorPoint> BeamSpot(const MovingHead& head, PanTilt dmx);
 // lies inside the ranges or the beam would be flatter than kMaxFloorTiltDeg.
 std::optional<PanTilt> AimAt(const MovingHead& head, FloorPoint target);
 
-// How far the spot moves on the floor for one 8-bit step of pan and of tilt
+// How far the spot moves on the floor for one step of pan and of tilt
 // around `dmx` (the larger of the two neighbours on each axis). Empty when the
 // spot or a neighbour is not on the floor.
 struct StepLengths {

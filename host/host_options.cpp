@@ -26,7 +26,7 @@ constexpr OptionName kOwnOptions[] = {
     {"--png", true},     {"--report", true}, {"--screenshot", true}, {"--seconds", true},
     {"--follow", false}, {"--ola-in", true}, {"--ola-out", true},    {"--ola-port", true},
     {"--rig", true},     {"--method", true}, {"--compare", false},   {"--run", false},
-    {"--master", true},
+    {"--master", true},  {"--fine", false},
 };
 
 // What QGuiApplication and QApplication take from the command line, with one
@@ -195,6 +195,7 @@ std::string Apply(HostOptions& o, std::string_view name, const std::string& valu
   if (name == "--follow") o.follow = true;
   if (name == "--compare") o.compare = true;
   if (name == "--run") o.run = true;
+  if (name == "--fine") o.fine = true;
   if (name == "--master") return SetMaster(o.master, value);
   if (name == "--rig") {
     o.rigGiven = true;
@@ -230,6 +231,9 @@ std::string RunConflicts(const HostOptions& o) {
   if (o.rigGiven)
     return "--rig picks simulated heads and cannot be used with --run, which drives the rig "
            "in TrailBeam.ini";
+  if (o.fine)
+    return "--fine gives the simulated heads fine channels and cannot be used with --run, "
+           "which takes each device's fine channels from TrailBeam.ini";
   if (!o.master) return "--run needs --master NAME or --master N";
   if (!o.olaIn || !o.olaOut) return "--run needs --ola-in U and --ola-out U";
   return {};
@@ -307,7 +311,8 @@ HostMode ModeFor(const HostOptions& options, bool hasDisplay) {
 }
 
 const char* HostUsage() {
-  return "usage: trailbeam-host [--plugin PATH] [--rig NAME] [--demo] [--method M | --compare]\n"
+  return "usage: trailbeam-host [--plugin PATH] [--rig NAME] [--fine] [--demo]\n"
+         "                      [--method M | --compare]\n"
          "                      [--seconds N] [--png FILE] [--report FILE] [--screenshot FILE]\n"
          "                      [--follow] [--ola-in U] [--ola-out U] [--ola-port P]\n"
          "                      [Qt options]\n"
@@ -318,6 +323,9 @@ const char* HostUsage() {
          "  --rig NAME         the simulated heads: default, sides (booms and a back\n"
          "                     truss), mixed (a tower, a wide-angle head, the back) or\n"
          "                     overhead (heads over the stage); the first is the default\n"
+         "  --fine             every head has fine channels (16-bit pan and tilt),\n"
+         "                     patched pan, pan fine, tilt, tilt fine from channel 1 on;\n"
+         "                     the demo enters and calibrates them\n"
          "  --demo             play a headless operator session and print its report\n"
          "                     (also the default when there is no display)\n"
          "  --method M         demo, --follow and --run: the follow method the operator\n"

@@ -29,6 +29,7 @@ struct HostOptions {
   std::string rig = "default";         // one of kRigNames
   std::optional<FollowChoice> method;  // demo and follow mode; linear when not given
   bool compare = false;                // demo: one follow session per method
+  bool fine = false;                   // every head with pan and tilt fine channels
   std::string error;                   // set when the command line is unusable
 
   // Follow mode kept running, and the bridge to olad (real DMX).

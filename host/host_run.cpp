@@ -80,6 +80,7 @@ int RunHost(HostMode mode, const HostOptions& options, int& argc, char** argv) {
   if (mode != HostMode::Run) {
     // The command line admits only names RigByName knows.
     rig = RigByName(options.rig).value_or(DefaultRig());
+    if (options.fine) rig = WithFineChannels(*rig);
     window.emplace(universe, *rig);
   }
   PluginSession session(universe, counts);

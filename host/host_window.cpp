@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "host/follow_panel.h"
+#include "host/head_channels.h"
 #include "host/head_table.h"
 #include "host/plugin_session.h"
 #include "host/stage_view.h"
@@ -26,8 +27,7 @@ namespace {
 
 int HeadOfChannel(const StageRig& rig, int channel) {
   for (std::size_t h = 0; h < rig.heads.size(); ++h)
-    if (rig.heads[h].panChannel == channel || rig.heads[h].tiltChannel == channel)
-      return static_cast<int>(h);
+    if (IsHeadChannel(rig.heads[h], channel)) return static_cast<int>(h);
   return -1;
 }
 
@@ -231,8 +231,7 @@ void HostWindow::Connect() {
     if (syncing_) return;
     const int head = SelectedHead();
     if (head < 0) return;
-    const MovingHead& h = rig_.heads[static_cast<std::size_t>(head)];
-    universe_.Set(isPan ? h.panChannel : h.tiltChannel, value);
+    SetAxis(universe_, rig_.heads[static_cast<std::size_t>(head)], isPan, value);
   };
   connect(pan_, &QSlider::valueChanged, this, [faderMoved](int v) { faderMoved(true, v); });
   connect(tilt_, &QSlider::valueChanged, this, [faderMoved](int v) { faderMoved(false, v); });
@@ -289,8 +288,7 @@ void HostWindow::SetStatusText(const QString& text) { statusText_->setText(text)
 QString HostWindow::StatusText() const { return statusText_->text(); }
 
 PanTilt HostWindow::CurrentAim(int head) const {
-  const MovingHead& h = rig_.heads[static_cast<std::size_t>(head)];
-  return {universe_.At(h.panChannel), universe_.At(h.tiltChannel)};
+  return AimOf(universe_, rig_.heads[static_cast<std::size_t>(head)]);
 }
 
 void HostWindow::AimHead(int head, PanTilt dmx) {
@@ -301,9 +299,7 @@ void HostWindow::AimHead(int head, PanTilt dmx) {
     tilt_->setValue(dmx.tilt);
     return;
   }
-  const MovingHead& h = rig_.heads[static_cast<std::size_t>(head)];
-  universe_.Set(h.panChannel, dmx.pan);
-  universe_.Set(h.tiltChannel, dmx.tilt);
+  SetAim(universe_, rig_.heads[static_cast<std::size_t>(head)], dmx);
 }
 
 void HostWindow::SelectHead(int head) {
@@ -326,11 +322,17 @@ void HostWindow::SyncFaders() {
   const int head = SelectedHead();
   if (head < 0) return;
   const PanTilt aim = CurrentAim(head);
+  const MovingHead& h = rig_.heads[static_cast<std::size_t>(head)];
   syncing_ = true;
+  // A head with fine channels moves in 16-bit steps; the boxes first, or
+  // they would hold a fader's 16-bit value down to a byte.
+  panValue_->setRange(0, PanTop(h));
+  tiltValue_->setRange(0, TiltTop(h));
+  pan_->setRange(0, PanTop(h));
+  tilt_->setRange(0, TiltTop(h));
   pan_->setValue(aim.pan);
   tilt_->setValue(aim.tilt);
   syncing_ = false;
-  const MovingHead& h = rig_.heads[static_cast<std::size_t>(head)];
   if (const auto spot = BeamSpot(h, aim))
     spotInfo_->setText(
         QString("Spot at x %1 m, y %2 m").arg(spot->x, 0, 'f', 2).arg(spot->y, 0, 'f', 2));

@@ -115,6 +115,18 @@ StageRig DefaultRig() {
   return rig;
 }
 
+StageRig WithFineChannels(StageRig rig) {
+  for (std::size_t n = 0; n < rig.heads.size(); ++n) {
+    MovingHead& head = rig.heads[n];
+    const int first = 4 * static_cast<int>(n) + 1;
+    head.panChannel = first;
+    head.panFineChannel = first + 1;
+    head.tiltChannel = first + 2;
+    head.tiltFineChannel = first + 3;
+  }
+  return rig;
+}
+
 std::optional<StageRig> RigByName(std::string_view name) {
   if (name == "default") return DefaultRig();
   if (name == "sides") return SidesRig();

@@ -47,4 +47,8 @@ inline constexpr std::array<std::string_view, 4> kRigNames = {"default", "sides"
 // Empty for a name not in kRigNames.
 std::optional<StageRig> RigByName(std::string_view name);
 
+// The same rig with a fine channel on both axes of every head, patched pan,
+// pan fine, tilt, tilt fine: head n (from 0) on channels 4n + 1 to 4n + 4.
+StageRig WithFineChannels(StageRig rig);
+
 }  // namespace tbhost

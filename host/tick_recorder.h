@@ -1,7 +1,7 @@
 // The follow ticks as the host sees them: a tick reads the master's pan,
-// then its tilt, then writes the slaves, so the next pan read closes the
-// previous tick. Each closed tick keeps the master's reading and where every
-// head stood after the tick's writes.
+// then its tilt (then its fine channels), then writes the slaves, so the
+// next pan read closes the previous tick. Each closed tick keeps the master's reading and where
+// every head stood after the tick's writes.
 #pragma once
 
 #include <array>

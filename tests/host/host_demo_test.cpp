@@ -422,6 +422,57 @@ TEST_P(HostCompare, EveryMethodOnOnePathWithinItsBounds) {
   EXPECT_EQ(PngWidth(png), 3 * 760);
 }
 
+// With --fine every head has 16-bit pan and tilt: the demo enters and
+// calibrates the fine channels, the plug-in reads the master's four channels
+// and writes four per slave, and the trigonometric method comes down to the
+// 16-bit floor.
+TEST(HostCompareFine, SixteenBitHeadsOnTheDefaultRig) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString report = dir.filePath("compare.json");
+  const HostRun run =
+      RunHost({"--demo", "--fine", "--compare", "--seconds", "3", "--report", report}, dir.path());
+  ASSERT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+  EXPECT_TRUE(run.out.contains("16-bit with fine channels")) << run.out.toStdString();
+  EXPECT_TRUE(run.out.contains("rounded to 16 bit")) << run.out.toStdString();
+
+  QFile file(report);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
+  ASSERT_TRUE(root["completed"].toBool()) << root["failure"].toString().toStdString();
+  const QJsonArray heads = root["heads"].toArray();
+  ASSERT_EQ(heads.size(), 4);
+  for (int h = 0; h < 4; ++h) {
+    const QJsonObject head = heads.at(h).toObject();
+    EXPECT_EQ(head["panChannel"].toInt(), 4 * h + 1);
+    EXPECT_EQ(head["panFineChannel"].toInt(), 4 * h + 2);
+    EXPECT_EQ(head["tiltChannel"].toInt(), 4 * h + 3);
+    EXPECT_EQ(head["tiltFineChannel"].toInt(), 4 * h + 4);
+    // Calibrated with 16-bit values: not all of them multiples of 256.
+    bool fineUsed = false;
+    for (const QJsonValue pair : head["calibration"].toArray())
+      fineUsed = fineUsed || pair.toArray().at(0).toInt() % 256 != 0;
+    EXPECT_TRUE(fineUsed) << h;
+  }
+  const QJsonArray runs = root["runs"].toArray();
+  ASSERT_EQ(runs.size(), 3);
+  for (int i = 0; i < 3; ++i) {
+    const QJsonObject r = runs.at(i).toObject();
+    SCOPED_TRACE(r["method"].toString().toStdString());
+    const auto ticks = static_cast<double>(r["ticks"].toArray().size());
+    EXPECT_GE(ticks, 10);
+    const QJsonObject calls = r["followCalls"].toObject();
+    EXPECT_EQ(calls["reads"].toDouble(), 4 * ticks);
+    EXPECT_EQ(calls["writes"].toDouble(), 12 * ticks);
+    EXPECT_EQ(r["held"].toDouble(-1), 0);
+    // The 16-bit floor: a millimetre or two.
+    EXPECT_LT(r["ideal"].toObject()["max"].toDouble(1), 0.01);
+  }
+  const QJsonObject trigonometric = runs.at(2).toObject()["error"].toObject();
+  EXPECT_LT(trigonometric["mean"].toDouble(1), 0.02);
+  EXPECT_LT(trigonometric["max"].toDouble(1), 0.1);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Rigs, HostCompare,
     testing::Values(RigBounds{"default", 2.5, true}, RigBounds{"sides", 2.5, true},

@@ -89,6 +89,7 @@ TEST(HostOptions, RigMethodAndCompareTakeTheirValues) {
     std::string rig;
     std::optional<FollowChoice> method;
     bool compare;
+    bool fine = false;
   };
   const Case cases[] = {
       {{"--rig", "sides"}, "sides", std::nullopt, false},
@@ -103,6 +104,8 @@ TEST(HostOptions, RigMethodAndCompareTakeTheirValues) {
        "overhead",
        std::nullopt,
        true},
+      {{"--demo", "--fine", "--compare"}, "default", std::nullopt, true, true},
+      {{"--follow", "--rig", "sides", "--fine"}, "sides", std::nullopt, false, true},
   };
   for (const Case& c : cases) {
     const Parsed p = Parse(c.args);
@@ -110,6 +113,7 @@ TEST(HostOptions, RigMethodAndCompareTakeTheirValues) {
     EXPECT_EQ(p.options.rig, c.rig) << Line(c.args);
     EXPECT_EQ(p.options.method, c.method) << Line(c.args);
     EXPECT_EQ(p.options.compare, c.compare) << Line(c.args);
+    EXPECT_EQ(p.options.fine, c.fine) << Line(c.args);
     EXPECT_TRUE(p.forQt.empty()) << Line(c.args);
   }
 }
@@ -193,6 +197,9 @@ TEST(HostOptions, RunRefusesWhatItCannotDo) {
       {{"--run", "--rig", "default", "--master", "1", "--ola-in", "1", "--ola-out", "2"},
        "--rig picks simulated heads and cannot be used with --run, which drives the rig in "
        "TrailBeam.ini"},
+      {{"--run", "--fine", "--master", "1", "--ola-in", "1", "--ola-out", "2"},
+       "--fine gives the simulated heads fine channels and cannot be used with --run, which "
+       "takes each device's fine channels from TrailBeam.ini"},
   };
   for (const Case& c : cases) {
     const Parsed p = Parse(c.args);
@@ -282,6 +289,9 @@ TEST(HostOptions, ModeFollowsTheOptionsAndTheDisplay) {
       {{"--follow"}, false, HostMode::Follow},
       {{"--rig", "sides"}, true, HostMode::Interactive},
       {{"--rig", "sides"}, false, HostMode::Demo},
+      // Fine channels change the heads, not what the host does with them.
+      {{"--fine"}, true, HostMode::Interactive},
+      {{"--fine", "--rig", "mixed"}, false, HostMode::Demo},
       // Picking a method or comparing them is what the demo plays.
       {{"--method", "distance"}, true, HostMode::Demo},
       {{"--compare"}, true, HostMode::Demo},

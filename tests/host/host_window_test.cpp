@@ -84,6 +84,34 @@ TEST_F(HostWindowTest, WritesFromThePluginMoveTheFaders) {
   EXPECT_EQ(Fader("panFader")->value(), Aim(0).pan);
 }
 
+// With fine channels the faders span 16 bits and move both bytes of an axis.
+TEST(HostWindowFine, FadersAndWritesCarryBothBytes) {
+  const StageRig rig = WithFineChannels(DefaultRig());
+  Universe universe;
+  HostWindow window(universe, rig);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  auto* pan = window.findChild<QSlider*>("panFader");
+  auto* tilt = window.findChild<QSlider*>("tiltFader");
+  ASSERT_NE(pan, nullptr);
+  ASSERT_NE(tilt, nullptr);
+  window.SelectHead(2);
+  EXPECT_EQ(pan->maximum(), 65535);
+  EXPECT_EQ(tilt->maximum(), 65535);
+  const MovingHead& head = rig.heads[2];
+  pan->setValue(40000);  // 156 x 256 + 64
+  tilt->setValue(255);
+  EXPECT_EQ(universe.At(head.panChannel), 156);
+  EXPECT_EQ(universe.At(head.panFineChannel), 64);
+  EXPECT_EQ(universe.At(head.tiltChannel), 0);
+  EXPECT_EQ(universe.At(head.tiltFineChannel), 255);
+  // The plug-in writes coarse, then fine: the fader ends on the whole value.
+  ASSERT_TRUE(universe.Set(head.panChannel, 10));
+  ASSERT_TRUE(universe.Set(head.panFineChannel, 20));
+  EXPECT_EQ(pan->value(), 10 * 256 + 20);
+  EXPECT_EQ(universe.At(head.panChannel), 10);
+}
+
 // Booms beside the stage, a truss behind it, a tower far off and heads over
 // the stage: the drawing holds every one of them and the whole floor, in
 // a wide area and a tall one.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "host/follow_stats.h"
+#include "host/head_channels.h"
 #include "host/universe.h"
 
 namespace tbhost {
@@ -443,6 +444,75 @@ TEST(ZoneOf, QuadrantsByMidpointsAndACentreWindow) {
     EXPECT_EQ(ZoneOf(c.reading, cal), c.zone) << c.reading.pan << ", " << c.reading.tilt;
 }
 
+TEST(ZoneOf, TheCentreWindowIsTwoCoarseStepsAtSixteenBit) {
+  // The calibration above as 16-bit values, KM at (35840, 30720).
+  std::array<PanTilt, 5> cal = {PanTilt{60, 40}, PanTilt{60, 200}, PanTilt{220, 40},
+                                PanTilt{220, 200}, PanTilt{140, 120}};
+  for (PanTilt& p : cal) p = {p.pan * 256, p.tilt * 256};
+  const struct {
+    PanTilt reading;
+    int zone;
+  } cases[] = {{{35840 + 512, 30720 - 512}, 5},
+               {{35840 + 513, 30720}, 4},
+               {{35840, 30720 - 513}, 3},
+               {{25600, 25600}, 1}};
+  for (const auto& c : cases)
+    EXPECT_EQ(ZoneOf(c.reading, cal, 256, 256), c.zone) << c.reading.pan << ", " << c.reading.tilt;
+}
+
+TEST(FineChannels, EveryHeadIsPatchedPanPanFineTiltTiltFine) {
+  for (std::string_view name : kRigNames) {
+    SCOPED_TRACE(name);
+    const StageRig plain = *RigByName(name);
+    const StageRig fine = WithFineChannels(plain);
+    ASSERT_EQ(fine.heads.size(), plain.heads.size());
+    for (std::size_t n = 0; n < fine.heads.size(); ++n) {
+      const MovingHead& h = fine.heads[n];
+      const int first = 4 * static_cast<int>(n) + 1;
+      EXPECT_EQ(h.panChannel, first);
+      EXPECT_EQ(h.panFineChannel, first + 1);
+      EXPECT_EQ(h.tiltChannel, first + 2);
+      EXPECT_EQ(h.tiltFineChannel, first + 3);
+      EXPECT_EQ(PanTop(h), 65535);
+      EXPECT_EQ(TiltTop(h), 65535);
+      // Only the patch changes: the same head aims at the same spot.
+      EXPECT_EQ(h.name, plain.heads[n].name);
+      EXPECT_EQ(h.panRangeDeg, plain.heads[n].panRangeDeg);
+    }
+  }
+}
+
+TEST(FineChannels, SixteenBitAimsHitEveryMarkToAMillimetreAndUseBothBytes) {
+  const StageRig rig = WithFineChannels(DefaultRig());
+  Universe universe;
+  for (const MovingHead& head : rig.heads) {
+    for (Mark mark : kAllMarks) {
+      SCOPED_TRACE(head.name + " " + MarkName(mark));
+      const auto aim = AimAt(head, rig.MarkAt(mark));
+      ASSERT_TRUE(aim);
+      const auto spot = BeamSpot(head, *aim);
+      ASSERT_TRUE(spot);
+      EXPECT_LT(Distance(*spot, rig.MarkAt(mark)), 0.002);
+      ASSERT_TRUE(SetAim(universe, head, *aim));
+      EXPECT_EQ(universe.At(head.panChannel), aim->pan / 256);
+      EXPECT_EQ(universe.At(head.panFineChannel), aim->pan % 256);
+      EXPECT_EQ(universe.At(head.tiltChannel), aim->tilt / 256);
+      EXPECT_EQ(universe.At(head.tiltFineChannel), aim->tilt % 256);
+      EXPECT_EQ(AimOf(universe, head), *aim);
+    }
+  }
+  // Beyond 16 bits nothing is written; an 8-bit head takes bytes only.
+  const MovingHead& head = rig.heads[0];
+  ASSERT_TRUE(SetAim(universe, head, {65535, 0}));
+  EXPECT_FALSE(SetAxis(universe, head, true, 65536));
+  EXPECT_FALSE(SetAxis(universe, head, false, -1));
+  EXPECT_EQ(AimOf(universe, head), (PanTilt{65535, 0}));
+  const MovingHead& plain = DefaultRig().heads[0];
+  EXPECT_FALSE(SetAxis(universe, plain, true, 256));
+  EXPECT_TRUE(SetAxis(universe, plain, true, 255));
+  EXPECT_EQ(universe.At(plain.panChannel), 255);
+}
+
 TEST(Evaluate, MeasuresFloorDistanceToTheMasterPerZone) {
   StageRig rig = DefaultRig();
   const std::size_t master = 1;
@@ -508,6 +578,31 @@ TEST(MeasureAccuracy, FollowedAgainstIdealOverEverySlaveAndTick) {
   EXPECT_NEAR(a.ideal.mean, (ideal[0] + ideal[1] + ideal[2]) / 3, 1e-12);
   EXPECT_LT(a.ideal.max, 0.3);  // within an 8-bit step
   EXPECT_EQ(a.held, 1u);
+}
+
+// With fine channels a followed slave takes four writes, and the ideal is
+// the 16-bit one.
+TEST(MeasureAccuracy, FineSlavesAreCountedByTheirFourWritesAgainstTheSixteenBitIdeal) {
+  const StageRig rig = WithFineChannels(DefaultRig());
+  const std::size_t master = 1;
+  const PanTilt masterAim = *AimAt(rig.heads[master], {2.3, 3.7});
+  const FloorPoint masterSpot = *BeamSpot(rig.heads[master], masterAim);
+  TickSample tick;
+  tick.master = masterAim;
+  for (std::size_t h = 0; h < rig.heads.size(); ++h)
+    tick.heads.push_back(h == master ? masterAim : *AimAt(rig.heads[h], masterSpot));
+  const struct {
+    int writes;
+    std::size_t held;
+  } cases[] = {{12, 0}, {8, 1}, {4, 2}, {0, 3}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.writes);
+    tick.writes = c.writes;
+    const Accuracy a = MeasureAccuracy(rig, master, {tick});
+    EXPECT_EQ(a.held, c.held);
+    EXPECT_EQ(a.ideal.count, 3u);
+    EXPECT_LT(a.ideal.max, 0.002);
+  }
 }
 
 }  // namespace
