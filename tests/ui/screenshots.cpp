@@ -75,6 +75,10 @@ int main(int argc, char** argv) {
     rig.Device(d)->Name = names[d - 1];
     rig.Device(d)->PanChannel = 16 * d - 15;
     rig.Device(d)->TiltChannel = 16 * d - 13;
+    if (d <= 2) {  // heads with 16-bit pan and tilt
+      rig.Device(d)->PanFineChannel = 16 * d - 14;
+      rig.Device(d)->TiltFineChannel = 16 * d - 12;
+    }
     if (d == 3) {  // a head with other ranges than 540/270
       rig.Device(d)->PanRange = 630;
       rig.Device(d)->TiltRange = 265;
