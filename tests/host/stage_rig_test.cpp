@@ -507,7 +507,8 @@ TEST(FineChannels, SixteenBitAimsHitEveryMarkToAMillimetreAndUseBothBytes) {
   EXPECT_FALSE(SetAxis(universe, head, true, 65536));
   EXPECT_FALSE(SetAxis(universe, head, false, -1));
   EXPECT_EQ(AimOf(universe, head), (PanTilt{65535, 0}));
-  const MovingHead& plain = DefaultRig().heads[0];
+  const StageRig plainRig = DefaultRig();
+  const MovingHead& plain = plainRig.heads[0];
   EXPECT_FALSE(SetAxis(universe, plain, true, 256));
   EXPECT_TRUE(SetAxis(universe, plain, true, 255));
   EXPECT_EQ(universe.At(plain.panChannel), 255);
