@@ -1,0 +1,207 @@
+#include "ui/main_window_logic.h"
+
+#include <utility>
+
+#include "ui/main_window_layout.h"
+
+namespace tb::ui {
+
+namespace {
+
+constexpr const char* kSaveFailed = "TrailBeam.ini could not be saved: ";
+
+std::string PointText(int point) { return "K" + BoxNumber(point); }
+
+}  // namespace
+
+std::string BoxNumber(std::int32_t value) {
+  return value >= 0 ? " " + std::to_string(value) : std::to_string(value);
+}
+
+MainWindowLogic::MainWindowLogic(WindowContext context, MainWindowControls controls)
+    : ctx_(std::move(context)), c_(std::move(controls)) {
+  ResetControls();
+}
+
+// The controls as the layout gives them.
+void MainWindowLogic::ResetControls() {
+  c_.TimerDMX.Stop();
+  c_.CmdEnableTB.SetCaption(kEnableCaption);
+  c_.ComboDeviceList.Clear();
+  c_.ComboMaster.Clear();
+  c_.ComboDeviceList.Deselect(kDeviceListText);
+  c_.ComboMaster.Deselect(kMasterListText);
+  for (int i = 0; i < kPointCount; ++i) {
+    c_.TxtCalibr[i]->ResetColours();
+    c_.TxtCalibr[i]->SetText(kBoxTexts[i]);
+  }
+  c_.OptLin.Select();
+}
+
+void MainWindowLogic::Load() {
+  if (loaded_) return;
+  loaded_ = true;
+  Form_Load();
+}
+
+void MainWindowLogic::Unload() {
+  loaded_ = false;
+  ResetControls();
+}
+
+void MainWindowLogic::Form_Load() {
+  ctx_.rig.InitRunState();
+  int named = 0;
+  for (int d = 1; d <= kDeviceCount; ++d) {
+    const DeviceRecord* device = ctx_.rig.Device(d);
+    if (device == nullptr || device->Name.empty()) continue;
+    c_.ComboDeviceList.Add(device->Name);
+    c_.ComboMaster.Add(device->Name);
+    ++named;
+  }
+  // The lists open without a selection, showing their initial texts.
+  c_.ComboDeviceList.Deselect(kDeviceListText);
+  c_.ComboMaster.Deselect(kMasterListText);
+  c_.CmdEnableTB.Focus();
+  if (named < 2) ctx_.messages.Show("Bitte weitere Geräte konfigurieren");
+}
+
+void MainWindowLogic::PaintBox(int index, Colour colour, const std::string& text) {
+  c_.TxtCalibr[index]->SetBackColour(colour);
+  c_.TxtCalibr[index]->SetText(text);
+}
+
+void MainWindowLogic::RefreshCalibrationBoxes(std::int16_t device) {
+  if (!RigStore::ValidDevice(device)) return;
+  for (int n = 1; n <= kPointCount; ++n) {
+    const std::int32_t pan = *ctx_.rig.Pan(device, n);
+    const std::int32_t tilt = *ctx_.rig.Tilt(device, n);
+    if (pan != Uncalibrated && tilt != Uncalibrated) {
+      PaintBox(n - 1, CalibratedColor, BoxNumber(pan) + ", " + BoxNumber(tilt));
+    } else {
+      PaintBox(n - 1, UncalibratedColor, PointText(n));
+    }
+  }
+}
+
+void MainWindowLogic::ComboDeviceList_Click(int position) {
+  if (position < 0 || position >= kDeviceCount) return;  // not a pick
+  ctx_.rig.SelectedDevice = static_cast<std::int16_t>(position + 1);
+  RefreshCalibrationBoxes(ctx_.rig.SelectedDevice);
+}
+
+void MainWindowLogic::TxtCalibr_Click(int index) {
+  if (index < 0 || index >= kPointCount) return;
+  if (ctx_.rig.SelectedDevice < 1) {
+    ctx_.messages.Show("Please select device");
+    return;
+  }
+  RefreshCalibrationBoxes(ctx_.rig.SelectedDevice);
+  PaintBox(index, MarkedColor, c_.TxtCalibr[index]->Text());
+  activePoint_ = static_cast<std::int16_t>(index);
+}
+
+// Each read is stored as soon as it arrives; a failing read ends the
+// take-over and names the channel.
+bool MainWindowLogic::ReadInto(std::int32_t channel, std::int32_t* into) {
+  std::error_code error = make_error_code(Errc::no_host_helper);
+  std::int32_t value = 0;
+  if (ctx_.rig.HostHelper != nullptr) error = ctx_.rig.HostHelper->ReadChannel(channel, value);
+  if (error) {
+    ctx_.messages.Show("Channel " + std::to_string(channel) +
+                       " could not be read: " + error.message());
+    return false;
+  }
+  *into = value;
+  return true;
+}
+
+void MainWindowLogic::CmdGet_Click() {
+  RigStore& rig = ctx_.rig;
+  const std::int16_t device = rig.SelectedDevice;
+  if (device < 1) {
+    ctx_.messages.Show("Please select device");
+    return;
+  }
+  const DeviceRecord* record = rig.Device(device);
+  const int point = activePoint_ + 1;
+  if (record == nullptr || !RigStore::ValidPoint(point)) return;
+  if (!ReadInto(record->PanChannel, rig.Pan(device, point))) return;
+  if (!ReadInto(record->TiltChannel, rig.Tilt(device, point))) return;
+  PaintBox(activePoint_, CalibratedColor,
+           BoxNumber(*rig.Pan(device, point)) + ", " + BoxNumber(*rig.Tilt(device, point)));
+}
+
+void MainWindowLogic::CmdClear_Click() {
+  if (c_.TimerDMX.Running()) {
+    ctx_.messages.Show("Please Stop the Trail Beam Plugin at first");
+    return;
+  }
+  for (int d = 1; d <= kDeviceCount; ++d) {
+    for (int i = 0; i < kPointCount; ++i) {
+      *ctx_.rig.Tilt(d, i + 1) = Uncalibrated;
+      *ctx_.rig.Pan(d, i + 1) = Uncalibrated;
+      PaintBox(i, UncalibratedColor, PointText(i + 1));
+    }
+  }
+}
+
+void MainWindowLogic::ComboMaster_Click(int position) {
+  if (position < 0 || position >= kDeviceCount) return;  // not a pick
+  RigStore& rig = ctx_.rig;
+  rig.MasterDevice = static_cast<std::int16_t>(position + 1);
+  const Checked<VBool> calibrated = rig.IsDeviceCalibrated(rig.MasterDevice);
+  if (!calibrated || calibrated.value == VFalse) {
+    ctx_.messages.Show("Not accepted, because of missing device calibration");
+    rig.MasterDevice = 0;
+    c_.ComboMaster.Deselect("");
+  }
+}
+
+void MainWindowLogic::CmdEnableTB_Click() {
+  const std::error_code saved =
+      CheckCalibrationPlausibility(ctx_.rig, ctx_.settingsPath, ctx_.messages);
+  if (saved) {
+    ctx_.messages.Show(kSaveFailed + saved.message());
+    return;
+  }
+  if (ctx_.rig.MasterDevice < 1) {
+    ctx_.messages.Show("Please, select master device");
+    return;
+  }
+  if (c_.CmdEnableTB.Caption() == kEnableCaption) {
+    StartFollowing();
+  } else {
+    c_.CmdEnableTB.SetCaption(kEnableCaption);
+    c_.TimerDMX.Stop();
+  }
+}
+
+// The trigonometric method depends on the ranges entered for each head: a
+// calibration that does not fit them is told once here, never by the tick,
+// and does not stop the switch.
+void MainWindowLogic::StartFollowing() {
+  if (ctx_.rig.FollowMethod == kFollowTrigonometric) {
+    for (const RangeFinding& finding : CheckFollowRanges(ctx_.rig))
+      ctx_.messages.Show(RangeFindingMessage(finding));
+  }
+  engine_.Start();
+  c_.CmdEnableTB.SetCaption(kStopCaption);
+  c_.TimerDMX.Start();
+}
+
+// Run state only: the next tick follows with the new method, and the next
+// loading of the window goes back to linear.
+void MainWindowLogic::OptLin_Click() { ctx_.rig.FollowMethod = kFollowLinear; }
+void MainWindowLogic::OptDist_Click() { ctx_.rig.FollowMethod = kFollowDistance; }
+void MainWindowLogic::OptTrigo_Click() { ctx_.rig.FollowMethod = kFollowTrigonometric; }
+
+void MainWindowLogic::CmdHelp_Click() {
+  if (c_.ShowHelp) c_.ShowHelp();
+}
+
+// A failing tick is not reported: a message box ten times a second would
+// make the window unusable, and the next tick tries afresh.
+void MainWindowLogic::TimerDMX_Timer() { (void)engine_.OnTimer(ctx_.rig); }
+
+}  // namespace tb::ui

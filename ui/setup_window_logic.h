@@ -1,0 +1,52 @@
+// What the device setup window does. Loading reads TrailBeam.ini into the
+// rig store and lists the four devices (name, pan and tilt channel, pan
+// and tilt range); OK copies the list into the device table, ranges
+// limited to 1..1080, and saves the file; the close box discards the edits.
+#pragma once
+
+#include <string>
+#include <system_error>
+
+#include "ui/controls.h"
+#include "ui/window_context.h"
+
+namespace tb::ui {
+
+// Refused names are told so, and the cell keeps its text.
+inline constexpr const char* kNameRefused =
+    "This name cannot be stored in TrailBeam.ini: commas, line breaks and characters "
+    "outside Windows-1252 are not allowed. The previous name is kept.";
+
+struct SetupWindowControls {
+  WindowControl& window;
+  LabelControl& lblConf;
+  ListControl& lvConf;
+};
+
+class SetupWindowLogic {
+ public:
+  SetupWindowLogic(WindowContext context, SetupWindowControls controls);
+
+  // The settings file, on the window's store and path.
+  std::error_code save_config();
+  void read_config();
+
+  // Each opening starts with a new list; Unload drops it.
+  void Form_Load();
+  void Unload();
+
+  void cmdOK_Click();
+  // The row the control reports is not used: its current cell is.
+  void lvConf_ItemMouseEvent(int button, int flag);
+  void lvConf_EditEnd(const std::string& oldText, const std::string& newText);
+  // The close box: every edit is discarded, also one still open.
+  void CloseBox();
+
+ private:
+  void AddDeviceRow(int device);
+
+  WindowContext ctx_;
+  SetupWindowControls c_;
+};
+
+}  // namespace tb::ui
