@@ -1,7 +1,10 @@
 // The three windows on native controls, driven through window messages as
 // the operator's mouse and keyboard send them, with the real message boxes
 // answered by clicking their OK button.
+// clang-format off
+#include <windows.h>
 #include <commctrl.h>
+// clang-format on
 #include <gtest/gtest.h>
 
 #include <algorithm>

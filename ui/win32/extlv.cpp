@@ -48,6 +48,27 @@ WNDPROC Subclass(HWND hwnd, void* owner, WNDPROC procedure) {
 
 }  // namespace
 
+// Verdana where the system has it; otherwise Tahoma, the narrowest face
+// Wine offers, so that most header texts fit columns sized for Verdana.
+HFONT ListFont(int dpi) {
+  HDC screen = GetDC(nullptr);
+  for (const wchar_t* face : {L"Verdana", L"Tahoma"}) {
+    HFONT font = CreatePointFont(face, 8.25, FW_NORMAL, dpi);
+    wchar_t got[LF_FACESIZE] = {};
+    if (screen != nullptr && font != nullptr) {
+      HGDIOBJ before = SelectObject(screen, font);
+      GetTextFaceW(screen, LF_FACESIZE, got);
+      SelectObject(screen, before);
+    }
+    if (lstrcmpiW(got, face) == 0 || lstrcmpiW(face, L"Tahoma") == 0) {
+      if (screen != nullptr) ReleaseDC(nullptr, screen);
+      return font;
+    }
+    DeleteObject(font);
+  }
+  return nullptr;
+}
+
 int ColumnPixels(double widthTwips, int dpi) {
   if (!std::isfinite(widthTwips) || widthTwips <= 0) return 0;
   return TwipsToPixels(widthTwips, dpi);
@@ -60,7 +81,7 @@ ExtLV::ExtLV(HINSTANCE module, HWND parent, RECT place, int dpi, int id) : dpi_(
                       place, parent) == nullptr)
     return;
   SetWindowLongPtrW(Handle(), GWLP_ID, id);
-  font_ = CreatePointFont(L"Verdana", 8.25, FW_NORMAL, dpi_);
+  font_ = ListFont(dpi_);
   // Report view, full-row selection, grid lines, several rows selectable,
   // the selection kept visible without the focus.
   list_ = CreateControl(

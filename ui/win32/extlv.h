@@ -31,8 +31,8 @@ class ExtLV final : public Window {
  public:
   enum class EditEnding { Confirm, Cancel, ConfirmAndNext, ConfirmAndPrevious };
 
-  // A child window of parent at place (pixels), drawn in Verdana 8.25
-  // point at dpi. Handle() is null when the platform refused it.
+  // A child window of parent at place (pixels), drawn in ListFont(dpi). Handle() is null when the
+  // platform refused it.
   ExtLV(HINSTANCE module, HWND parent, RECT place, int dpi, int id);
   ~ExtLV() override;
 
@@ -101,6 +101,9 @@ class ExtLV final : public Window {
   int editColumn_ = 0;
   std::string editOldText_;
 };
+
+// The list's font at dpi; the caller deletes it.
+HFONT ListFont(int dpi);
 
 // How many pixels wide a column is at dpi; for tests and layouts alike.
 int ColumnPixels(double widthTwips, int dpi);

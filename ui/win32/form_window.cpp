@@ -17,14 +17,15 @@ namespace {
 // send.
 constexpr int kFirstId = 1000;
 
-// The frame's styles and the window size that gives the layout's client area.
+// The frame's styles. Not WS_CLIPCHILDREN: a frame paints only its border
+// and caption, and the window's background must show through inside it.
 DWORD FrameStyle(WindowFrame frame) {
   switch (frame) {
     case WindowFrame::FixedSingle:
     case WindowFrame::FixedDialog:
-      return WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+      return WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
     case WindowFrame::Sizable:
-      return WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+      return WS_OVERLAPPEDWINDOW;
   }
   return WS_OVERLAPPEDWINDOW;
 }
@@ -262,6 +263,12 @@ LRESULT FormWindow::ColourOf(HWND control, HDC dc) {
   if (built == nullptr) return 0;
   if (built->layout->textColour != kDefaultColour) {
     SetTextColor(dc, built->layout->textColour);
+  }
+  // Labels are transparent, as the other toolkit draws them: lines beneath
+  // show through.
+  if (built->layout->kind == ControlKind::Label) {
+    SetBkMode(dc, TRANSPARENT);
+    return reinterpret_cast<LRESULT>(GetStockObject(HOLLOW_BRUSH));
   }
   if (built->brush != nullptr) {
     SetBkColor(dc, built->back);

@@ -13,7 +13,16 @@ void SetText(HWND hwnd, const std::string& text) { SetWindowTextW(hwnd, Wide(tex
 
 void NativeWindow::SetCaption(const std::string& text) { SetText(window_, text); }
 
-void NativeLabel::SetText(const std::string& text) { win32::SetText(label_, text); }
+// A transparent label does not erase its old text: the window beneath it
+// paints afresh.
+void NativeLabel::SetText(const std::string& text) {
+  win32::SetText(label_, text);
+  HWND parent = GetParent(label_);
+  RECT place{};
+  GetWindowRect(label_, &place);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&place), 2);
+  RedrawWindow(parent, &place, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
 
 void NativeCombo::Clear() {
   SendMessageW(combo_, CB_RESETCONTENT, 0, 0);
