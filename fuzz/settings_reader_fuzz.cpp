@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the settings reader. Besides crashes and
 // undefined behaviour it checks these properties of every input:
 //  - a device not marked calibrated after reading has no point loaded;
+//  - fine values are loaded only for a device with a fine channel;
 //  - every pan and tilt range read lies in 1..1080;
 //  - whatever was read saves to 25 CR LF lines and reads back to the same
 //    store, byte for byte on a second save.
@@ -18,7 +19,8 @@ namespace {
 // Names, channels and ranges that the reader may or may not reach.
 void Prime(tb::RigStore& store) {
   for (int d = 1; d <= tb::kDeviceCount; ++d) {
-    *store.Device(d) = {"Before " + std::to_string(d), 100 + d, -d, 360 + d, 180 + d};
+    *store.Device(d) = {
+        "Before " + std::to_string(d), 100 + d, -d, 360 + d, 180 + d, 200 + d, -200 - d};
   }
 }
 
@@ -29,12 +31,14 @@ bool SameStore(const tb::RigStore& a, const tb::RigStore& b) {
     const auto& x = a.DeviceTable[d];
     const auto& y = b.DeviceTable[d];
     if (x.Name != y.Name || x.PanChannel != y.PanChannel || x.TiltChannel != y.TiltChannel ||
-        x.PanRange != y.PanRange || x.TiltRange != y.TiltRange) {
+        x.PanRange != y.PanRange || x.TiltRange != y.TiltRange ||
+        x.PanFineChannel != y.PanFineChannel || x.TiltFineChannel != y.TiltFineChannel) {
       return false;
     }
   }
   return a.PanCalibration == b.PanCalibration && a.TiltCalibration == b.TiltCalibration &&
-         a.DeviceCalibrated == b.DeviceCalibrated;
+         a.PanFineCalibration == b.PanFineCalibration &&
+         a.TiltFineCalibration == b.TiltFineCalibration && a.DeviceCalibrated == b.DeviceCalibrated;
 }
 
 [[noreturn]] void Fail(const char* what) {
@@ -51,6 +55,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   tb::ReadConfigFromBytes(first, input);
 
   for (int d = 0; d < tb::kDeviceCount; ++d) {
+    const bool fine = tb::HasFineChannels(first.DeviceTable[d]);
+    for (int p = 0; p < tb::kPointCount && !fine; ++p) {
+      if (first.PanFineCalibration[d][p] != 0 || first.TiltFineCalibration[d][p] != 0)
+        Fail("fine value loaded for a device without fine channels");
+    }
     if (first.DeviceCalibrated[d] != tb::VFalse) continue;
     for (int p = 0; p < tb::kPointCount; ++p) {
       if (first.PanCalibration[d][p] != tb::Uncalibrated ||

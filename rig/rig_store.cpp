@@ -53,6 +53,22 @@ const std::int32_t* RigStore::Tilt(int device, int point) const {
   return ValidDevice(device) && ValidPoint(point) ? &TiltCalibration[device - 1][point - 1]
                                                   : nullptr;
 }
+std::int32_t* RigStore::PanFine(int device, int point) {
+  return ValidDevice(device) && ValidPoint(point) ? &PanFineCalibration[device - 1][point - 1]
+                                                  : nullptr;
+}
+const std::int32_t* RigStore::PanFine(int device, int point) const {
+  return ValidDevice(device) && ValidPoint(point) ? &PanFineCalibration[device - 1][point - 1]
+                                                  : nullptr;
+}
+std::int32_t* RigStore::TiltFine(int device, int point) {
+  return ValidDevice(device) && ValidPoint(point) ? &TiltFineCalibration[device - 1][point - 1]
+                                                  : nullptr;
+}
+const std::int32_t* RigStore::TiltFine(int device, int point) const {
+  return ValidDevice(device) && ValidPoint(point) ? &TiltFineCalibration[device - 1][point - 1]
+                                                  : nullptr;
+}
 VBool* RigStore::Calibrated(int device) {
   return ValidDevice(device) ? &DeviceCalibrated[device - 1] : nullptr;
 }
@@ -83,6 +99,8 @@ void RigStore::ResetCalibration() {
   for (int d = 0; d < kDeviceCount; ++d) {
     PanCalibration[d].fill(Uncalibrated);
     TiltCalibration[d].fill(Uncalibrated);
+    PanFineCalibration[d].fill(0);
+    TiltFineCalibration[d].fill(0);
     DeviceCalibrated[d] = VFalse;
   }
 }

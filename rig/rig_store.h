@@ -40,7 +40,22 @@ struct DeviceRecord {
   std::int32_t TiltChannel = 0;
   std::int32_t PanRange = kDefaultPanRange;
   std::int32_t TiltRange = kDefaultTiltRange;
+  // Channels of the 16-bit fine bytes; 0: the axis has none.
+  std::int32_t PanFineChannel = 0;
+  std::int32_t TiltFineChannel = 0;
 };
+
+// A coarse and a fine channel value as one 16-bit position, coarse x 256 +
+// fine, in 64 bits so that any pair read or loaded stays exact.
+inline std::int64_t Wide16(std::int32_t coarse, std::int32_t fine) {
+  return std::int64_t{coarse} * 256 + fine;
+}
+
+// Whether the device has a fine channel on either axis. Such a device
+// stores the fine values of its points and is saved with both fine fields.
+inline bool HasFineChannels(const DeviceRecord& device) {
+  return device.PanFineChannel != 0 || device.TiltFineChannel != 0;
+}
 
 // The follow methods of the main window's option buttons.
 inline constexpr std::int16_t kFollowLinear = 1;
@@ -71,6 +86,10 @@ class RigStore {
   const std::int32_t* Pan(int device, int point) const;
   std::int32_t* Tilt(int device, int point);
   const std::int32_t* Tilt(int device, int point) const;
+  std::int32_t* PanFine(int device, int point);
+  const std::int32_t* PanFine(int device, int point) const;
+  std::int32_t* TiltFine(int device, int point);
+  const std::int32_t* TiltFine(int device, int point) const;
   VBool* Calibrated(int device);
   const VBool* Calibrated(int device) const;
 
@@ -82,7 +101,8 @@ class RigStore {
   // Above 4: Errc::out_of_range, nothing changed.
   Checked<VBool> IsDeviceCalibrated(std::int16_t device);
 
-  // Sets every point Uncalibrated and every DeviceCalibrated flag false.
+  // Sets every point Uncalibrated, every fine value 0 and every
+  // DeviceCalibrated flag false.
   void ResetCalibration();
 
   // Replaces the host helper; the previous one is released.
@@ -92,6 +112,11 @@ class RigStore {
   std::array<DeviceRecord, kDeviceCount> DeviceTable{};
   std::array<std::array<std::int32_t, kPointCount>, kDeviceCount> PanCalibration{};
   std::array<std::array<std::int32_t, kPointCount>, kDeviceCount> TiltCalibration{};
+  // The fine bytes taken with each point's pan and tilt; 0 where the
+  // device has no fine channel. A point is calibrated by its coarse values
+  // alone.
+  std::array<std::array<std::int32_t, kPointCount>, kDeviceCount> PanFineCalibration{};
+  std::array<std::array<std::int32_t, kPointCount>, kDeviceCount> TiltFineCalibration{};
   std::array<VBool, kDeviceCount> DeviceCalibrated{};
   std::int16_t SelectedDevice = 0;
   std::int16_t MasterDevice = 0;

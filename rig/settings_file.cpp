@@ -1,8 +1,10 @@
 // TrailBeam.ini, 25 lines, each ending in CR LF:
 //   1       the title "TrailBeam.ini" (ignored on reading)
-//   2       device 1: Name,PanChannel,TiltChannel[,PanRange,TiltRange]
-//   3..7    device 1, points K1..K4, KM: flag,Pan,Tilt (flag "1" when the
-//           device is calibrated, else "0"; the same on all five lines)
+//   2       device 1: Name,PanChannel,TiltChannel[,PanRange,TiltRange
+//           [,PanFineChannel,TiltFineChannel]]
+//   3..7    device 1, points K1..K4, KM: flag,Pan,Tilt[,PanFine,TiltFine]
+//           (flag "1" when the device is calibrated, else "0"; the same on
+//           all five lines)
 //   8..25   the same for devices 2 to 4.
 // Fields are neither quoted nor escaped. Names are stored in Windows-1252,
 // the code page of the Windows component that shares these files; the store
@@ -12,6 +14,11 @@
 // device's ranges differ from 540/270, and then both: a rig with the
 // default ranges writes the same bytes as before the ranges existed, and a
 // reader that ignores the fields after TiltChannel reads any file unchanged.
+//
+// A device with a fine channel (on either axis) writes its ranges, even
+// 540/270, then both fine channels, and each of its point lines carries the
+// fine values of pan and tilt after the coarse ones. A device without one
+// writes exactly the lines it wrote before fine channels existed.
 //
 // Reading is lenient where it costs nothing and strict where a guess could
 // load wrong values:
@@ -26,6 +33,11 @@
 //    never end the reading: a file that an older or foreign writer filled
 //    there still loads, only with the default ranges. A device line that
 //    ends the reading before its TiltChannel leaves the ranges as they were.
+//  - Fine channels and fine values are taken one field at a time; a field
+//    that is missing or holds no number gives 0 (no fine channel, fine
+//    value 0) and never ends the reading. Fine values are read only for a
+//    device with a fine channel and only on lines flagged calibrated, so
+//    whatever is read saves back to the same bytes.
 //  - A line longer than kMaxLineBytes, or a name longer than kMaxNameBytes,
 //    ends the reading like any broken line, so a damaged or hostile file
 //    cannot exhaust memory, and every name read can be saved and read back.
@@ -151,32 +163,25 @@ std::string Utf8ToCp1252(std::string_view utf8) {
 
 // ---- Writing ---------------------------------------------------------------
 
-void AppendLine(std::string& out, std::string_view a, std::int32_t b, std::int32_t c) {
-  out.append(a);
+void AppendFields(std::string& out, std::int32_t a, std::int32_t b) {
+  out += ',';
+  out += std::to_string(a);
   out += ',';
   out += std::to_string(b);
-  out += ',';
-  out += std::to_string(c);
-  out += kLineEnd;
 }
 
-// The ranges follow the channels only when they are not 540/270. A range
-// outside 1..1080 (which the store should never hold) is written as the
-// nearest one the reader takes, so that it reads back as written.
+// The ranges follow the channels only when they are not 540/270 or when
+// fine channels come after them. A range outside 1..1080 (which the store
+// should never hold) is written as the nearest one the reader takes, so
+// that it reads back as written.
 void AppendDeviceLine(std::string& out, std::string_view name, const DeviceRecord& device) {
   const std::int32_t pan = std::clamp(device.PanRange, kMinRange, kMaxRange);
   const std::int32_t tilt = std::clamp(device.TiltRange, kMinRange, kMaxRange);
+  const bool fine = HasFineChannels(device);
   out.append(name);
-  out += ',';
-  out += std::to_string(device.PanChannel);
-  out += ',';
-  out += std::to_string(device.TiltChannel);
-  if (pan != kDefaultPanRange || tilt != kDefaultTiltRange) {
-    out += ',';
-    out += std::to_string(pan);
-    out += ',';
-    out += std::to_string(tilt);
-  }
+  AppendFields(out, device.PanChannel, device.TiltChannel);
+  if (fine || pan != kDefaultPanRange || tilt != kDefaultTiltRange) AppendFields(out, pan, tilt);
+  if (fine) AppendFields(out, device.PanFineChannel, device.TiltFineChannel);
   out += kLineEnd;
 }
 
@@ -316,10 +321,10 @@ class FileSource {
   std::FILE* file_;
 };
 
-// Up to five fields of a line split at every comma; an empty line has
-// none, a line without commas has one. Fields after the fifth are ignored.
+// Up to seven fields of a line split at every comma; an empty line has
+// none, a line without commas has one. Fields after the seventh are ignored.
 struct Fields {
-  std::array<std::string_view, 5> field{};
+  std::array<std::string_view, 7> field{};
   std::size_t count = 0;
 };
 
@@ -386,6 +391,12 @@ void TakeRanges(DeviceRecord& device, const Fields& f) {
   device.TiltRange = both ? *tilt : kDefaultTiltRange;
 }
 
+// An optional field: its number, or 0 when it is missing or broken.
+std::int32_t OptionalField(const Fields& f, std::size_t index) {
+  if (f.count <= index) return 0;
+  return ParseInt32(f.field[index]).value_or(0);
+}
+
 // Each assignment takes effect at once; the first fault returns.
 template <class Source>
 void LoadInto(RigStore& store, Source& source) {
@@ -407,6 +418,8 @@ void LoadInto(RigStore& store, Source& source) {
     if (!tilt) return;
     device.TiltChannel = *tilt;
     TakeRanges(device, f);
+    device.PanFineChannel = OptionalField(f, 5);
+    device.TiltFineChannel = OptionalField(f, 6);
 
     for (int p = 0; p < kPointCount; ++p) {
       if (!lines.Next(line)) return;
@@ -424,6 +437,10 @@ void LoadInto(RigStore& store, Source& source) {
       const auto pointTilt = ParseInt32(f.field[2]);
       if (!pointTilt) return;
       store.TiltCalibration[d][p] = *pointTilt;
+      if (HasFineChannels(device)) {
+        store.PanFineCalibration[d][p] = OptionalField(f, 3);
+        store.TiltFineCalibration[d][p] = OptionalField(f, 4);
+      }
     }
   }
 }
@@ -440,7 +457,12 @@ std::string ConfigFileBytes(const RigStore& store) {
     AppendDeviceLine(out, Utf8ToCp1252(device.Name), device);
     const std::string_view flag = store.DeviceCalibrated[d] != VFalse ? "1" : "0";
     for (int p = 0; p < kPointCount; ++p) {
-      AppendLine(out, flag, store.PanCalibration[d][p], store.TiltCalibration[d][p]);
+      out.append(flag);
+      AppendFields(out, store.PanCalibration[d][p], store.TiltCalibration[d][p]);
+      if (HasFineChannels(device)) {
+        AppendFields(out, store.PanFineCalibration[d][p], store.TiltFineCalibration[d][p]);
+      }
+      out += kLineEnd;
     }
   }
   return out;

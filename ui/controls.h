@@ -47,6 +47,8 @@ class TextBoxControl {
   virtual std::string Text() const = 0;
   virtual void SetText(const std::string& text) = 0;
   virtual void SetBackColour(Colour colour) = 0;
+  virtual std::string ToolTip() const = 0;
+  virtual void SetToolTip(const std::string& text) = 0;
   // Back to the toolkit's default colours.
   virtual void ResetColours() = 0;
 };

@@ -1,14 +1,17 @@
-// frmAbout: the help window with the short operator instruction. Modeless,
-// one at a time; every opening builds it anew.
+// frmAbout: the help window on Qt, built from its layout table; its
+// behaviour is AboutWindowLogic's. Modeless, one at a time; every opening
+// builds it anew.
 #pragma once
 
 #include <QDialog>
 #include <QPixmap>
+#include <memory>
+
+#include "ui/about_window_layout.h"
+#include "ui/about_window_logic.h"
+#include "ui/qt_controls.h"
 
 namespace tb::ui {
-
-// The author named in the help window and in the module description.
-inline constexpr const char* kAuthor = "TrailBeam Team";
 
 class frmAbout final : public QDialog {
   Q_OBJECT
@@ -23,11 +26,16 @@ class frmAbout final : public QDialog {
   explicit frmAbout(QWidget* parent = nullptr);
   ~frmAbout() override;
 
-  void Form_Load();
-  void cmdOK_Click();
+  // Fills the texts again; the constructor has done so.
+  void Form_Load() { logic_->Form_Load(); }
+
+ private:
+  std::unique_ptr<QtWindow> window_;
+  std::unique_ptr<QtLabel> lblDescription_;
+  std::unique_ptr<AboutWindowLogic> logic_;
 };
 
-// The 55 x 55 picture in picIcon: a moving head and its beam.
+// The picture in picIcon: a moving head and its beam.
 QPixmap AboutPicture();
 
 }  // namespace tb::ui

@@ -1,28 +1,18 @@
-// frmTBConfig: the device setup window. Opening it loads TrailBeam.ini into
-// the rig store and lists the four devices (name, pan and tilt channel, pan
-// and tilt range); OK copies the list into the device table, ranges
-// limited to 1..1080, and saves the file; the close box discards the edits.
+// frmTBConfig: the device setup window on Qt, built from its layout table;
+// its behaviour is SetupWindowLogic's.
 #pragma once
 
 #include <QDialog>
+#include <memory>
 #include <string>
 
+#include "ui/qt_controls.h"
+#include "ui/setup_window_logic.h"
 #include "ui/window_context.h"
 
-class QLabel;
 class QPushButton;
 
-namespace tb::platform {
-class ExtLV;
-class ListItem;
-}  // namespace tb::platform
-
 namespace tb::ui {
-
-// Refused names are told so, and the cell keeps its text.
-inline constexpr const char* kNameRefused =
-    "This name cannot be stored in TrailBeam.ini: commas, line breaks and characters "
-    "outside Windows-1252 are not allowed. The previous name is kept.";
 
 class frmTBConfig final : public QDialog {
   Q_OBJECT
@@ -37,30 +27,24 @@ class frmTBConfig final : public QDialog {
   void readTBConfiguration();
 
   // The settings file, on the window's store and path.
-  std::error_code save_config();
-  void read_config();
+  std::error_code save_config() { return logic_->save_config(); }
+  void read_config() { logic_->read_config(); }
 
   // Loading without showing: what readTBConfiguration does before it
   // waits. Unload drops the list.
-  void Form_Load();
-  void Unload();
-
- public slots:
-  void cmdOK_Click();
-  void lvConf_ItemMouseEvent(tb::platform::ListItem* row, int button, int flag);
-  void lvConf_EditEnd(const QString& oldText, const QString& newText);
+  void Form_Load() { logic_->Form_Load(); }
+  void Unload() { logic_->Unload(); }
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void AddDeviceRow(int device);
-
-  WindowContext ctx_;
-  QLabel* lblConf = nullptr;
-  platform::ExtLV* lvConf = nullptr;
   QPushButton* cmdOK = nullptr;
+  std::unique_ptr<QtWindow> window_;
+  std::unique_ptr<QtLabel> lblConf_;
+  std::unique_ptr<QtList> lvConf_;
+  std::unique_ptr<SetupWindowLogic> logic_;
 };
 
 }  // namespace tb::ui

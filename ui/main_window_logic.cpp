@@ -12,6 +12,15 @@ constexpr const char* kSaveFailed = "TrailBeam.ini could not be saved: ";
 
 std::string PointText(int point) { return "K" + BoxNumber(point); }
 
+// The box shows the coarse values; a device with fine channels adds the
+// 16-bit positions (an axis without a fine channel counts its fine byte 0).
+std::string FineToolTip(const RigStore& rig, int device, int point) {
+  const DeviceRecord* record = rig.Device(device);
+  if (record == nullptr || !HasFineChannels(*record) || !RigStore::ValidPoint(point)) return {};
+  return "16 bit: " + std::to_string(Wide16(*rig.Pan(device, point), *rig.PanFine(device, point))) +
+         ", " + std::to_string(Wide16(*rig.Tilt(device, point), *rig.TiltFine(device, point)));
+}
+
 }  // namespace
 
 std::string BoxNumber(std::int32_t value) {
@@ -33,6 +42,7 @@ void MainWindowLogic::ResetControls() {
   c_.ComboMaster.Deselect(kMasterListText);
   for (int i = 0; i < kPointCount; ++i) {
     c_.TxtCalibr[i]->ResetColours();
+    c_.TxtCalibr[i]->SetToolTip({});
     c_.TxtCalibr[i]->SetText(kBoxTexts[i]);
   }
   c_.OptLin.Select();
@@ -66,9 +76,11 @@ void MainWindowLogic::Form_Load() {
   if (named < 2) ctx_.messages.Show("Bitte weitere Geräte konfigurieren");
 }
 
-void MainWindowLogic::PaintBox(int index, Colour colour, const std::string& text) {
+void MainWindowLogic::PaintBox(int index, Colour colour, const std::string& text,
+                               const std::string& toolTip) {
   c_.TxtCalibr[index]->SetBackColour(colour);
   c_.TxtCalibr[index]->SetText(text);
+  c_.TxtCalibr[index]->SetToolTip(toolTip);
 }
 
 void MainWindowLogic::RefreshCalibrationBoxes(std::int16_t device) {
@@ -77,7 +89,8 @@ void MainWindowLogic::RefreshCalibrationBoxes(std::int16_t device) {
     const std::int32_t pan = *ctx_.rig.Pan(device, n);
     const std::int32_t tilt = *ctx_.rig.Tilt(device, n);
     if (pan != Uncalibrated && tilt != Uncalibrated) {
-      PaintBox(n - 1, CalibratedColor, BoxNumber(pan) + ", " + BoxNumber(tilt));
+      PaintBox(n - 1, CalibratedColor, BoxNumber(pan) + ", " + BoxNumber(tilt),
+               FineToolTip(ctx_.rig, device, n));
     } else {
       PaintBox(n - 1, UncalibratedColor, PointText(n));
     }
@@ -97,7 +110,7 @@ void MainWindowLogic::TxtCalibr_Click(int index) {
     return;
   }
   RefreshCalibrationBoxes(ctx_.rig.SelectedDevice);
-  PaintBox(index, MarkedColor, c_.TxtCalibr[index]->Text());
+  PaintBox(index, MarkedColor, c_.TxtCalibr[index]->Text(), c_.TxtCalibr[index]->ToolTip());
   activePoint_ = static_cast<std::int16_t>(index);
 }
 
@@ -126,10 +139,20 @@ void MainWindowLogic::CmdGet_Click() {
   const DeviceRecord* record = rig.Device(device);
   const int point = activePoint_ + 1;
   if (record == nullptr || !RigStore::ValidPoint(point)) return;
+  // A fine byte belongs to the coarse value it was read with: taking a
+  // coarse value anew drops the old one's until its own read arrives.
   if (!ReadInto(record->PanChannel, rig.Pan(device, point))) return;
+  *rig.PanFine(device, point) = 0;
   if (!ReadInto(record->TiltChannel, rig.Tilt(device, point))) return;
+  *rig.TiltFine(device, point) = 0;
+  if (record->PanFineChannel != 0 && !ReadInto(record->PanFineChannel, rig.PanFine(device, point)))
+    return;
+  if (record->TiltFineChannel != 0 &&
+      !ReadInto(record->TiltFineChannel, rig.TiltFine(device, point)))
+    return;
   PaintBox(activePoint_, CalibratedColor,
-           BoxNumber(*rig.Pan(device, point)) + ", " + BoxNumber(*rig.Tilt(device, point)));
+           BoxNumber(*rig.Pan(device, point)) + ", " + BoxNumber(*rig.Tilt(device, point)),
+           FineToolTip(rig, device, point));
 }
 
 void MainWindowLogic::CmdClear_Click() {
@@ -141,6 +164,7 @@ void MainWindowLogic::CmdClear_Click() {
     for (int i = 0; i < kPointCount; ++i) {
       *ctx_.rig.Tilt(d, i + 1) = Uncalibrated;
       *ctx_.rig.Pan(d, i + 1) = Uncalibrated;
+      *ctx_.rig.PanFine(d, i + 1) = *ctx_.rig.TiltFine(d, i + 1) = 0;
       PaintBox(i, UncalibratedColor, PointText(i + 1));
     }
   }

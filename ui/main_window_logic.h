@@ -72,7 +72,7 @@ class MainWindowLogic {
 
  private:
   void ResetControls();
-  void PaintBox(int index, Colour colour, const std::string& text);
+  void PaintBox(int index, Colour colour, const std::string& text, const std::string& toolTip = {});
   bool ReadInto(std::int32_t channel, std::int32_t* into);
   void StartFollowing();
 

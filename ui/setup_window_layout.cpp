@@ -6,48 +6,38 @@ namespace {
 
 using K = ControlKind;
 
+// The fine columns widen the window, the list and OK's place by their width.
+constexpr int kFineColumns = 1800;
+
 // The list reaches 60 twips past the client area's right edge: only its
 // border and a strip of empty list stay out of sight, since the columns end
 // before it and the four rows fit its height.
+// clang-format off
 constexpr ControlLayout kControls[] = {
-    {.name = "lblConf",
-     .kind = K::Label,
-     .left = 0,
-     .top = 120,
-     .width = 6015,
-     .height = 735,
-     .wrap = true},
-    {.name = "lvConf",
-     .kind = K::List,
-     .left = 120,
-     .top = 960,
-     .width = 6015,
-     .height = 1215,
-     .tab = 0,
+    {.name = "lblConf", .kind = K::Label,
+     .left = 0, .top = 120, .width = 6015, .height = 735, .wrap = true},
+    {.name = "lvConf", .kind = K::List,
+     .left = 120, .top = 960, .width = 6015 + kFineColumns, .height = 1215, .tab = 0,
      .font = {.family = "Verdana", .points = 8.25}},
     // Neither default nor cancel: Enter belongs to the list's editor, and
     // Escape must not throw the edits away.
-    {.name = "cmdOK",
-     .kind = K::Button,
-     .left = 5160,
-     .top = 2280,
-     .width = 855,
-     .height = 375,
-     .tab = 1,
+    {.name = "cmdOK", .kind = K::Button,
+     .left = 5160 + kFineColumns, .top = 2280, .width = 855, .height = 375, .tab = 1,
      .text = "OK"},
 };
 
-// The range columns fit their headers in Verdana; all end inside the part
-// of the list that the window shows.
+// The range and fine columns fit their headers in Verdana; all end inside
+// the part of the list that the window shows.
 constexpr ColumnLayout kColumns[] = {
     {"Gerät", 1809.811}, {"Pan Channel", 1039.858}, {"Tilt Channel", 1039.858},
-    {"Pan range", 990},  {"Tilt range", 990},
+    {"Pan range", 990}, {"Tilt range", 990}, {"Pan fine", 900}, {"Tilt fine", 900},
 };
+// clang-format on
 
 constexpr WindowLayout kWindow{
     .name = "frmTBConfig",
     .caption = "TrailBeam Configuration",
-    .width = 6075,
+    .width = 6075 + kFineColumns,
     .height = 2715,
     .frame = WindowFrame::Sizable,
     .controls = kControls,

@@ -39,8 +39,8 @@ void SetupWindowLogic::Form_Load() {
   c_.lvConf.Focus();
 }
 
-// An unnamed device shows channels 0 and 0 and the default ranges, whatever
-// its record holds.
+// An unnamed device shows channels 0 and 0, the default ranges and no fine
+// channels, whatever its record holds.
 void SetupWindowLogic::AddDeviceRow(int i) {
   DeviceRecord shown = *ctx_.rig.Device(i);
   std::string text = shown.Name;
@@ -54,6 +54,8 @@ void SetupWindowLogic::AddDeviceRow(int i) {
   c_.lvConf.SetCell(row, 2, std::to_string(shown.TiltChannel));
   c_.lvConf.SetCell(row, 3, std::to_string(shown.PanRange));
   c_.lvConf.SetCell(row, 4, std::to_string(shown.TiltRange));
+  c_.lvConf.SetCell(row, 5, std::to_string(shown.PanFineChannel));
+  c_.lvConf.SetCell(row, 6, std::to_string(shown.TiltFineChannel));
 }
 
 void SetupWindowLogic::Unload() { c_.lvConf.Clear(); }
@@ -61,14 +63,14 @@ void SetupWindowLogic::Unload() { c_.lvConf.Clear(); }
 void SetupWindowLogic::lvConf_ItemMouseEvent(int button, int flag) {
   if (button != 1 || flag == 0) return;
   const int row = c_.lvConf.CurrentCellRow();
-  if (row < 1) return;
+  if (row < 1 || row > c_.lvConf.RowCount()) return;
   c_.lvConf.BeginEdit(c_.lvConf.Cell(row, c_.lvConf.CurrentCellColumn()));
 }
 
 void SetupWindowLogic::lvConf_EditEnd(const std::string&, const std::string& newText) {
   const int column = c_.lvConf.CurrentCellColumn();
   const int row = c_.lvConf.CurrentCellRow();
-  if (row < 1) return;
+  if (row < 1 || row > c_.lvConf.RowCount()) return;
   if (column == 0 && !IsStorableName(newText)) {
     ctx_.messages.Show(kNameRefused);
     return;
@@ -86,6 +88,8 @@ void SetupWindowLogic::cmdOK_Click() {
     device->TiltChannel = LeadingNumber(c_.lvConf.Cell(i, 2));
     device->PanRange = CellRange(c_.lvConf.Cell(i, 3));
     device->TiltRange = CellRange(c_.lvConf.Cell(i, 4));
+    device->PanFineChannel = LeadingNumber(c_.lvConf.Cell(i, 5));
+    device->TiltFineChannel = LeadingNumber(c_.lvConf.Cell(i, 6));
   }
   // A failed save keeps the window open with the operator's edits.
   if (const std::error_code error = save_config()) {

@@ -1,7 +1,8 @@
 // What the device setup window does. Loading reads TrailBeam.ini into the
 // rig store and lists the four devices (name, pan and tilt channel, pan
-// and tilt range); OK copies the list into the device table, ranges
-// limited to 1..1080, and saves the file; the close box discards the edits.
+// and tilt range, pan and tilt fine channel, 0 for none); OK copies the
+// list into the device table, ranges limited to 1..1080, and saves the
+// file; the close box discards the edits.
 #pragma once
 
 #include <string>

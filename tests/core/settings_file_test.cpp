@@ -70,7 +70,10 @@ void FillWithOldValues(RigStore& store) {
   for (int d = 1; d <= 4; ++d) {
     *store.Device(d) = {"Old " + std::to_string(d), 100 + d, 200 + d};
     *store.Calibrated(d) = VTrue;
-    for (int p = 1; p <= 5; ++p) *store.Pan(d, p) = *store.Tilt(d, p) = 7;
+    for (int p = 1; p <= 5; ++p) {
+      *store.Pan(d, p) = *store.Tilt(d, p) = 7;
+      *store.PanFine(d, p) = *store.TiltFine(d, p) = 8;
+    }
   }
 }
 
@@ -98,8 +101,12 @@ std::string Dump(const RigStore& store) {
   for (int d = 1; d <= 4; ++d) {
     const DeviceRecord& r = *store.Device(d);
     out << d << " '" << r.Name << "' " << r.PanChannel << " " << r.TiltChannel << " ranges "
-        << r.PanRange << "/" << r.TiltRange << " flag " << *store.Calibrated(d) << ":";
-    for (int p = 1; p <= 5; ++p) out << " " << *store.Pan(d, p) << "/" << *store.Tilt(d, p);
+        << r.PanRange << "/" << r.TiltRange << " fine " << r.PanFineChannel << " "
+        << r.TiltFineChannel << " flag " << *store.Calibrated(d) << ":";
+    for (int p = 1; p <= 5; ++p) {
+      out << " " << *store.Pan(d, p) << "/" << *store.Tilt(d, p) << "+" << *store.PanFine(d, p)
+          << "/" << *store.TiltFine(d, p);
+    }
     out << "\n";
   }
   return out.str();
@@ -550,6 +557,155 @@ TEST(ReadConfig, RangesAreTakenWhenBothAreWholeNumbersInRangeAndNeverEndTheReadi
     while (firstUnread <= 4 && 2 + 6 * (firstUnread - 1) <= c.linesTaken) ++firstUnread;
     SetOldRanges(expected, firstUnread);
     c.partial(expected);
+    EXPECT_EQ(Dump(store), Dump(expected));
+  }
+}
+
+// Device 2 of the example with fine channels and a fine byte on each point.
+void GiveDevice2FineChannels(RigStore& store, std::int32_t panFine, std::int32_t tiltFine) {
+  store.Device(2)->PanFineChannel = panFine;
+  store.Device(2)->TiltFineChannel = tiltFine;
+  for (int p = 1; p <= 5; ++p) {
+    *store.PanFine(2, p) = 10 * p;
+    *store.TiltFine(2, p) = 255 - p;
+  }
+}
+
+TEST(SaveConfig, FineChannelsAddFieldsOnlyToTheLinesOfTheirDevice) {
+  const struct {
+    const char* what;
+    std::int32_t panFine, tiltFine, panRange, tiltRange;
+    const char* deviceLine;  // line 8; the point lines follow below
+    bool pointFine;
+  } cases[] = {
+      // The fine bytes a device keeps from an earlier fine channel stay out.
+      {"no fine channel", 0, 0, 540, 270, "Spot rechts,17,18", false},
+      {"no fine channel, own ranges", 0, 0, 630, 265, "Spot rechts,17,18,630,265", false},
+      {"both", 19, 20, 540, 270, "Spot rechts,17,18,540,270,19,20", true},
+      {"both, own ranges", 19, 20, 630, 265, "Spot rechts,17,18,630,265,19,20", true},
+      {"pan fine only", 19, 0, 540, 270, "Spot rechts,17,18,540,270,19,0", true},
+      {"tilt fine only", 0, 20, 540, 270, "Spot rechts,17,18,540,270,0,20", true},
+      {"negative channel", -5, 0, 540, 270, "Spot rechts,17,18,540,270,-5,0", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    RigStore store;
+    FillWithExample(store);
+    GiveDevice2FineChannels(store, c.panFine, c.tiltFine);
+    store.Device(2)->PanRange = c.panRange;
+    store.Device(2)->TiltRange = c.tiltRange;
+    std::vector<std::string> lines = kExampleLines;
+    lines[7] = c.deviceLine;
+    for (int p = 1; p <= 5 && c.pointFine; ++p)
+      lines[7 + p] += "," + std::to_string(10 * p) + "," + std::to_string(255 - p);
+    EXPECT_EQ(ConfigFileBytes(store), Join(lines));
+  }
+}
+
+TEST(SettingsFile, FineChannelsAndValuesRoundTrip) {
+  TempDir dir;
+  const std::string path = dir.File("TrailBeam.ini");
+  RigStore saved;
+  FillWithExample(saved);
+  GiveDevice2FineChannels(saved, 19, 0);
+  saved.Device(1)->PanFineChannel = kMin;
+  saved.Device(1)->TiltFineChannel = kMax;
+  *saved.PanFine(1, 3) = kMin;
+  *saved.TiltFine(1, 5) = kMax;
+  // Device 3 is not calibrated: its point lines carry the fine bytes, which
+  // do not come back, like its K2 pair.
+  saved.Device(3)->TiltFineChannel = 36;
+  *saved.PanFine(3, 2) = 7;
+  ASSERT_FALSE(save_config(saved, path));
+  RigStore read;
+  FillWithOldValues(read);
+  read_config(read, path);
+  *saved.Pan(3, 2) = *saved.Tilt(3, 2) = Uncalibrated;
+  *saved.PanFine(3, 2) = 0;
+  EXPECT_EQ(Dump(read), Dump(saved));
+  const std::string head =
+      "TrailBeam.ini\r\nSpot links,1,2,540,270,-2147483648,2147483647\r\n1,60,40,0,0\r\n";
+  EXPECT_EQ(ReadBytes(path).substr(0, head.size()), head);
+}
+
+TEST(ReadConfig, BrokenOrMissingFineFieldsReadAsZeroAndNeverEndTheReading) {
+  using Store = RigStore;
+  const struct {
+    const char* what;
+    std::string line8;  // device 2
+    std::string line9;  // its K1
+    std::function<void(Store&)> expected = [](Store&) {};
+  } cases[] = {
+      {"an older file's lines", "Spot rechts,17,18", "1,30,10"},
+      {"fine channels and values", "Spot rechts,17,18,540,270,19,20", "1,30,10,128,3",
+       [](Store& s) {
+         s.Device(2)->PanFineChannel = 19;
+         s.Device(2)->TiltFineChannel = 20;
+         *s.PanFine(2, 1) = 128;
+         *s.TiltFine(2, 1) = 3;
+       }},
+      {"blanks, signs, fields after the seventh", "Spot rechts,17,18,540,270, +19 ,\t20,x",
+       "1,30,10, 128 ,-3,x",
+       [](Store& s) {
+         s.Device(2)->PanFineChannel = 19;
+         s.Device(2)->TiltFineChannel = 20;
+         *s.PanFine(2, 1) = 128;
+         *s.TiltFine(2, 1) = -3;
+       }},
+      {"tilt fine channel missing", "Spot rechts,17,18,540,270,19", "1,30,10,128,3",
+       [](Store& s) {
+         s.Device(2)->PanFineChannel = 19;
+         *s.PanFine(2, 1) = 128;
+         *s.TiltFine(2, 1) = 3;
+       }},
+      {"pan fine channel broken", "Spot rechts,17,18,540,270,x19,20", "1,30,10,128,3",
+       [](Store& s) {
+         s.Device(2)->TiltFineChannel = 20;
+         *s.PanFine(2, 1) = 128;
+         *s.TiltFine(2, 1) = 3;
+       }},
+      {"fine channels beyond int32", "Spot rechts,17,18,540,270,2147483648,-2147483649",
+       "1,30,10,128,3"},
+      {"fine channels empty", "Spot rechts,17,18,540,270,,", "1,30,10,128,3"},
+      {"fine channels without ranges", "Spot rechts,17,18,,,19,20", "1,30,10,128,3",
+       [](Store& s) {
+         s.Device(2)->PanFineChannel = 19;
+         s.Device(2)->TiltFineChannel = 20;
+         *s.PanFine(2, 1) = 128;
+         *s.TiltFine(2, 1) = 3;
+       }},
+      {"fine values missing", "Spot rechts,17,18,540,270,19,20", "1,30,10",
+       [](Store& s) {
+         s.Device(2)->PanFineChannel = 19;
+         s.Device(2)->TiltFineChannel = 20;
+       }},
+      {"fine values broken", "Spot rechts,17,18,540,270,19,20", "1,30,10,1.5,0x10",
+       [](Store& s) {
+         s.Device(2)->PanFineChannel = 19;
+         s.Device(2)->TiltFineChannel = 20;
+       }},
+      {"tilt fine value empty", "Spot rechts,17,18,540,270,19,20", "1,30,10,128,",
+       [](Store& s) {
+         s.Device(2)->PanFineChannel = 19;
+         s.Device(2)->TiltFineChannel = 20;
+         *s.PanFine(2, 1) = 128;
+       }},
+      {"fine values of a device without fine channels", "Spot rechts,17,18,540,270,0,0",
+       "1,30,10,128,3"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> lines = kExampleLines;
+    lines[7] = c.line8;
+    lines[8] = c.line9;
+    RigStore store, expected;
+    FillWithOldValues(store);
+    // Fine channels the file's device lines replace.
+    for (DeviceRecord& device : store.DeviceTable)
+      device.PanFineChannel = device.TiltFineChannel = 9;
+    ReadConfigFromBytes(store, Join(lines));
+    ExpectExampleUpTo(expected, 25);
+    c.expected(expected);
     EXPECT_EQ(Dump(store), Dump(expected));
   }
 }

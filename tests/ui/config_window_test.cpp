@@ -100,9 +100,10 @@ TEST_F(ConfigWindowTest, FirstOpeningWithoutFileShowsPlaceholdersAndOKStoresThem
             "konfiguriert werden. Tragen Sie hier bis zu 4 Geräte ein. Klicken Sie zweimal in das "
             "zu ändernde Feld.");
   ExtLV* list = List();
-  ASSERT_EQ(list->columnCount(), 5);
-  const char* headers[] = {"Gerät", "Pan Channel", "Tilt Channel", "Pan range", "Tilt range"};
-  for (int column = 0; column < 5; ++column)
+  ASSERT_EQ(list->columnCount(), 7);
+  const char* headers[] = {"Gerät",      "Pan Channel", "Tilt Channel", "Pan range",
+                           "Tilt range", "Pan fine",    "Tilt fine"};
+  for (int column = 0; column < 7; ++column)
     EXPECT_EQ(list->horizontalHeaderItem(column)->text().toStdString(), headers[column]);
   EXPECT_EQ(Rows(), (Table{{"Item1", "Device1", "0", "0", "540", "270"},
                            {"Item2", "Device2", "0", "0", "540", "270"},
@@ -394,6 +395,56 @@ TEST_F(ConfigWindowTest, RangesAreEditedLikeChannelsAndLimitedTo1To1080OnOK) {
                            {"Item4", "", "0", "0", "540", "270"}}));
   EXPECT_EQ(rig.DeviceTable[2].PanRange, 2);
   EXPECT_EQ(rig.DeviceTable[2].TiltRange, 1);
+}
+
+TEST_F(ConfigWindowTest, FineChannelsAreEditedLikeChannelsAndSavedWithTheirDevice) {
+  rig.DeviceTable = {DeviceRecord{"Spot", 1, 2}, DeviceRecord{"Wash", 3, 4}, {}, {}};
+  rig.DeviceTable[0].PanFineChannel = 7;
+  rig.DeviceTable[2].TiltFineChannel = 9;  // unnamed: shows none
+  ASSERT_FALSE(save_config(rig, path));
+  Open();
+  auto fineCells = [&](int row) {
+    const platform::ListItem* item = List()->listItems().Item(row + 1);
+    return std::vector<std::string>{item->SubItem(5).toStdString(), item->SubItem(6).toStdString()};
+  };
+  EXPECT_EQ(fineCells(0), (std::vector<std::string>{"7", "0"}));
+  EXPECT_EQ(fineCells(2), (std::vector<std::string>{"0", "0"}));
+  struct Case {
+    int row;
+    const char* pan;
+    const char* tilt;
+    std::int32_t panFine, tiltFine;
+  } cases[] = {
+      {0, "0", "8abc", 0, 8},
+      {1, "5", "6", 5, 6},
+      {2, "", "x", 0, 0},
+      {3, "2.5", "-4", 2, -4},
+  };
+  for (const Case& c : cases) {
+    Type(c.row, 5, c.pan);
+    Type(c.row, 6, c.tilt);
+    EXPECT_EQ(fineCells(c.row), (std::vector<std::string>{c.pan, c.tilt}));
+  }
+  EXPECT_EQ(rig.DeviceTable[0].PanFineChannel, 7);  // only OK changes the device table
+  PressOK();
+  EXPECT_FALSE(window->isVisible());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.row);
+    EXPECT_EQ(rig.DeviceTable[c.row].PanFineChannel, c.panFine);
+    EXPECT_EQ(rig.DeviceTable[c.row].TiltFineChannel, c.tiltFine);
+  }
+  // The device lines: a device with a fine channel writes its ranges and
+  // both fine channels, one without writes its old line.
+  QFile file(QString::fromStdString(path));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QList<QByteArray> lines = file.readAll().split('\n');
+  ASSERT_EQ(lines.size(), 26);
+  EXPECT_EQ(lines[1], "Spot,1,2,540,270,0,8\r");
+  EXPECT_EQ(lines[2], "0,-1,-1,0,0\r");
+  EXPECT_EQ(lines[7], "Wash,3,4,540,270,5,6\r");
+  EXPECT_EQ(lines[13], ",0,0\r");
+  EXPECT_EQ(lines[14], "0,-1,-1\r");
+  EXPECT_EQ(lines[19], ",0,0,540,270,2,-4\r");
 }
 
 TEST_F(ConfigWindowTest, NamesTheFileCannotHoldAreRefusedAtTheEndOfTheEdit) {

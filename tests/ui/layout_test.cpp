@@ -60,9 +60,10 @@ const Row kLayout[] = {
     {"FormTBMain", "OptTrigo", "trigonometric", 2340, 180, 1575, 495, 15, ""},
     {"FormTBMain", "CmdEnableTB", "Enable TB", 3840, 2520, 1215, 375, 0, "trail beam mode"},
     {"FormTBMain", "CmdHelp", "Help", 5640, 2520, 855, 375, 3, ""},
+    // The setup window is wider by its two fine channel columns (1800).
     {"frmTBConfig", "lblConf", nullptr, 0, 120, 6015, 735, -1, ""},
-    {"frmTBConfig", "lvConf", nullptr, 120, 960, 6015, 1215, 0, ""},
-    {"frmTBConfig", "cmdOK", "OK", 5160, 2280, 855, 375, 1, ""},
+    {"frmTBConfig", "lvConf", nullptr, 120, 960, 7815, 1215, 0, ""},
+    {"frmTBConfig", "cmdOK", "OK", 6960, 2280, 855, 375, 1, ""},
     {"frmAbout", "picIcon", nullptr, 120, 240, 885, 885, -1, ""},
     {"frmAbout", "cmdOK", "OK", 4200, 4560, 1260, 345, 0, ""},
     {"frmAbout", "lblDescription", nullptr, 840, 1320, 3885, 2970, -1, ""},
@@ -79,7 +80,7 @@ struct Window {
 };
 const Window kWindows[] = {
     {"FormTBMain", "TrailBeam Plugin", 6600, 2955, true},
-    {"frmTBConfig", "TrailBeam Configuration", 6075, 2715, false},
+    {"frmTBConfig", "TrailBeam Configuration", 7875, 2715, false},
     {"frmAbout", "Info zu ORVN_TB_plugin2", 5760, 5115, true},
 };
 
@@ -198,7 +199,7 @@ TEST(Layout, SetupListShowsEveryCellInsideTheWindow) {
   EXPECT_FALSE(list->verticalScrollBar()->isVisible());
   EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
   const int last = list->columnCount() - 1;
-  ASSERT_EQ(last, 4);
+  ASSERT_EQ(last, 6);
   const QPoint lastCell(list->columnViewportPosition(last) + list->columnWidth(last),
                         list->rowViewportPosition(3) + list->rowHeight(3));
   const QPoint inWindow = list->viewport()->mapTo(&config, lastCell);

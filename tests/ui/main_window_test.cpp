@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -105,7 +106,7 @@ TEST(BoxNumber, LeadingBlankOnlyForZeroAndAbove) {
                {-1, "-1"},
                {2147483647, " 2147483647"},
                {-2147483647 - 1, "-2147483648"}};
-  for (const Case& c : cases) EXPECT_EQ(ui::BoxNumber(c.value).toStdString(), c.text) << c.value;
+  for (const Case& c : cases) EXPECT_EQ(ui::BoxNumber(c.value), c.text) << c.value;
 }
 
 TEST(PlatformColor, BlueInTheHighByte) {
@@ -199,6 +200,86 @@ TEST_F(MainWindowTest, GetValueWithoutBoxClickFillsK1InPanThenTiltOrder) {
   EXPECT_EQ(Box(1)->text(), "K 2");
   // DeviceCalibrated is not touched by the take-over.
   EXPECT_EQ(*rig.Calibrated(2), VFalse);
+}
+
+TEST_F(MainWindowTest, GetValueReadsFineChannelsAfterPanAndTilt) {
+  struct Case {
+    const char* what;
+    std::int32_t panFine, tiltFine;  // channels
+    std::vector<std::int32_t> read;  // channels in the order read
+    std::int32_t storedPanFine, storedTiltFine;
+    const char* toolTip;
+  } cases[] = {
+      {"none", 0, 0, {21, 22}, 0, 0, ""},
+      {"both", 23, 24, {21, 22, 23, 24}, 200, 7, "16 bit: 33480, 10247"},
+      {"pan fine only", 23, 0, {21, 22, 23}, 200, 0, "16 bit: 33480, 10240"},
+      {"tilt fine only", 0, 24, {21, 22, 24}, 0, 7, "16 bit: 33280, 10247"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Uncalibrate(2);
+    rig.Device(2)->PanFineChannel = c.panFine;
+    rig.Device(2)->TiltFineChannel = c.tiltFine;
+    // What an earlier take of K4 left: dropped with the coarse values.
+    *rig.PanFine(2, 4) = *rig.TiltFine(2, 4) = 99;
+    host->calls.clear();
+    host->channels = {{21, 130}, {22, 40}, {23, 200}, {24, 7}};
+    Open();
+    PickEntry(Devices(), 1);
+    Click(Box(3));
+    Click(Button("CmdGet"));
+    std::vector<HostCall> expected;
+    for (std::int32_t channel : c.read)
+      expected.push_back({HostCall::Read, channel, host->channels[channel]});
+    EXPECT_EQ(host->calls, expected);
+    EXPECT_EQ(*rig.Pan(2, 4), 130);
+    EXPECT_EQ(*rig.Tilt(2, 4), 40);
+    EXPECT_EQ(*rig.PanFine(2, 4), c.storedPanFine);
+    EXPECT_EQ(*rig.TiltFine(2, 4), c.storedTiltFine);
+    // The box keeps showing the coarse values, also after a repaint.
+    EXPECT_EQ(Box(3)->text(), " 130,  40");
+    EXPECT_EQ(Box(3)->toolTip().toStdString(), c.toolTip);
+    PickEntry(Devices(), 1);
+    EXPECT_EQ(Box(3)->text(), " 130,  40");
+    EXPECT_EQ(Box(3)->toolTip().toStdString(), c.toolTip);
+    EXPECT_EQ(Box(0)->toolTip().toStdString(), "");  // not calibrated
+  }
+}
+
+TEST_F(MainWindowTest, FailedFineReadKeepsTheCoarseValuesAndLeavesTheBox) {
+  struct Case {
+    const char* what;
+    int failCall;
+    std::int32_t panFine, tiltFine;  // stored afterwards
+    std::int32_t channel;            // named in the message
+  } cases[] = {
+      {"pan fine fails", 3, 0, 0, 13},
+      {"tilt fine fails", 4, 250, 0, 14},
+  };
+  rig.Device(1)->PanFineChannel = 13;
+  rig.Device(1)->TiltFineChannel = 14;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Uncalibrate(1);
+    *rig.PanFine(1, 1) = *rig.TiltFine(1, 1) = 99;
+    auto fake = std::make_unique<FakeHost>();
+    fake->channels = {{11, 77}, {12, 66}, {13, 250}, {14, 251}};
+    fake->failCallNumber = c.failCall;
+    host = fake.get();
+    rig.SetHostHelper(std::move(fake));
+    Open();
+    sink.shown.clear();
+    PickEntry(Devices(), 0);
+    Click(Button("CmdGet"));
+    EXPECT_EQ(sink.shown, std::vector<std::string>{
+                              "Channel " + std::to_string(c.channel) + " could not be read: " +
+                              std::make_error_code(std::errc::io_error).message()});
+    EXPECT_EQ(*rig.Pan(1, 1), 77);
+    EXPECT_EQ(*rig.Tilt(1, 1), 66);
+    EXPECT_EQ(*rig.PanFine(1, 1), c.panFine);
+    EXPECT_EQ(*rig.TiltFine(1, 1), c.tiltFine);
+    EXPECT_EQ(Box(0)->text(), "K 1");
+  }
 }
 
 TEST_F(MainWindowTest, MarkedBoxIsTheOneGetValueFillsAcrossDeviceChoices) {
@@ -302,18 +383,24 @@ TEST_F(MainWindowTest, FailedReadNamesTheChannelAndKeepsWhatWasStored) {
 
 TEST_F(MainWindowTest, ClearDiscardsEveryDevicesCalibrationUnlessFollowing) {
   for (int d = 1; d <= 4; ++d) Calibrate(d, d);
+  rig.Device(2)->PanFineChannel = 23;
+  for (int p = 1; p <= 5; ++p) *rig.PanFine(2, p) = *rig.TiltFine(2, p) = 5;
   Open();
   PickEntry(Devices(), 1);
   Click(Box(4));
+  EXPECT_FALSE(Box(4)->toolTip().isEmpty());
   Click(Button("CmdClear"));
   for (int d = 1; d <= 4; ++d)
     for (int p = 1; p <= 5; ++p) {
       EXPECT_EQ(*rig.Pan(d, p), Uncalibrated);
       EXPECT_EQ(*rig.Tilt(d, p), Uncalibrated);
+      EXPECT_EQ(*rig.PanFine(d, p), 0);
+      EXPECT_EQ(*rig.TiltFine(d, p), 0);
     }
   for (int i = 0; i < 5; ++i) {
     EXPECT_EQ(Box(i)->text(), QString("K %1").arg(i + 1));
     EXPECT_EQ(BoxColour(i), kOrange);
+    EXPECT_EQ(Box(i)->toolTip(), "");
   }
   EXPECT_EQ(rig.SelectedDevice, 2);
   EXPECT_EQ(form->ActivePoint(), 4);
@@ -627,6 +714,7 @@ TEST_F(MainWindowTest, TrigonometricEnableTellsEachDeviceThatCannotFollowOncePer
 
 TEST_F(MainWindowTest, ClosingUnloadsAndTheNextShowLoadsAfresh) {
   Calibrate(1, 0);
+  rig.Device(1)->PanFineChannel = 15;  // the boxes get their 16-bit tooltips
   Open();
   PickEntry(Devices(), 0);
   PickEntry(Masters(), 0);
@@ -641,6 +729,7 @@ TEST_F(MainWindowTest, ClosingUnloadsAndTheNextShowLoadsAfresh) {
   EXPECT_EQ(Masters()->currentText(), "Select Master");
   EXPECT_EQ(Button("CmdEnableTB")->text(), "Enable TB");
   EXPECT_EQ(Box(3)->text(), "K4");
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(Box(i)->toolTip().toStdString(), "") << i;
   EXPECT_EQ(rig.SelectedDevice, 0);
   EXPECT_EQ(rig.MasterDevice, 1);
   EXPECT_EQ(form->ActivePoint(), 3);
