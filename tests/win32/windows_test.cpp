@@ -81,6 +81,35 @@ COLORREF BackColour(HWND control) {
   return colour;
 }
 
+// The text the window's tooltip control shows over control; empty when it
+// has none for it.
+std::wstring ToolTipOver(HWND control) {
+  HWND window = GetParent(control);
+  struct Find {
+    HWND owner, found;
+  } find{window, nullptr};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND hwnd, LPARAM data) -> BOOL {
+        auto* f = reinterpret_cast<Find*>(data);
+        if (tb::testing::ClassOf(hwnd) == L"tooltips_class32" &&
+            GetWindow(hwnd, GW_OWNER) == f->owner)
+          f->found = hwnd;
+        return f->found == nullptr;
+      },
+      reinterpret_cast<LPARAM>(&find));
+  if (find.found == nullptr) return L"<no tooltip control>";
+  wchar_t text[256] = {};
+  TOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = window;
+  tool.uId = reinterpret_cast<UINT_PTR>(control);
+  tool.lpszText = text;
+  if (!SendMessageW(find.found, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool))) return L"";
+  SendMessageW(find.found, TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&tool));
+  return text;
+}
+
 RECT ClientPlace(HWND control) {
   RECT r{};
   GetWindowRect(control, &r);
@@ -221,6 +250,25 @@ TEST_F(WindowsTest, ControlsStandWhereTheirLayoutsPutThemWithTheirTexts) {
   EXPECT_EQ(windows->MainCaption(), u"TrailBeam Plugin");
   EXPECT_EQ(Text(help->Handle()), L"Info zu ORVN_TB_plugin2");
   EXPECT_EQ(Text(setup.Handle()), L"TrailBeam Configuration");
+}
+
+TEST_F(WindowsTest, ToolTipsOfTheLayoutAndOfPointsWithFineValues) {
+  rig.Device(2)->PanFineChannel = 23;
+  rig.Device(2)->TiltFineChannel = 24;
+  host->channels = {{21, 130}, {22, 40}, {23, 128}, {24, 255}};
+  Main();
+  EXPECT_EQ(ToolTipOver(MainControl("ComboDeviceList")), L"dev1, dev2");
+  EXPECT_EQ(ToolTipOver(MainControl("CmdEnableTB")), L"trail beam mode");
+  EXPECT_EQ(ToolTipOver(MainControl("CmdGet")), L"");
+  Pick(MainControl("ComboDeviceList"), 1);
+  ClickBox(2);
+  Press(MainControl("CmdGet"));
+  EXPECT_EQ(
+      ToolTipOver(MainControl("TxtCalibr_2")),
+      L"16 bit: " + std::to_wstring(130 * 256 + 128) + L", " + std::to_wstring(40 * 256 + 255));
+  // Another device without fine channels: the tip goes with the values.
+  Pick(MainControl("ComboDeviceList"), 0);
+  EXPECT_EQ(ToolTipOver(MainControl("TxtCalibr_2")), L"");
 }
 
 TEST_F(WindowsTest, LoadingFillsBothListsWithTheNamedDevices) {

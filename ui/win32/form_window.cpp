@@ -59,6 +59,7 @@ struct FormWindow::Built {
   Colour back = kDefaultColour;
   HBRUSH brush = nullptr;
   WNDPROC textBoxDefault = nullptr;
+  std::string tip;
 };
 
 FormWindow::FormWindow() = default;
@@ -188,17 +189,32 @@ void FormWindow::CreateControlOf(const ControlLayout& control, int id) {
       break;
     }
   }
-  if (built->hwnd != nullptr && control.tooltip != nullptr && tooltips_ != nullptr) {
-    std::wstring tip = Wide(control.tooltip);
-    TOOLINFOW tool{};
-    tool.cbSize = sizeof tool;
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = Handle();
-    tool.uId = reinterpret_cast<UINT_PTR>(built->hwnd);
-    tool.lpszText = tip.data();
-    SendMessageW(tooltips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-  }
+  HWND hwnd = built->hwnd;
   controls_.push_back(std::move(built));
+  if (control.tooltip != nullptr) SetToolTip(hwnd, control.tooltip);
+}
+
+std::string FormWindow::ToolTip(HWND control) const {
+  const Built* built = Find(control);
+  return built != nullptr ? built->tip : std::string();
+}
+
+void FormWindow::SetToolTip(HWND control, const std::string& text) {
+  auto found = std::find_if(controls_.begin(), controls_.end(), [&](const auto& built) {
+    return control != nullptr && built->hwnd == control;
+  });
+  if (found == controls_.end() || tooltips_ == nullptr) return;
+  Built& built = **found;
+  std::wstring tip = Wide(text);
+  TOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = Handle();
+  tool.uId = reinterpret_cast<UINT_PTR>(control);
+  tool.lpszText = tip.data();
+  if (!built.tip.empty()) SendMessageW(tooltips_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  if (!text.empty()) SendMessageW(tooltips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  built.tip = text;
 }
 
 HWND FormWindow::Control(const std::string& name) const {

@@ -40,6 +40,9 @@ class FormWindow : public Window {
 
   // Back colour of a control (0x00BBGGRR); kDefaultColour: the platform's.
   void SetBackColour(HWND control, Colour colour);
+  // The tooltip shown over a control; the empty text shows none.
+  std::string ToolTip(HWND control) const;
+  void SetToolTip(HWND control, const std::string& text);
 
  protected:
   // A notification of a control: code is the platform's (BN_CLICKED,

@@ -43,6 +43,8 @@ void NativeCombo::Deselect(const std::string& text) {
 std::string NativeTextBox::Text() const { return Utf8(WindowText(box_)); }
 void NativeTextBox::SetText(const std::string& text) { win32::SetText(box_, text); }
 void NativeTextBox::SetBackColour(Colour colour) { window_.SetBackColour(box_, colour); }
+std::string NativeTextBox::ToolTip() const { return window_.ToolTip(box_); }
+void NativeTextBox::SetToolTip(const std::string& text) { window_.SetToolTip(box_, text); }
 void NativeTextBox::ResetColours() { window_.SetBackColour(box_, kDefaultColour); }
 
 std::string NativeButton::Caption() const { return Utf8(WindowText(button_)); }

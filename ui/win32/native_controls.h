@@ -54,6 +54,8 @@ class NativeTextBox final : public TextBoxControl {
   std::string Text() const override;
   void SetText(const std::string& text) override;
   void SetBackColour(Colour colour) override;
+  std::string ToolTip() const override;
+  void SetToolTip(const std::string& text) override;
   void ResetColours() override;
 
  private:
