@@ -81,23 +81,24 @@ COLORREF BackColour(HWND control) {
   return colour;
 }
 
+struct FindToolTips {
+  HWND owner;
+  HWND found;
+};
+
+BOOL CALLBACK FindToolTipsOf(HWND hwnd, LPARAM data) {
+  auto* find = reinterpret_cast<FindToolTips*>(data);
+  if (tb::testing::ClassOf(hwnd) == L"tooltips_class32" && GetWindow(hwnd, GW_OWNER) == find->owner)
+    find->found = hwnd;
+  return find->found == nullptr;
+}
+
 // The text the window's tooltip control shows over control; empty when it
 // has none for it.
 std::wstring ToolTipOver(HWND control) {
   HWND window = GetParent(control);
-  struct Find {
-    HWND owner, found;
-  } find{window, nullptr};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND hwnd, LPARAM data) -> BOOL {
-        auto* f = reinterpret_cast<Find*>(data);
-        if (tb::testing::ClassOf(hwnd) == L"tooltips_class32" &&
-            GetWindow(hwnd, GW_OWNER) == f->owner)
-          f->found = hwnd;
-        return f->found == nullptr;
-      },
-      reinterpret_cast<LPARAM>(&find));
+  FindToolTips find{window, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), FindToolTipsOf, reinterpret_cast<LPARAM>(&find));
   if (find.found == nullptr) return L"<no tooltip control>";
   wchar_t text[256] = {};
   TOOLINFOW tool{};
