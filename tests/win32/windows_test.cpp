@@ -11,11 +11,13 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/fake_host.h"
 #include "follow/follow_methods.h"
+#include "trace/follow_scenario.h"
 #include "ui/about_window_layout.h"
 #include "ui/main_window_layout.h"
 #include "ui/setup_window_layout.h"
@@ -390,6 +392,49 @@ TEST_F(WindowsTest, EnableRunsFollowTicksFromTheWindowTimerUntilStop) {
 
   tb::testing::PumpFor(std::chrono::milliseconds(250));
   EXPECT_EQ(host->calls.size(), seen.size()) << "stopped";
+}
+
+// The scenario's master readings, played by the window's own timer after a
+// press of Enable, make the calls the Linux build makes (kept in the trace
+// files), call for call.
+TEST_F(WindowsTest, FollowTicksMakeTheCallsOfTheLinuxBuild) {
+  const struct {
+    std::int16_t method;
+    const char* option;
+  } methods[] = {
+      {kFollowLinear, "OptLin"}, {kFollowDistance, "OptDist"}, {kFollowTrigonometric, "OptTrigo"}};
+  for (const auto& m : methods) {
+    SCOPED_TRACE(tb::testing::MethodName(m.method));
+    windows->DeleteWindows();
+    tb::testing::ScenarioRig(rig);
+    auto owned = std::make_unique<tb::testing::ScenarioHost>(rig.Device(1)->PanChannel,
+                                                             rig.Device(1)->TiltChannel);
+    tb::testing::ScenarioHost* scenario = owned.get();
+    rig.SetHostHelper(std::move(owned));
+    MessageBoxAnswerer answerer;
+    Main();
+    Pick(MainControl("ComboMaster"), 0);
+    Press(MainControl(m.option));
+    Press(MainControl("CmdEnableTB"));
+    const auto start = GetTickCount();
+    while (!scenario->Done() && GetTickCount() - start < 10000)
+      tb::testing::PumpFor(std::chrono::milliseconds(20));
+    Press(MainControl("CmdEnableTB"));
+    EXPECT_TRUE(scenario->Done());
+    // The side head fails the plausibility rules made for heads above the
+    // stage: told at each press of Enable and Stop, it follows all the same.
+    ASSERT_EQ(answerer.Seen().size(), 2u);
+    for (const auto& box : answerer.Seen())
+      EXPECT_EQ(box.text.rfind(L"Check Values for device 4", 0), 0u);
+
+    std::ifstream kept(
+        std::string("Z:") + TB_TRACE_DIR + "/" + tb::testing::MethodName(m.method) + ".trace",
+        std::ios::binary);
+    ASSERT_TRUE(kept);
+    std::stringstream lines;
+    lines << kept.rdbuf();
+    EXPECT_EQ(scenario->Lines(), lines.str());
+  }
 }
 
 TEST_F(WindowsTest, ClosingUnloadsTheMainWindowAndStopsFollowing) {
