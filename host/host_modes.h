@@ -1,6 +1,10 @@
-// The host's three ways to run, each on the same parts: the simulated rig
-// and its universe, the host window and the plug-in session, started.
+// The host's ways to run. Three share the same parts: the simulated rig and
+// its universe, the host window and the plug-in session, started. The show
+// box has no simulated rig and no window: only the session, on the module
+// in place.
 #pragma once
+
+#include <filesystem>
 
 #include "host/channel_helper.h"
 #include "host/host_options.h"
@@ -11,6 +15,7 @@ class QApplication;
 namespace tbhost {
 
 class HostWindow;
+class OlaBridge;
 class PluginSession;
 
 struct HostParts {
@@ -31,5 +36,14 @@ int RunDemo(HostParts& parts, const HostOptions& options);
 int RunFollow(HostParts& parts, const HostOptions& options, QApplication& app);
 // The stage, the faders and the plug-in's windows for an operator.
 int RunInteractive(HostParts& parts, QApplication& app);
+
+struct ShowParts {
+  PluginSession& session;
+  HostCallCounts& counts;
+  OlaBridge* ola;                // null only in a host built without OLA
+  std::filesystem::path module;  // whose TrailBeam.ini is the rig
+};
+// The operator's calibrated rig in follow mode until SIGTERM or SIGINT.
+int RunShow(ShowParts& parts, const HostOptions& options, QApplication& app);
 
 }  // namespace tbhost

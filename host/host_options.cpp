@@ -25,7 +25,8 @@ constexpr OptionName kOwnOptions[] = {
     {"--demo", false},   {"--help", false},  {"-h", false},          {"--plugin", true},
     {"--png", true},     {"--report", true}, {"--screenshot", true}, {"--seconds", true},
     {"--follow", false}, {"--ola-in", true}, {"--ola-out", true},    {"--ola-port", true},
-    {"--rig", true},     {"--method", true}, {"--compare", false},
+    {"--rig", true},     {"--method", true}, {"--compare", false},   {"--run", false},
+    {"--master", true},
 };
 
 // What QGuiApplication and QApplication take from the command line, with one
@@ -174,13 +175,31 @@ std::string SetMethod(std::optional<FollowChoice>& into, const std::string& text
   return "--method needs one of " + OneOf(names);
 }
 
+std::string SetMaster(std::optional<MasterChoice>& into, const std::string& text) {
+  const char* const wrong = "--master needs a device name or a device number from 1 to 4";
+  if (text.empty()) return wrong;
+  if (text.find_first_not_of("0123456789") != std::string::npos) {
+    into = MasterChoice{0, text};
+    return {};
+  }
+  const auto n = ParseCount(text, 4);
+  if (!n || *n == 0) return wrong;
+  into = MasterChoice{static_cast<int>(*n), {}};
+  return {};
+}
+
 // Applies one of the host's own options; the error text, or empty.
 std::string Apply(HostOptions& o, std::string_view name, const std::string& value) {
   if (name == "--demo") o.demo = true;
   if (name == "--help" || name == "-h") o.help = true;
   if (name == "--follow") o.follow = true;
   if (name == "--compare") o.compare = true;
-  if (name == "--rig") return SetRig(o.rig, value);
+  if (name == "--run") o.run = true;
+  if (name == "--master") return SetMaster(o.master, value);
+  if (name == "--rig") {
+    o.rigGiven = true;
+    return SetRig(o.rig, value);
+  }
   if (name == "--method") return SetMethod(o.method, value);
   if (name == "--plugin") o.plugin = value;
   if (name == "--png") o.png = value;
@@ -196,8 +215,29 @@ std::string Apply(HostOptions& o, std::string_view name, const std::string& valu
   return {};
 }
 
+// The show box plays no demo and has no simulated heads; it needs to know
+// its master and both universes before it touches the operator's rig.
+std::string RunConflicts(const HostOptions& o) {
+  if (!o.run) {
+    return o.master ? "--master picks the master of --run and needs --run" : std::string();
+  }
+  if (o.demo) return "--demo and --run exclude each other";
+  if (o.follow) return "--follow and --run exclude each other";
+  if (o.compare) return "--compare plays the demo and cannot be used with --run";
+  if (!o.screenshot.empty()) return "--screenshot plays the demo and cannot be used with --run";
+  if (!o.report.empty()) return "--report is the demo's and cannot be used with --run";
+  if (o.secondsGiven) return "--seconds is the demo's and cannot be used with --run";
+  if (o.rigGiven)
+    return "--rig picks simulated heads and cannot be used with --run, which drives the rig "
+           "in TrailBeam.ini";
+  if (!o.master) return "--run needs --master NAME or --master N";
+  if (!o.olaIn || !o.olaOut) return "--run needs --ola-in U and --ola-out U";
+  return {};
+}
+
 // Options that each make sense alone but contradict each other.
 std::string Conflicts(const HostOptions& o) {
+  if (std::string run = RunConflicts(o); !run.empty()) return run;
   if (o.follow && o.demo) return "--demo and --follow exclude each other";
   if (o.follow && !o.screenshot.empty())
     return "--screenshot plays the demo and cannot be used with --follow";
@@ -255,6 +295,7 @@ HostOptions ParseHostOptions(int& argc, char** argv) {
 }
 
 HostMode ModeFor(const HostOptions& options, bool hasDisplay) {
+  if (options.run) return HostMode::Run;
   if (options.follow) return HostMode::Follow;
   // A screenshot shows the demo session on the real screen; a method, a
   // comparison of them, a report and a length are things the demo plays
@@ -270,6 +311,8 @@ const char* HostUsage() {
          "                      [--seconds N] [--png FILE] [--report FILE] [--screenshot FILE]\n"
          "                      [--follow] [--ola-in U] [--ola-out U] [--ola-port P]\n"
          "                      [Qt options]\n"
+         "       trailbeam-host --run --master NAME|N [--method M] --ola-in U --ola-out U\n"
+         "                      [--ola-port P] [--plugin PATH]\n"
          "  --plugin PATH      the module to register and load (default: TrailBeam.so\n"
          "                     next to this program)\n"
          "  --rig NAME         the simulated heads: default, sides (booms and a back\n"
@@ -277,9 +320,9 @@ const char* HostUsage() {
          "                     overhead (heads over the stage); the first is the default\n"
          "  --demo             play a headless operator session and print its report\n"
          "                     (also the default when there is no display)\n"
-         "  --method M         demo and --follow: the follow method the operator picks in\n"
-         "                     the main window: linear (default), distance or\n"
-         "                     trigonometric; implies --demo unless --follow is given\n"
+         "  --method M         demo, --follow and --run: the follow method the operator\n"
+         "                     picks in the main window: linear (default), distance or\n"
+         "                     trigonometric; implies --demo unless --follow or --run\n"
          "  --compare          demo: follow the same path once per method, print one\n"
          "                     table and draw one picture with a panel per method\n"
          "  --seconds N        demo: seconds of follow mode (1..120, default 6)\n"
@@ -289,6 +332,11 @@ const char* HostUsage() {
          "                     halfway through follow mode\n"
          "  --follow           set up and calibrate the demo rig as the demo does, enable\n"
          "                     follow mode and keep running (headless or on screen)\n"
+         "  --run              the show box: headless follow mode on the rig calibrated\n"
+         "                     in the module's own TrailBeam.ini (beside the module,\n"
+         "                     used in place), until SIGTERM or SIGINT; then Stop TB\n"
+         "  --master NAME|N    --run: the master, by its name in the device setup or by\n"
+         "                     its device number there (1..4)\n"
          "  --ola-in U         take channel values from OLA universe U (the console);\n"
          "                     the latest change wins over the host's faders\n"
          "  --ola-out U        send the host's universe to OLA universe U (the fixtures)\n"
@@ -300,7 +348,8 @@ const char* HostUsage() {
          "WxH+X+Y, -style NAME or -style=NAME, -stylesheet FILE, -reverse,\n"
          "-platformtheme, -platformpluginpath, -plugin, -qwindowtitle, -qwindowicon,\n"
          "-session, -widgetcount, -nograb, -dograb.\n"
-         "Exit status: 0 done, 1 the run failed, 2 the command line was not understood.\n";
+         "Exit status: 0 done, 1 the run failed (--run: follow mode could not be switched\n"
+         "on, or not off again), 2 the command line was not understood.\n";
 }
 
 }  // namespace tbhost

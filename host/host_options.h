@@ -10,6 +10,13 @@
 
 namespace tbhost {
 
+// A device as the operator names it: its number in the device setup (1..4)
+// when the text is digits only, otherwise its name there.
+struct MasterChoice {
+  int number = 0;  // 1..4, or 0 when named
+  std::string name;
+};
+
 struct HostOptions {
   bool demo = false;
   bool help = false;
@@ -29,12 +36,18 @@ struct HostOptions {
   std::optional<std::uint32_t> olaIn;   // OLA universe to take channel values from
   std::optional<std::uint32_t> olaOut;  // OLA universe to send the host's universe to
   std::uint16_t olaPort = 9010;         // olad's RPC port on 127.0.0.1
+
+  // The show box: the module's own TrailBeam.ini, follow mode until a signal.
+  bool run = false;
+  std::optional<MasterChoice> master;  // --run: the device that leads
+  bool rigGiven = false;               // --rig was on the command line
 };
 
 enum class HostMode {
   Demo,         // the headless operator session, once
   Follow,       // the demo's set-up, then follow mode until the host quits
   Interactive,  // the stage and the plug-in's windows for an operator
+  Run,          // the show box: the operator's rig, follow mode until a signal
 };
 
 // Which mode the command line asks for on a machine with or without a display.

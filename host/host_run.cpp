@@ -5,6 +5,7 @@
 #include <QStatusBar>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "host/host_modes.h"
 #include "host/host_startup.h"
@@ -19,20 +20,23 @@ namespace tbhost {
 namespace {
 
 #if TB_HOST_OLA
+// `announce`: every change of state once on stderr, for a headless host
+// with no window to look at (the show box tells it in its status line).
 std::unique_ptr<OlaBridge> AttachOla(const HostOptions& options, Universe& universe,
-                                     HostWindow& window) {
+                                     HostWindow* window, bool announce) {
   if (!options.olaIn && !options.olaOut) return nullptr;
   auto ola = std::make_unique<OlaBridge>(
       universe, OlaBridgeConfig{options.olaIn, options.olaOut, options.olaPort});
-  window.statusBar()->addPermanentWidget(MakeOlaStatusLabel(*ola, &window));
-  // Every change of state once on stderr: a headless host has no window to look at.
-  QObject::connect(
-      ola.get(), &OlaBridge::stateChanged, ola.get(),
-      [last = OlaBridge::State::Stopped](OlaBridge::State state, const QString& text) mutable {
-        if (state == last) return;
-        last = state;
-        std::fprintf(stderr, "trailbeam-host: %s\n", text.toUtf8().constData());
-      });
+  if (window != nullptr) window->statusBar()->addPermanentWidget(MakeOlaStatusLabel(*ola, window));
+  if (announce) {
+    QObject::connect(
+        ola.get(), &OlaBridge::stateChanged, ola.get(),
+        [last = OlaBridge::State::Stopped](OlaBridge::State state, const QString& text) mutable {
+          if (state == last) return;
+          last = state;
+          std::fprintf(stderr, "trailbeam-host: %s\n", text.toUtf8().constData());
+        });
+  }
   ola->Start();
   return ola;
 }
@@ -41,9 +45,13 @@ std::unique_ptr<OlaBridge> AttachOla(const HostOptions& options, Universe& unive
 }  // namespace
 
 int RunHost(HostMode mode, const HostOptions& options, int& argc, char** argv) {
-  // The scripted modes play the operator's set-up on a scratch copy of the module.
-  const bool scripted = mode != HostMode::Interactive;
-  if (!HasDisplay() && std::getenv("QT_QPA_PLATFORM") == nullptr)
+  // The demo and --follow play the operator's set-up on a scratch copy of
+  // the module; the interactive host and the show box use it in place,
+  // since its TrailBeam.ini is the operator's rig.
+  const bool scratch = mode == HostMode::Demo || mode == HostMode::Follow;
+  // The show box never shows a window, also where a display is at hand.
+  const bool headless = mode == HostMode::Run || !HasDisplay();
+  if (headless && std::getenv("QT_QPA_PLATFORM") == nullptr)
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
   std::string error;
@@ -51,36 +59,49 @@ int RunHost(HostMode mode, const HostOptions& options, int& argc, char** argv) {
   if (module.empty()) return Fail(error);
   WorkFolder work;
   if (!work.Create()) return Fail("could not create a work folder");
-  if (scripted) {
+  if (scratch) {
     module = CopyModuleInto(module, work.path, error);
     if (module.empty()) return Fail(error);
   }
-  UsePrivateRegistry(work.path, scripted);
+  UsePrivateRegistry(work.path, mode != HostMode::Interactive);
 
-  if (scripted) QuietOffscreenWarnings();
+  if (mode != HostMode::Interactive) QuietOffscreenWarnings();
 #if !TB_HOST_OLA
   if (options.olaIn || options.olaOut) return Fail("this host was built without OLA support");
 #endif
   QApplication app(argc, argv);
   QApplication::setApplicationName("trailbeam-host");
 
-  // The command line admits only names RigByName knows.
-  const StageRig rig = RigByName(options.rig).value_or(DefaultRig());
   Universe universe;
   HostCallCounts counts;
-  HostWindow window(universe, rig);
+  // Only the show box goes without: it drives no simulated heads.
+  std::optional<StageRig> rig;
+  std::optional<HostWindow> window;
+  if (mode != HostMode::Run) {
+    // The command line admits only names RigByName knows.
+    rig = RigByName(options.rig).value_or(DefaultRig());
+    window.emplace(universe, *rig);
+  }
   PluginSession session(universe, counts);
 
   if (orvn::FAILED(session.OfferHostClasses()) ||
       orvn::FAILED(session.RegisterModule(module.string())) || orvn::FAILED(session.Start()))
     return Fail(session.LastError());
-  window.SetSession(&session);
+  if (window) window->SetSession(&session);
   QuitOnSignals(app);
 #if TB_HOST_OLA
-  const std::unique_ptr<OlaBridge> ola = AttachOla(options, universe, window);
+  const std::unique_ptr<OlaBridge> ola =
+      AttachOla(options, universe, window ? &*window : nullptr, mode != HostMode::Run);
+  OlaBridge* const bridge = ola.get();
+#else
+  OlaBridge* const bridge = nullptr;
 #endif
 
-  HostParts parts{rig, universe, counts, window, session};
+  if (mode == HostMode::Run) {
+    ShowParts parts{session, counts, bridge, module};
+    return RunShow(parts, options, app);
+  }
+  HostParts parts{*rig, universe, counts, *window, session};
   switch (mode) {
     case HostMode::Demo:
       return RunDemo(parts, options);
@@ -88,6 +109,8 @@ int RunHost(HostMode mode, const HostOptions& options, int& argc, char** argv) {
       return RunFollow(parts, options, app);
     case HostMode::Interactive:
       return RunInteractive(parts, app);
+    case HostMode::Run:
+      break;
   }
   return 1;
 }

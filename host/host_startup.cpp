@@ -1,6 +1,7 @@
 #include "host/host_startup.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -53,6 +54,8 @@ void DropOffscreenWarnings(QtMsgType type, const QMessageLogContext& context, co
 }
 
 int quitPipe[2] = {-1, -1};
+bool quitRequested = false;
+std::function<void()> quitAction = [] { QApplication::quit(); };
 void OnQuitSignal(int) {
   const char byte = 1;
   [[maybe_unused]] const ssize_t n = write(quitPipe[1], &byte, 1);
@@ -105,15 +108,27 @@ void UsePrivateRegistry(const fs::path& folder, bool replace) {
 void QuietOffscreenWarnings() { previousHandler = qInstallMessageHandler(DropOffscreenWarnings); }
 
 void QuitOnSignals(QApplication& app) {
-  if (pipe(quitPipe) != 0) return;
+  // Non-blocking: a burst of signals must never block the handler's write.
+  if (pipe2(quitPipe, O_NONBLOCK | O_CLOEXEC) != 0) return;
   auto* notifier = new QSocketNotifier(quitPipe[0], QSocketNotifier::Read, &app);
-  QObject::connect(notifier, &QSocketNotifier::activated, &app, &QApplication::quit);
+  QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+    // Emptied, or the notifier would fire again in every loop that runs
+    // while the host shuts down.
+    char bytes[16];
+    [[maybe_unused]] const ssize_t n = read(quitPipe[0], bytes, sizeof bytes);
+    quitRequested = true;
+    if (quitAction) quitAction();
+  });
   struct sigaction action {};
   action.sa_handler = OnQuitSignal;
   sigemptyset(&action.sa_mask);
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGINT, &action, nullptr);
 }
+
+void OnQuitSignal(std::function<void()> action) { quitAction = std::move(action); }
+
+bool QuitRequested() { return quitRequested; }
 
 int Fail(const std::string& why) {
   std::fprintf(stderr, "trailbeam-host: %s\n", why.c_str());

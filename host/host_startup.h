@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 class QApplication;
@@ -45,6 +46,12 @@ void QuietOffscreenWarnings();
 // SIGTERM and SIGINT end the event loop, so that a host run by a script shuts
 // down as it does when its window is closed.
 void QuitOnSignals(QApplication& app);
+// What such a signal does from now on, on the GUI thread, in place of
+// QApplication::quit (which also closes every window).
+void OnQuitSignal(std::function<void()> action);
+// Whether such a signal came; also one that came before any loop ran that
+// it could end.
+bool QuitRequested();
 
 // "trailbeam-host: <why>" on stderr; returns the exit status of a failed run.
 int Fail(const std::string& why);

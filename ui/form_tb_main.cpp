@@ -80,9 +80,11 @@ void FormTBMain::Connect() {
       {"OptDist", &MainWindowLogic::OptDist_Click},
       {"OptTrigo", &MainWindowLogic::OptTrigo_Click},
   };
-  for (const auto& [name, handler] : clicks)
-    connect(FindControl<QAbstractButton>(*this, name), &QAbstractButton::clicked, this,
+  for (const auto& click : clicks) {
+    const auto handler = click.second;
+    connect(FindControl<QAbstractButton>(*this, click.first), &QAbstractButton::clicked, this,
             [logic, handler] { (logic->*handler)(); });
+  }
   connect(timer_, &QTimer::timeout, this, [logic] { logic->TimerDMX_Timer(); });
 }
 

@@ -76,7 +76,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent, QtWindowFlags(AboutWindowL
   lblDescription_ = std::make_unique<QtLabel>(FindControl<QLabel>(*this, "lblDescription"));
   logic_ = std::make_unique<AboutWindowLogic>(AboutWindowControls{*window_, *lblDescription_});
   AboutWindowLogic* logic = logic_.get();
-  // Escape closes the dialog as OK does.
+  // Escape is the dialog's own and closes it the same way.
   connect(ok, &QPushButton::clicked, this, [logic] { logic->cmdOK_Click(); });
   logic_->Form_Load();
 }

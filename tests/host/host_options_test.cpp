@@ -114,6 +114,92 @@ TEST(HostOptions, RigMethodAndCompareTakeTheirValues) {
   }
 }
 
+TEST(HostOptions, RunTakesItsMasterByNameOrNumber) {
+  const Args ola = {"--ola-in", "1", "--ola-out", "2"};
+  struct Case {
+    Args args;
+    int number;
+    std::string name;
+  };
+  const Case cases[] = {
+      {{"--run", "--master", "Spot links"}, 0, "Spot links"},
+      {{"--master", "3", "--run"}, 3, ""},
+      {{"--run", "--master", "04"}, 4, ""},
+      // Not digits only: a name, blanks and signs included, as the setup lists it.
+      {{"--run", "--master", " 2"}, 0, " 2"},
+      {{"--run", "--master", "-1"}, 0, "-1"},
+      {{"--run", "--master", "Gerät 2"}, 0, "Gerät 2"},
+      {{"--run", "--master", "1", "--master", "Wash"}, 0, "Wash"},
+      // What run-demo adds; the box draws nothing.
+      {{"--png", "p.png", "--run", "--master", "1", "--method", "distance", "--ola-port", "9011",
+        "--plugin", "/opt/tb/TrailBeam.so"},
+       1,
+       ""},
+  };
+  for (const Case& c : cases) {
+    Args args = c.args;
+    args.insert(args.end(), ola.begin(), ola.end());
+    const Parsed p = Parse(args);
+    ASSERT_EQ(p.options.error, "") << Line(args);
+    EXPECT_TRUE(p.options.run) << Line(args);
+    ASSERT_TRUE(p.options.master.has_value()) << Line(args);
+    EXPECT_EQ(p.options.master->number, c.number) << Line(args);
+    EXPECT_EQ(p.options.master->name, c.name) << Line(args);
+    EXPECT_TRUE(p.forQt.empty()) << Line(args);
+    for (bool display : {true, false})
+      EXPECT_EQ(ModeFor(p.options, display), HostMode::Run) << Line(args) << display;
+    EXPECT_TRUE(PlannedOutputs(p.options, HostMode::Run).empty()) << Line(args);
+  }
+  const Parsed last = Parse({"--run", "--master", "1", "--method", "distance", "--ola-in", "7",
+                             "--ola-out", "8", "--ola-port", "9011"});
+  EXPECT_EQ(last.options.method, FollowChoice::Distance);
+  EXPECT_EQ(last.options.olaIn, 7u);
+  EXPECT_EQ(last.options.olaOut, 8u);
+  EXPECT_EQ(last.options.olaPort, 9011);
+}
+
+TEST(HostOptions, RunRefusesWhatItCannotDo) {
+  const std::string master = "--master needs a device name or a device number from 1 to 4";
+  struct Case {
+    Args args;
+    std::string error;
+  };
+  const Case cases[] = {
+      {{"--run"}, "--run needs --master NAME or --master N"},
+      {{"--run", "--ola-in", "1", "--ola-out", "2"}, "--run needs --master NAME or --master N"},
+      {{"--run", "--master", "1"}, "--run needs --ola-in U and --ola-out U"},
+      {{"--run", "--master", "1", "--ola-in", "1"}, "--run needs --ola-in U and --ola-out U"},
+      {{"--run", "--master", "1", "--ola-out", "2"}, "--run needs --ola-in U and --ola-out U"},
+      {{"--run", "--master", "1", "--ola-in", "2", "--ola-out", "2"},
+       "--ola-in and --ola-out need different universes"},
+      {{"--master", "1", "--ola-in", "1", "--ola-out", "2"},
+       "--master picks the master of --run and needs --run"},
+      {{"--follow", "--master", "1"}, "--master picks the master of --run and needs --run"},
+      {{"--run", "--master"}, "--master needs a value"},
+      {{"--run", "--master", "--ola-in", "1"}, "--master needs a value"},
+      {{"--run", "--master", ""}, master},
+      {{"--run", "--master", "0"}, master},
+      {{"--run", "--master", "5"}, master},
+      {{"--run", "--master", "99999999999999999999"}, master},
+      {{"--run", "--mastre", "1"}, "unknown option --mastre (did you mean --master?)"},
+      {{"--runn"}, "unknown option --runn (did you mean --run?)"},
+      {{"--run", "--demo"}, "--demo and --run exclude each other"},
+      {{"--follow", "--run"}, "--follow and --run exclude each other"},
+      {{"--run", "--compare"}, "--compare plays the demo and cannot be used with --run"},
+      {{"--run", "--screenshot", "s.png"},
+       "--screenshot plays the demo and cannot be used with --run"},
+      {{"--run", "--report", "r.json"}, "--report is the demo's and cannot be used with --run"},
+      {{"--run", "--seconds", "3"}, "--seconds is the demo's and cannot be used with --run"},
+      {{"--run", "--rig", "default", "--master", "1", "--ola-in", "1", "--ola-out", "2"},
+       "--rig picks simulated heads and cannot be used with --run, which drives the rig in "
+       "TrailBeam.ini"},
+  };
+  for (const Case& c : cases) {
+    const Parsed p = Parse(c.args);
+    EXPECT_EQ(p.options.error, c.error) << Line(c.args);
+  }
+}
+
 TEST(HostOptions, RefusesWhatItDoesNotKnowNamingTheArgument) {
   struct Case {
     Args args;

@@ -559,11 +559,15 @@ bool HostProcess::Running() {
 }
 
 int HostProcess::Terminate(std::chrono::milliseconds grace) {
+  if (pid_ > 0) kill(pid_, SIGTERM);
+  return Wait(grace);
+}
+
+int HostProcess::Wait(std::chrono::milliseconds timeout) {
   int result = -1;
   if (pid_ > 0) {
     int status = 0;
-    kill(pid_, SIGTERM);
-    if (WaitExit(pid_, grace, status)) {
+    if (WaitExit(pid_, timeout, status)) {
       result = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     } else {
       kill(pid_, SIGKILL);

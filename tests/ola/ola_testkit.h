@@ -116,6 +116,9 @@ class HostProcess {
   bool Running();
   // SIGTERM and wait; the exit status (-1 when it had to be killed).
   int Terminate(std::chrono::milliseconds grace = 20s);
+  // Waits for it to end by itself; the exit status (-1 when it had to be
+  // killed at the end of `timeout`).
+  int Wait(std::chrono::milliseconds timeout);
 
  private:
   void Reader(int fd);

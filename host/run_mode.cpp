@@ -1,0 +1,169 @@
+// The show box: what an operator does at the start and the end of a show,
+// done headless on the rig they calibrated in the module's own
+// TrailBeam.ini. Between the two, the console plays the master through OLA
+// and the plug-in's ticks drive the slaves; the box only tells how it goes.
+#include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "host/channel_helper.h"
+#include "host/host_modes.h"
+#include "host/host_startup.h"
+#if TB_HOST_OLA
+#include "host/ola_bridge.h"
+#endif
+#include "host/plugin_session.h"
+#include "host/run_status.h"
+#include "host/show_master.h"
+#include "host/show_operator.h"
+
+namespace fs = std::filesystem;
+
+namespace tbhost {
+namespace {
+
+constexpr int kStatusEveryMs = 60 * 1000;
+
+void Say(const std::string& text) {
+  std::fprintf(stderr, "trailbeam-host: %s\n", text.c_str());
+  std::fflush(stderr);
+}
+
+// A channel cell as the setup window fills it: a plain decimal number.
+int CellChannel(const std::string& text) {
+  int value = -1;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size() ? value : -1;
+}
+
+std::int64_t SteadySecond() {
+  return std::chrono::duration_cast<std::chrono::seconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// Counts the follow ticks (each begins with a read of the master's pan
+// channel) and prints the status line when asked, once a minute and on
+// every change of the OLA state.
+class StatusReporter {
+ public:
+  StatusReporter(ShowParts& parts, const ShowOperator& op, const ListedDevice& master, int device,
+                 FollowChoice method)
+      : parts_(parts), op_(op), masterPan_(CellChannel(master.pan)) {
+    status_.master = "\"" + master.name + "\" (device " + std::to_string(device) + ", channels " +
+                     master.pan + "/" + master.tilt + ")";
+    status_.method = std::string(MethodName(method));
+    parts_.session.Helper()->SetReadObserver([this](std::int32_t channel, std::int32_t) {
+      if (channel == masterPan_) ticks_.Add(SteadySecond());
+    });
+  }
+  ~StatusReporter() { parts_.session.Helper()->SetReadObserver(nullptr); }
+  StatusReporter(const StatusReporter&) = delete;
+  StatusReporter& operator=(const StatusReporter&) = delete;
+
+  void Start() {
+    Print();
+    minute_.setTimerType(Qt::VeryCoarseTimer);
+    QObject::connect(&minute_, &QTimer::timeout, [this] { Print(); });
+    minute_.start(kStatusEveryMs);
+#if TB_HOST_OLA
+    if (parts_.ola != nullptr) {
+      QObject::connect(parts_.ola, &OlaBridge::stateChanged, &minute_,
+                       [this, last = parts_.ola->CurrentState()](OlaBridge::State state,
+                                                                 const QString&) mutable {
+                         if (state == last) return;
+                         last = state;
+                         Print();
+                       });
+    }
+#endif
+  }
+
+  void Print() {
+    status_.following = op_.Following();
+    status_.ticksLastMinute = ticks_.Count(SteadySecond());
+    status_.writes = parts_.counts.writes;
+    status_.failedCalls = parts_.counts.failed;
+    status_.ola = "OLA: not built in";
+#if TB_HOST_OLA
+    if (parts_.ola != nullptr) status_.ola = parts_.ola->StatusText().toStdString();
+#endif
+    Say(StatusLine(status_));
+  }
+
+ private:
+  ShowParts& parts_;
+  const ShowOperator& op_;
+  const int masterPan_;
+  LastMinuteCount ticks_;
+  RunStatus status_;
+  QTimer minute_;
+};
+
+// The operator's steps up to Enable TB: the devices read and confirmed, the
+// master and the method picked. `rows` and `pick` tell what was found.
+bool PrepareFollowing(ShowOperator& op, const HostOptions& options, FollowChoice method,
+                      std::vector<ListedDevice>& rows, MasterPick& pick) {
+  const auto check = [&](const std::vector<ListedDevice>& listed) {
+    rows = listed;
+    pick = FindMaster(listed, options.master.value_or(MasterChoice{}));
+    return pick.error;
+  };
+  if (!op.SetUpDevices(check) || !op.OpenMainWindow()) return false;
+  const std::string& name = rows[static_cast<std::size_t>(pick.device - 1)].name;
+  return op.PickMaster(pick.entry, QString::fromStdString(name)) && op.PickMethod(method);
+}
+
+}  // namespace
+
+int RunShow(ShowParts& parts, const HostOptions& options, QApplication& app) {
+  // The plug-in reads this file when its setup window opens; without it
+  // there is no rig, and confirming the setup would write an empty one.
+  const fs::path settings = parts.module.parent_path() / "TrailBeam.ini";
+  std::error_code ec;
+  if (!fs::is_regular_file(settings, ec))
+    return Fail("no TrailBeam.ini beside " + parts.module.string() +
+                ": set up and calibrate the rig with the interactive host on this module first");
+  Say("the rig: " + settings.string());
+  // Only a signal ends the box, whatever window closes; and it must not
+  // close the main window itself, which would end follow mode without
+  // Stop TB.
+  app.setQuitOnLastWindowClosed(false);
+  OnQuitSignal(nullptr);
+
+  ShowOperator op(parts.session,
+                  [](const QString& text) { Say("plug-in message: " + text.toStdString()); });
+  const FollowChoice method = options.method.value_or(FollowChoice::Linear);
+  std::vector<ListedDevice> rows;
+  MasterPick pick;
+  if (!PrepareFollowing(op, options, method, rows, pick))
+    return Fail(op.Failure().toStdString() + "; follow mode is off");
+
+  const ListedDevice& master = rows[static_cast<std::size_t>(pick.device - 1)];
+  if (QuitRequested()) {
+    Say("asked to stop before follow mode came on; the box ends");
+    return 0;
+  }
+  StatusReporter status(parts, op, master, pick.device, method);
+  if (!op.Enable()) return Fail(op.Failure().toStdString());
+  status.Start();
+  QEventLoop running;
+  OnQuitSignal([&running] { running.quit(); });
+  // A signal that came while the box was starting found no loop to end.
+  if (!QuitRequested()) running.exec();
+  OnQuitSignal(nullptr);
+
+  const bool stopped = op.Stop();
+  status.Print();
+  if (!stopped) return Fail(op.Failure().toStdString());
+  Say("follow mode off; the box ends");
+  return 0;
+}
+
+}  // namespace tbhost

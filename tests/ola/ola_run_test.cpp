@@ -1,0 +1,235 @@
+// The show box end to end: `trailbeam-host --run` on a module of the test's
+// own, whose TrailBeam.ini holds a rig calibrated as an operator leaves it,
+// against a private olad. The console's master comes in on universe 1, the
+// slaves must go out on universe 2; SIGTERM must switch follow mode off with
+// Stop TB and end the box with status 0. A box that cannot switch follow
+// mode on must say why on stderr and end non-zero.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/stage_rig.h"
+#include "ola_testkit.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr std::uint32_t kIn = 1;
+constexpr std::uint32_t kOut = 2;
+constexpr std::size_t kMaster = 1;
+// Generous for a loaded two-core machine under sanitizers.
+constexpr auto kReach = 60s;
+constexpr auto kHostStart = 240s;
+
+// TrailBeam.ini as the plug-in writes it for the rig after the operator aimed
+// every head in `calibrated` at the five marks (K1..K4, KM). The KM pan of
+// head `implausible`, if any, is set to its K1 pan.
+std::string Settings(const tbhost::StageRig& rig, const std::vector<bool>& calibrated,
+                     std::optional<std::size_t> implausible = std::nullopt) {
+  std::string text = "TrailBeam.ini\r\n";
+  for (std::size_t h = 0; h < 4; ++h) {
+    const tbhost::MovingHead& head = rig.heads.at(h);
+    text += head.name + "," + std::to_string(head.panChannel) + "," +
+            std::to_string(head.tiltChannel) + "\r\n";
+    std::vector<tbhost::PanTilt> points;
+    for (tbhost::Mark mark : tbhost::kAllMarks)
+      points.push_back(tbhost::AimAt(head, rig.MarkAt(mark)).value_or(tbhost::PanTilt{-1, -1}));
+    if (implausible == h) points[4].pan = points[0].pan;
+    for (const tbhost::PanTilt& p : points)
+      text += calibrated.at(h)
+                  ? "1," + std::to_string(p.pan) + "," + std::to_string(p.tilt) + "\r\n"
+                  : std::string("0,-1,-1\r\n");
+  }
+  return text;
+}
+
+std::string Describe(const olatest::OlaClientThread::Frame& f,
+                     const std::map<std::int32_t, std::int32_t>& want) {
+  std::string s;
+  for (const auto& [c, v] : want)
+    s += "ch" + std::to_string(c) + " " + std::to_string(f[static_cast<std::size_t>(c - 1)]) +
+         " (want " + std::to_string(v) + ") ";
+  return s;
+}
+
+class OlaShowBox : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (olatest::FindOlad().empty()) GTEST_SKIP() << "olad is not installed";
+    std::string error;
+    ASSERT_TRUE(olad_.Start(error)) << error;
+    std::string pattern = (fs::temp_directory_path() / "tb-show-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    folder_ = pattern;
+    std::error_code ec;
+    fs::copy_file(TB_PLUGIN_MODULE, folder_ / "TrailBeam.so", ec);
+    ASSERT_FALSE(ec) << ec.message();
+  }
+  void TearDown() override {
+    host_.Terminate(5s);
+    std::error_code ec;
+    if (!folder_.empty()) fs::remove_all(folder_, ec);
+  }
+
+  fs::path Ini() const { return folder_ / "TrailBeam.ini"; }
+  void WriteIni(const std::string& bytes) const { std::ofstream(Ini(), std::ios::binary) << bytes; }
+  std::string ReadIni() const {
+    std::ifstream in(Ini(), std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+  }
+
+  void StartBox(const std::string& master) {
+    std::string error;
+    ASSERT_TRUE(
+        host_.Start(TRAILBEAM_HOST,
+                    {"--run", "--master", master, "--plugin", (folder_ / "TrailBeam.so").string(),
+                     "--ola-in", std::to_string(kIn), "--ola-out", std::to_string(kOut)},
+                    error))
+        << error;
+  }
+
+  // Plays the master at the floor point on the console's universe and waits
+  // until the fixtures' universe carries every slave where the follow step
+  // puts it.
+  void PlayAndCheck(olatest::OlaClientThread& probe, tbhost::FloorPoint at, const char* what) {
+    const tbhost::MovingHead& master = rig_.heads[kMaster];
+    const auto aim = tbhost::AimAt(master, at);
+    ASSERT_TRUE(aim) << what;
+    const auto want = olatest::ExpectedFollow(rig_, kMaster, *aim);
+    ASSERT_EQ(want.size(), 2 * (rig_.heads.size() - 1)) << what;
+    std::vector<int> values(static_cast<std::size_t>(master.tiltChannel), 0);
+    values[static_cast<std::size_t>(master.panChannel - 1)] = aim->pan;
+    values[static_cast<std::size_t>(master.tiltChannel - 1)] = aim->tilt;
+    std::string error;
+    ASSERT_TRUE(olatest::OlaSetDmx(kIn, values, error)) << error;
+    olatest::OlaClientThread::Frame last{};
+    EXPECT_TRUE(probe.WaitForValues(kOut, want, kReach, &last))
+        << what << ": " << Describe(last, want) << "\n"
+        << host_.Output();
+  }
+
+  const tbhost::StageRig rig_ = tbhost::DefaultRig();
+  olatest::Olad olad_{olatest::kDefaultRpcPort};
+  olatest::HostProcess host_;
+  fs::path folder_;
+};
+
+TEST_F(OlaShowBox, SlavesFollowTheConsoleUntilSigtermStopsFollowMode) {
+  const std::string settings = Settings(rig_, {true, true, true, true});
+  WriteIni(settings);
+  const tbhost::MovingHead& master = rig_.heads[kMaster];
+  StartBox(master.name);
+  ASSERT_TRUE(host_.WaitForLine("status: follow on", kHostStart)) << host_.Output();
+  const std::string named = "master \"" + master.name + "\" (device " +
+                            std::to_string(kMaster + 1) + ", channels " +
+                            std::to_string(master.panChannel) + "/" +
+                            std::to_string(master.tiltChannel) + "), method linear";
+  EXPECT_TRUE(host_.WaitForLine(named, 0s)) << host_.Output();
+  ASSERT_TRUE(host_.WaitForLine("OLA: connected", kReach)) << host_.Output();
+
+  olatest::OlaClientThread probe(olad_.Port());
+  std::string error;
+  ASSERT_TRUE(probe.Start({kOut}, error)) << error;
+  using tbhost::Mark;
+  const tbhost::FloorPoint k1 = rig_.MarkAt(Mark::K1);
+  const tbhost::FloorPoint km = rig_.MarkAt(Mark::KM);
+  const std::pair<const char*, tbhost::FloorPoint> points[] = {
+      {"KM", km},
+      {"K1-KM", {(k1.x + km.x) / 2, (k1.y + km.y) / 2}},
+      {"K3", rig_.MarkAt(Mark::K3)},
+      {"K4", rig_.MarkAt(Mark::K4)},
+  };
+  for (const auto& [what, at] : points) PlayAndCheck(probe, at, what);
+
+  // Stop TB runs the plausibility check, which saves the file once more.
+  std::error_code ec;
+  const auto enabled = fs::last_write_time(Ini(), ec);
+  ASSERT_FALSE(ec);
+  EXPECT_EQ(host_.Terminate(), 0) << host_.Output();
+  EXPECT_NE(fs::last_write_time(Ini(), ec), enabled) << "Stop TB was not pressed\n"
+                                                     << host_.Output();
+  EXPECT_TRUE(host_.WaitForLine("status: follow off", 0s)) << host_.Output();
+  EXPECT_EQ(ReadIni(), settings) << "the operator's rig came out changed";
+  EXPECT_EQ(host_.Output().find("plug-in message"), std::string::npos) << host_.Output();
+}
+
+TEST_F(OlaShowBox, TellsThePluginsMessagesAndEndsNonZeroWhenFollowModeStaysOff) {
+  const tbhost::MovingHead& fourth = rig_.heads[3];
+  const auto k1 = tbhost::AimAt(fourth, rig_.MarkAt(tbhost::Mark::K1));
+  const auto k3 = tbhost::AimAt(fourth, rig_.MarkAt(tbhost::Mark::K3));
+  ASSERT_TRUE(k1 && k3);
+  const std::string implausible =
+      "plug-in message: Check Values for device 4:  Plausibility "
+      "check failed, reason: " +
+      std::string(k1->pan < k3->pan ? "1" : "2");
+  const std::string notCalibrated =
+      "plug-in message: Not accepted, because of missing device calibration";
+  struct Case {
+    const char* what;
+    std::optional<std::string> settings;  // none: no TrailBeam.ini
+    std::string master;
+    std::string says;
+    int exit;  // 0: follow mode comes on, and goes off on SIGTERM
+    bool writeProtected = false;
+  };
+  const Case cases[] = {
+      {"the master is not calibrated", Settings(rig_, {true, true, false, true}), "3",
+       notCalibrated, 1},
+      {"nothing is calibrated", Settings(rig_, {false, false, false, false}), rig_.heads[0].name,
+       notCalibrated, 1},
+      {"no such device", Settings(rig_, {true, true, true, true}), "Nobody",
+       "no device named \"Nobody\" in the device setup", 1},
+      {"no settings file", std::nullopt, "1", "no TrailBeam.ini beside", 1},
+      // OK cannot save, and the setup window stays open: the box must not hang in it.
+      {"a write-protected settings file", Settings(rig_, {true, true, true, true}), "2",
+       "plug-in message: TrailBeam.ini could not be saved: the file is write-protected", 1, true},
+      // Told, and the switch goes on all the same, as the main window does.
+      {"a slave's calibration is implausible", Settings(rig_, {true, true, true, true}, 3), "2",
+       implausible, 0},
+  };
+  for (const Case& c : cases) {
+    std::error_code ec;
+    fs::remove(Ini(), ec);
+    if (c.settings) WriteIni(*c.settings);
+    if (c.writeProtected) fs::permissions(Ini(), fs::perms::owner_read | fs::perms::group_read);
+    const auto written = fs::last_write_time(Ini(), ec);
+    StartBox(c.master);
+    ASSERT_TRUE(host_.WaitForLine(c.says, kHostStart)) << c.what << "\n" << host_.Output();
+    if (c.exit == 0) {
+      EXPECT_TRUE(host_.WaitForLine("status: follow on", kHostStart)) << c.what << "\n"
+                                                                      << host_.Output();
+      EXPECT_EQ(host_.Terminate(), 0) << c.what << "\n" << host_.Output();
+    } else {
+      EXPECT_EQ(host_.Wait(kHostStart), c.exit) << c.what << "\n" << host_.Output();
+      EXPECT_FALSE(host_.WaitForLine("status: follow on", 0s)) << c.what << "\n" << host_.Output();
+    }
+    if (!c.settings) {
+      EXPECT_FALSE(fs::exists(Ini())) << c.what;
+      continue;
+    }
+    EXPECT_EQ(ReadIni(), *c.settings) << c.what << ": the operator's rig came out changed";
+    // Refused before the device setup was confirmed: not even saved again.
+    if (c.master == "Nobody") {
+      EXPECT_EQ(fs::last_write_time(Ini(), ec), written) << c.what;
+    }
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  olatest::EnterPrivateNetwork();
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
