@@ -15,10 +15,15 @@ xvfb-run -a -s "-screen 0 1024x768x24" sh -s "$build" "$out" "$here" "$work" <<'
 set -eu
 build=$1 out=$2 here=$3 work=$4
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all
-cmake -DACTION=up -DPREFIX="$WINEPREFIX" -P "$here/tests/win32/wine_prefix.cmake"
+loader=$(command -v /usr/lib/wine/wine64 || command -v wine64 || command -v wine)
+cmake -DACTION=up -DPREFIX="$WINEPREFIX" -DLOADER="$loader" -DSERVER=wineserver \
+  -P "$here/tests/windows/wine_prefix.cmake"
+# The prefix was made without a display: its services start again on this one.
+wineserver -k
+wineserver -w
 for window in main config about; do
   rm -f "$work/geometry"
-  wine "$build/bin/win32_screenshots.exe" "$window" "$work/geometry" </dev/null >/dev/null 2>&1 &
+  "$loader" "$build/bin/win32_screenshots.exe" "$window" "$work/geometry" </dev/null >/dev/null 2>&1 &
   program=$!
   tries=0
   while [ ! -s "$work/geometry" ] && [ $tries -lt 100 ]; do sleep 0.2; tries=$((tries + 1)); done
