@@ -8,6 +8,10 @@ packages=(
   qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev libeigen3-dev
   xvfb xauth fonts-dejavu-core
   ola libola-dev pkg-config
+  # TrailBeam.dll: cross compilers, widl, Wine (64-bit and, from i386, 32-bit)
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix
+  gcc-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+  wine wine64 wine64-tools libwine-dev fonts-wine wine32:i386 imagemagick
 )
 
 missing=()
@@ -95,6 +99,10 @@ if [ ! -e "$policy" ]; then
   printf '#!/bin/sh\nexit 101\n' | $sudo tee "$policy" >/dev/null
   $sudo chmod 755 "$policy"
   made_policy=true
+fi
+# 32-bit Wine comes from the i386 architecture.
+if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
 fi
 $sudo apt-get update
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}" \

@@ -23,7 +23,7 @@ class FormObject final : public orvn::NoLateBinding<orvn::IORVNForm> {
   FormObject(const FormObject&) = delete;
   FormObject& operator=(const FormObject&) = delete;
 
-  orvn::HRESULT ORVN_STDCALL QueryInterface(orvn::REFIID riid, void** ppv) override;
+  orvn::HRESULT ORVN_STDCALL QueryInterface(const orvn::IID& riid, void** ppv) override;
   orvn::ULONG ORVN_STDCALL AddRef() override;
   orvn::ULONG ORVN_STDCALL Release() override;
 

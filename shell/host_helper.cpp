@@ -7,6 +7,8 @@
 
 namespace tb::shell {
 
+using namespace orvn;
+
 namespace {
 
 class HresultCategory final : public std::error_category {
@@ -16,16 +18,16 @@ class HresultCategory final : public std::error_category {
     const auto hr = static_cast<orvn::HRESULT>(code);
     const char* text = "the host reported a failure";
     switch (hr) {
-      case orvn::E_INVALIDARG:
+      case E_INVALIDARG:
         text = "the host refused the channel (invalid argument)";
         break;
-      case orvn::E_POINTER:
+      case E_POINTER:
         text = "the host returned no object";
         break;
-      case orvn::E_NOTIMPL:
+      case E_NOTIMPL:
         text = "the host does not offer this call";
         break;
-      case orvn::E_OUTOFMEMORY:
+      case E_OUTOFMEMORY:
         text = "the host ran out of memory";
         break;
       default:
@@ -45,12 +47,12 @@ const std::error_category& hresult_category() noexcept {
 }
 
 orvn::HRESULT ToHresult(const std::error_code& error) {
-  if (!error) return orvn::S_OK;
+  if (!error) return S_OK;
   if (error.category() == hresult_category()) return static_cast<orvn::HRESULT>(error.value());
-  if (error == Errc::out_of_range) return orvn::DISP_E_BADINDEX;
+  if (error == Errc::out_of_range) return DISP_E_BADINDEX;
   if (error.category() == std::system_category() || error.category() == std::generic_category())
-    return orvn::HRESULT_FROM_WIN32(static_cast<std::uint32_t>(error.value()));
-  return orvn::E_FAIL;
+    return HRESULT_FROM_WIN32(static_cast<std::uint32_t>(error.value()));
+  return E_FAIL;
 }
 
 ComHostHelper::ComHostHelper(orvn::IORVNPluginHelper* helper) : helper_(helper) {
@@ -63,10 +65,10 @@ ComHostHelper::~ComHostHelper() {
 
 std::error_code ComHostHelper::ReadChannel(std::int32_t channel, std::int32_t& value) {
   if (helper_ == nullptr) return make_error_code(Errc::no_host_helper);
-  std::int32_t byRef = channel;
-  std::int32_t result = 0;
+  LONG byRef = channel;
+  LONG result = 0;
   const orvn::HRESULT hr = helper_->ReadChannel(&byRef, &result);
-  if (orvn::FAILED(hr)) return MakeHresultError(hr);
+  if (FAILED(hr)) return MakeHresultError(hr);
   value = result;
   return {};
 }
@@ -75,17 +77,17 @@ std::error_code ComHostHelper::WriteChannel(std::int32_t channel, std::int32_t v
   if (helper_ == nullptr) return make_error_code(Errc::no_host_helper);
   orvn::IORVNOutput* output = nullptr;
   orvn::HRESULT hr = helper_->get_Output(&output);
-  if (orvn::FAILED(hr)) {
+  if (FAILED(hr)) {
     if (output != nullptr) output->Release();
     return MakeHresultError(hr);
   }
-  if (output == nullptr) return MakeHresultError(orvn::E_POINTER);
-  std::int32_t byRefChannel = channel;
-  std::int32_t byRefValue = value;
-  orvn::VARIANT_BOOL flag = orvn::VARIANT_TRUE;
+  if (output == nullptr) return MakeHresultError(E_POINTER);
+  LONG byRefChannel = channel;
+  LONG byRefValue = value;
+  orvn::VARIANT_BOOL flag = VARIANT_TRUE;
   hr = output->WriteChannel(&byRefChannel, &byRefValue, &flag);
   output->Release();
-  return orvn::FAILED(hr) ? MakeHresultError(hr) : std::error_code{};
+  return FAILED(hr) ? MakeHresultError(hr) : std::error_code{};
 }
 
 }  // namespace tb::shell

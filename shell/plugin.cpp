@@ -4,7 +4,9 @@
 #include <memory>
 #include <new>
 
+#if !defined(_WIN32)
 #include "orvn/comrt.h"
+#endif
 #include "rig/rig_store.h"
 #include "shell/host_helper.h"
 #include "shell/module_info.h"
@@ -89,8 +91,7 @@ HRESULT clsORVNPlugIn::Init(BSTR*, BSTR*, IORVNPluginHelper** helper, VARIANT_BO
   });
 }
 
-HRESULT clsORVNPlugIn::MessageHandle(std::int32_t*, std::int32_t*, std::int32_t*,
-                                     std::int32_t* result) {
+HRESULT clsORVNPlugIn::MessageHandle(LONG*, LONG*, LONG*, LONG* result) {
   if (result == nullptr) return E_POINTER;
   *result = 0;
   return S_OK;

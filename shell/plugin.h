@@ -4,23 +4,36 @@
 
 #include <atomic>
 
-#include "orvn/dispatchimpl.h"
 #include "orvn/orvntypelib.h"
+#if defined(_WIN32)
+#include "shell/win/late_binding.h"
+#else
+#include "orvn/dispatchimpl.h"
+#endif
 
 namespace tb::shell {
 
-inline constexpr char16_t kPluginName[] = u"Trail Beam Plugin";
+// Calls by name: from the type libraries on Windows; not offered elsewhere.
+#if defined(_WIN32)
+template <class Interface>
+using LateBound = win::TypeInfoDispatch<Interface>;
+#else
+template <class Interface>
+using LateBound = orvn::NoLateBinding<Interface>;
+#endif
 
-class clsORVNPlugIn final : public orvn::NoLateBinding<orvn::IclsORVNPlugIn>,
-                            public orvn::NoLateBinding<orvn::IORVNPlugin>,
-                            public orvn::NoLateBinding<orvn::IORVNModule> {
+inline constexpr orvn::OLECHAR kPluginName[] = ORVN_TEXT("Trail Beam Plugin");
+
+class clsORVNPlugIn final : public LateBound<orvn::IclsORVNPlugIn>,
+                            public LateBound<orvn::IORVNPlugin>,
+                            public LateBound<orvn::IORVNModule> {
  public:
   clsORVNPlugIn();
   clsORVNPlugIn(const clsORVNPlugIn&) = delete;
   clsORVNPlugIn& operator=(const clsORVNPlugIn&) = delete;
 
   // IUnknown, shared by all three interfaces.
-  orvn::HRESULT ORVN_STDCALL QueryInterface(orvn::REFIID riid, void** ppv) override;
+  orvn::HRESULT ORVN_STDCALL QueryInterface(const orvn::IID& riid, void** ppv) override;
   orvn::ULONG ORVN_STDCALL AddRef() override;
   orvn::ULONG ORVN_STDCALL Release() override;
 
@@ -34,8 +47,8 @@ class clsORVNPlugIn final : public orvn::NoLateBinding<orvn::IclsORVNPlugIn>,
   orvn::HRESULT ORVN_STDCALL Init(orvn::BSTR* callingAppTitle, orvn::BSTR* myFilename,
                                   orvn::IORVNPluginHelper** helper,
                                   orvn::VARIANT_BOOL* result) override;
-  orvn::HRESULT ORVN_STDCALL MessageHandle(std::int32_t* msg, std::int32_t* arg1,
-                                           std::int32_t* arg2, std::int32_t* result) override;
+  orvn::HRESULT ORVN_STDCALL MessageHandle(orvn::LONG* msg, orvn::LONG* arg1, orvn::LONG* arg2,
+                                           orvn::LONG* result) override;
   orvn::HRESULT ORVN_STDCALL Term(orvn::VARIANT_BOOL* result) override;
 
   // IORVNModule.
@@ -49,10 +62,10 @@ class clsORVNPlugIn final : public orvn::NoLateBinding<orvn::IclsORVNPlugIn>,
 // The class object handed out by DllGetClassObject.
 class PluginFactory final : public orvn::IClassFactory {
  public:
-  orvn::HRESULT ORVN_STDCALL QueryInterface(orvn::REFIID riid, void** ppv) override;
+  orvn::HRESULT ORVN_STDCALL QueryInterface(const orvn::IID& riid, void** ppv) override;
   orvn::ULONG ORVN_STDCALL AddRef() override;
   orvn::ULONG ORVN_STDCALL Release() override;
-  orvn::HRESULT ORVN_STDCALL CreateInstance(orvn::IUnknown* outer, orvn::REFIID riid,
+  orvn::HRESULT ORVN_STDCALL CreateInstance(orvn::IUnknown* outer, const orvn::IID& riid,
                                             void** ppv) override;
   orvn::HRESULT ORVN_STDCALL LockServer(std::int32_t lock) override;
 };

@@ -20,22 +20,61 @@
 // GetTypeInfoCount answers 0 and GetTypeInfo, GetIDsOfNames and Invoke answer
 // E_NOTIMPL. Callers use the typed vtable slots.
 //
-// This header includes nothing but the C++ standard library.
+// This header includes nothing but the C++ standard library. On Windows it
+// maps everything to the platform's own types instead (see below).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
-#if defined(_WIN32)
-#define ORVN_STDCALL __stdcall
-#else
-#define ORVN_STDCALL
-#endif
-
 #define ORVN_METHOD(name) virtual HRESULT ORVN_STDCALL name
 
+#if defined(_WIN32)
+// Windows: the real COM. The names are the platform's, brought into orvn so
+// that code written against these headers builds unchanged. The result codes,
+// VARIANT_TRUE/FALSE, SUCCEEDED/FAILED, REFIID and REFCLSID are the
+// platform's macros there: use them unqualified (not as orvn::S_OK).
+#include <windows.h>
+// After windows.h:
+#include <oaidl.h>
+#include <objbase.h>
+
+#define ORVN_STDCALL STDMETHODCALLTYPE
+// A literal of OLECHAR.
+#define ORVN_TEXT(text) L##text
+
 namespace orvn {
+using ::BSTR;
+using ::CLSID;
+using ::DISPID;
+using ::GUID;
+using ::HRESULT;
+using ::IClassFactory;
+using ::IDispatch;
+using ::IID;
+using ::IID_IClassFactory;
+using ::IID_IDispatch;
+using ::IID_IUnknown;
+using ::IUnknown;
+using ::LCID;
+using ::LONG;
+using ::OLECHAR;
+using ::UINT;
+using ::ULONG;
+using ::VARIANT_BOOL;
+using ::WORD;
+}  // namespace orvn
+
+#else
+
+#define ORVN_STDCALL
+#define ORVN_TEXT(text) u##text
+
+namespace orvn {
+
+// The integer of automation's "long" (32 bits on every platform here).
+using LONG = std::int32_t;
 
 using HRESULT = std::int32_t;
 using ULONG = std::uint32_t;
@@ -158,3 +197,5 @@ class IClassFactory : public IUnknown {
 };
 
 }  // namespace orvn
+
+#endif  // _WIN32

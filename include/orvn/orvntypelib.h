@@ -15,6 +15,50 @@
 
 #include "orvn/com.h"
 
+#if defined(_WIN32)
+// Windows: the interfaces as widl makes them from ORVNTypeLib.idl, with the
+// same slots and identifiers as below. A window's Widget is its HWND there.
+#include "ORVNTypeLib_h.h"
+
+namespace orvn {
+using ::CLSID_HostModuleInfo;
+using ::IHostModuleInfo;
+using ::IID_IHostModuleInfo;
+using ::IID_IORVNForm;
+using ::IID_IORVNModule;
+using ::IID_IORVNModuleCodes;
+using ::IID_IORVNOutput;
+using ::IID_IORVNPlugin;
+using ::IID_IORVNPluginHelper;
+using ::IORVNForm;
+using ::IORVNModule;
+using ::IORVNModuleCodes;
+using ::IORVNOutput;
+using ::IORVNPlugin;
+using ::IORVNPluginHelper;
+using ::LIBID_ORVNTypeLib;
+inline constexpr OLECHAR ProgID_HostModuleInfo[] = L"ORVNTypeLib.HostModuleInfo";
+
+// The plug-in class's own interface (the default interface of clsORVNPlugIn).
+class IclsORVNPlugIn : public IDispatch {
+ public:
+  ORVN_METHOD(get_PluginName)(BSTR* name) = 0;  // [out,retval] caller frees
+
+ protected:
+  ~IclsORVNPlugIn() = default;
+};
+
+inline constexpr IID IID_IclsORVNPlugIn = {
+    0x15155cda, 0x6c32, 0x4c27, {0xad, 0x01, 0x78, 0xd4, 0xb8, 0xcb, 0x3c, 0xc0}};
+inline constexpr CLSID CLSID_clsORVNPlugIn = {
+    0x8b8e711b, 0xb058, 0x406d, {0x82, 0xf9, 0x20, 0xed, 0x67, 0x96, 0x3a, 0x1c}};
+inline constexpr GUID LIBID_ORVN_TB_plugin2 = {
+    0xe416626d, 0x7ed2, 0x4d7e, {0xb1, 0x87, 0x9e, 0x71, 0xa5, 0x14, 0x6f, 0x2a}};
+inline constexpr OLECHAR ProgID_clsORVNPlugIn[] = L"ORVN_TB_plugin2.clsORVNPlugIn";
+}  // namespace orvn
+
+#else
+
 namespace orvn {
 
 class IORVNOutput;
@@ -178,3 +222,5 @@ inline constexpr GUID LIBID_ORVN_TB_plugin2 = {0xe416626d, 0x7ed2, 0x4d7e, {0xb1
 inline constexpr char16_t ProgID_clsORVNPlugIn[] = u"ORVN_TB_plugin2.clsORVNPlugIn";
 
 }  // namespace orvn
+
+#endif  // _WIN32

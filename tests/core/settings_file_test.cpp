@@ -11,58 +11,23 @@
 #include <string>
 #include <vector>
 
+#include "settings_example.h"
 #include "temp_dir.h"
 
 namespace tb {
 namespace {
 
+using testing::ExampleDevice;
+using testing::FillWithExample;
+using testing::Join;
+using testing::kExample;
+using testing::kExampleLines;
 using testing::ReadBytes;
 using testing::TempDir;
 using testing::WriteBytes;
 
 constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
 constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
-
-// The example rig: devices 1 and 2 calibrated, device 3 named with only K2
-// taken, device 4 never named.
-struct ExampleDevice {
-  const char* name;
-  std::int32_t pan, tilt;
-  bool calibrated;
-  std::array<std::pair<std::int32_t, std::int32_t>, 5> points;
-};
-const ExampleDevice kExample[4] = {
-    {"Spot links", 1, 2, true, {{{60, 40}, {60, 200}, {220, 40}, {220, 200}, {140, 120}}}},
-    {"Spot rechts", 17, 18, true, {{{30, 10}, {31, 190}, {200, 20}, {210, 180}, {90, 70}}}},
-    {"Wash 3", 33, 35, false, {{{-1, -1}, {96, 140}, {-1, -1}, {-1, -1}, {-1, -1}}}},
-    {"", 0, 0, false, {{{-1, -1}, {-1, -1}, {-1, -1}, {-1, -1}, {-1, -1}}}},
-};
-
-const std::vector<std::string> kExampleLines = {
-    "TrailBeam.ini", "Spot links,1,2", "1,60,40",           "1,60,200",     "1,220,40",
-    "1,220,200",     "1,140,120",      "Spot rechts,17,18", "1,30,10",      "1,31,190",
-    "1,200,20",      "1,210,180",      "1,90,70",           "Wash 3,33,35", "0,-1,-1",
-    "0,96,140",      "0,-1,-1",        "0,-1,-1",           "0,-1,-1",      ",0,0",
-    "0,-1,-1",       "0,-1,-1",        "0,-1,-1",           "0,-1,-1",      "0,-1,-1"};
-
-std::string Join(const std::vector<std::string>& lines, const std::string& end = "\r\n") {
-  std::string out;
-  for (const auto& line : lines) out += line + end;
-  return out;
-}
-
-// The store as the example rig leaves it in memory before a save.
-void FillWithExample(RigStore& store) {
-  for (int d = 1; d <= 4; ++d) {
-    const ExampleDevice& e = kExample[d - 1];
-    *store.Device(d) = {e.name, e.pan, e.tilt};
-    *store.Calibrated(d) = e.calibrated ? VTrue : VFalse;
-    for (int p = 1; p <= 5; ++p) {
-      *store.Pan(d, p) = e.points[p - 1].first;
-      *store.Tilt(d, p) = e.points[p - 1].second;
-    }
-  }
-}
 
 // What a store holds before a read: names and channels that show whether
 // the reader reached them, calibration that the reset must clear.

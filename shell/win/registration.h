@@ -1,0 +1,19 @@
+// The registry entries of the in-process server: the class under its ProgID
+// and CLSID, and the type libraries embedded in the DLL.
+#pragma once
+
+#include <windows.h>
+
+namespace tb::shell::win {
+
+// Writes the class keys (ProgID, CLSID, InprocServer32 with the DLL's path
+// and ThreadingModel Apartment, TypeLib, VERSION) and registers the
+// component's type library. The host's library ORVNTypeLib is registered
+// from the DLL only where the host has not registered it.
+HRESULT RegisterServer();
+
+// Removes everything RegisterServer wrote; ORVNTypeLib only where its
+// registration is the DLL's own. Succeeds when nothing was registered.
+HRESULT UnregisterServer();
+
+}  // namespace tb::shell::win

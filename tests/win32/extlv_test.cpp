@@ -1,0 +1,329 @@
+// The editable list on native controls: the uses the setup window relies
+// on, driven through the list view's own messages.
+#include "ui/win32/extlv.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/win32/dpi.h"
+#include "ui/win32/message_box.h"
+#include "win32/win32_test_support.h"
+
+namespace tb::ui::win32 {
+namespace {
+
+using tb::testing::Button;
+using tb::testing::Centre;
+
+class Host final : public Window {
+ public:
+  Host() {
+    CreateOwnWindow(GetModuleHandleW(nullptr), WS_EX_CONTROLPARENT,
+                    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, L"list", Place(20, 20, 460, 200),
+                    nullptr);
+    before = CreateControl(Handle(), L"BUTTON", L"before", WS_TABSTOP, Place(8, 100, 80, 25), 21,
+                           nullptr);
+  }
+  ~Host() override { Destroy(); }
+  HWND before = nullptr;
+};
+
+struct EditEnd {
+  std::string oldText, newText;
+  int row, column;  // the current cell while it was raised
+};
+struct MouseEvent {
+  int row, button, flag;
+};
+
+class ExtLVTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    list = std::make_unique<ExtLV>(GetModuleHandleW(nullptr), host.Handle(), Place(8, 8, 401, 81),
+                                   ScreenDpi(), 30);
+    ASSERT_NE(list->Handle(), nullptr);
+    after = CreateControl(host.Handle(), L"BUTTON", L"after", WS_TABSTOP, Place(100, 100, 80, 25),
+                          22, nullptr);
+    list->AddColumn("Ger\xC3\xA4t", 1809.811);
+    list->AddColumn("Pan Channel", 1039.858);
+    list->AddColumn("Tilt Channel", 1039.858);
+    for (int i = 1; i <= 4; ++i) {
+      ASSERT_TRUE(list->AddRow("Item" + std::to_string(i), "Dev" + std::to_string(i)));
+      list->SetCell(i, 1, std::to_string(10 * i));
+      list->SetCell(i, 2, std::to_string(10 * i + 1));
+    }
+    list->OnItemMouse = [this](int row, int button, int flag) {
+      mouse.push_back({row, button, flag});
+    };
+    list->OnEditEnd = [this](const std::string& oldText, const std::string& newText) {
+      ends.push_back({oldText, newText, list->CurrentRow(), list->CurrentColumn()});
+    };
+    ShowWindow(host.Handle(), SW_SHOW);
+    tb::testing::Pump();
+  }
+
+  // Where the list view itself draws the cell (row and column from 1 and
+  // 0), in its client coordinates.
+  RECT CellRect(int row, int column) {
+    RECT cell{};
+    cell.top = column;
+    cell.left = column == 0 ? LVIR_LABEL : LVIR_BOUNDS;
+    SendMessageW(list->List(), LVM_GETSUBITEMRECT, static_cast<WPARAM>(row - 1),
+                 reinterpret_cast<LPARAM>(&cell));
+    return cell;
+  }
+  POINT Cell(int row, int column) { return Centre(CellRect(row, column)); }
+
+  // Opens the editor as the setup window does: a left double-click, then
+  // BeginEdit with the cell's text.
+  HWND OpenEditor(int row, int column) {
+    tb::testing::DoubleClick(list->List(), Cell(row, column));
+    list->BeginEdit(list->Cell(row, column));
+    return list->Editor();
+  }
+
+  Host host;
+  std::unique_ptr<ExtLV> list;
+  HWND after = nullptr;
+  std::vector<MouseEvent> mouse;
+  std::vector<EditEnd> ends;
+};
+
+TEST_F(ExtLVTest, ColumnsTakeTwipWidthsAndRowsKeepKeyTextAndCells) {
+  const int dpi = ScreenDpi();
+  ASSERT_EQ(list->ColumnCount(), 3);
+  EXPECT_EQ(ListView_GetColumnWidth(list->List(), 0), TwipsToPixels(1809.811, dpi));
+  EXPECT_EQ(ListView_GetColumnWidth(list->List(), 1), TwipsToPixels(1039.858, dpi));
+  wchar_t header[32] = {};
+  LVCOLUMNW column{};
+  column.mask = LVCF_TEXT;
+  column.pszText = header;
+  column.cchTextMax = 32;
+  ASSERT_TRUE(ListView_GetColumn(list->List(), 0, &column));
+  EXPECT_STREQ(header, L"Ger\u00E4t");
+
+  ASSERT_EQ(list->RowCount(), 4);
+  EXPECT_EQ(list->Key(2), "Item2");
+  EXPECT_EQ(list->Cell(2, 0), "Dev2");
+  EXPECT_EQ(list->Cell(2, 1), "20");
+  EXPECT_EQ(list->Cell(2, 2), "21");
+  list->SetCell(2, 0, "Moving 2");
+  list->SetCell(2, 2, "x");
+  EXPECT_EQ(list->Cell(2, 0), "Moving 2");
+  EXPECT_EQ(list->Cell(2, 2), "x");
+  // Outside the rows and columns: the empty text, and nothing written.
+  for (auto [row, col] : {std::pair{0, 0}, {5, 0}, {1, 3}, {1, -1}}) {
+    list->SetCell(row, col, "lost");
+    EXPECT_EQ(list->Cell(row, col), "");
+    EXPECT_EQ(list->Key(row), row >= 1 && row <= 4 ? "Item" + std::to_string(row) : "");
+  }
+  EXPECT_FALSE(list->AddRow("Item3", "again"));
+  EXPECT_EQ(list->RowCount(), 4);
+  EXPECT_EQ(ListView_GetItemCount(list->List()), 4);
+}
+
+TEST_F(ExtLVTest, LongCellTextsComeBackWhole) {
+  const std::string name(5000, 'n');
+  list->SetCell(1, 0, name + "\xC3\xA4");
+  EXPECT_EQ(list->Cell(1, 0), name + "\xC3\xA4");
+}
+
+TEST_F(ExtLVTest, TitleIsAsHighAsItsTwips) {
+  list->SetTitleHeightTwips(255);
+  RECT title{};
+  GetWindowRect(ListView_GetHeader(list->List()), &title);
+  EXPECT_EQ(title.bottom - title.top, TwipsToPixels(255, ScreenDpi()));
+  // The first row starts beneath it.
+  EXPECT_GE(CellRect(1, 0).top, title.bottom - title.top);
+}
+
+// The second press of a double-click is a press too.
+TEST_F(ExtLVTest, PressesCarryRowButtonAndDoubleClickFlag) {
+  const struct {
+    Button button;
+    bool doubleClick;
+    int row, column;
+    std::vector<int> flags;
+    int code;
+  } cases[] = {
+      {Button::Left, true, 2, 1, {0, 0, 1}, 1},
+      {Button::Left, false, 3, 0, {0}, 1},
+      {Button::Right, true, 4, 2, {0, 0, 1}, 2},
+      {Button::Middle, false, 1, 2, {0}, 4},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "row " << c.row << ", column " << c.column);
+    mouse.clear();
+    tb::testing::PostPress(list->List(), c.button, Cell(c.row, c.column), c.doubleClick);
+    tb::testing::Pump();
+    ASSERT_EQ(mouse.size(), c.flags.size());
+    for (std::size_t i = 0; i < mouse.size(); ++i) {
+      EXPECT_EQ(mouse[i].row, c.row);
+      EXPECT_EQ(mouse[i].button, c.code);
+      EXPECT_EQ(mouse[i].flag, c.flags[i]);
+    }
+    EXPECT_EQ(list->CurrentRow(), c.row);
+    EXPECT_EQ(list->CurrentColumn(), c.column);
+  }
+}
+
+TEST_F(ExtLVTest, PressesBesideTheCellsRaiseNothingAndKeepTheCurrentCell) {
+  tb::testing::Click(list->List(), Cell(2, 1));
+  mouse.clear();
+  const RECT last = CellRect(4, 2);
+  for (POINT beside : {POINT{last.right + 5, Centre(last).y}, POINT{20, last.bottom + 30}}) {
+    MoveWindow(list->Handle(), 8, 8, 440, 160, TRUE);
+    tb::testing::DoubleClick(list->List(), beside);
+    EXPECT_TRUE(mouse.empty()) << beside.x << "," << beside.y;
+    EXPECT_EQ(list->CurrentRow(), 2);
+    EXPECT_EQ(list->CurrentColumn(), 1);
+  }
+}
+
+TEST_F(ExtLVTest, TheEditorLiesOverTheCurrentCellWithTheGivenText) {
+  for (auto [row, column] : {std::pair{1, 0}, {2, 1}, {4, 2}}) {
+    tb::testing::Click(list->List(), Cell(row, column));
+    list->BeginEdit("typed " + std::to_string(column));
+    HWND editor = list->Editor();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(GetFocus(), editor);
+    EXPECT_EQ(tb::testing::Text(editor), L"typed " + std::to_wstring(column));
+    RECT placed{};
+    GetWindowRect(editor, &placed);
+    MapWindowPoints(nullptr, list->List(), reinterpret_cast<POINT*>(&placed), 2);
+    const RECT cell = CellRect(row, column);
+    EXPECT_EQ(placed.top, cell.top);
+    EXPECT_EQ(placed.bottom, cell.bottom);
+    EXPECT_EQ(placed.right, cell.right);
+    EXPECT_LE(placed.left, cell.left);
+    list->CancelEdit();
+    tb::testing::Pump();
+    EXPECT_FALSE(IsWindow(editor));
+  }
+  EXPECT_TRUE(ends.empty());
+}
+
+// However the edit ends, its end is reported in the cell it started in, the
+// cell is left to the handler, and the focus goes where the ending says.
+TEST_F(ExtLVTest, AnEditEndsInItsOwnCellHoweverItEnds) {
+  enum class How { Enter, Escape, Tab, ShiftTab, ClickOtherCell, ClickButton };
+  const struct {
+    const char* what;
+    How how;
+    bool raised;
+  } endings[] = {
+      {"Enter", How::Enter, true},
+      {"Escape", How::Escape, false},
+      {"Tab", How::Tab, true},
+      {"Shift+Tab", How::ShiftTab, true},
+      {"click on another cell", How::ClickOtherCell, true},
+      {"focus taken by a button", How::ClickButton, true},
+  };
+  for (const auto& e : endings) {
+    for (auto [row, column] : {std::pair{1, 0}, {3, 2}}) {
+      SCOPED_TRACE(::testing::Message() << e.what << ", row " << row << ", column " << column);
+      ends.clear();
+      const std::string before = list->Cell(row, column);
+      HWND editor = OpenEditor(row, column);
+      ASSERT_NE(editor, nullptr);
+      ASSERT_EQ(GetFocus(), editor);
+      tb::testing::Type(L"42\u00E4");
+
+      int afterRow = row;
+      int afterColumn = column;
+      HWND focusAfter = list->List();
+      switch (e.how) {
+        case How::Enter:
+          tb::testing::Key(VK_RETURN);
+          break;
+        case How::Escape:
+          tb::testing::Key(VK_ESCAPE);
+          break;
+        case How::Tab:
+          tb::testing::Key(VK_TAB);
+          focusAfter = after;
+          break;
+        case How::ShiftTab:
+          tb::testing::Key(VK_TAB, true);
+          focusAfter = host.before;
+          break;
+        case How::ClickOtherCell:
+          afterRow = row % 4 + 1;
+          afterColumn = (column + 1) % 3;
+          tb::testing::Click(list->List(), Cell(afterRow, afterColumn));
+          break;
+        case How::ClickButton:
+          SetFocus(after);
+          tb::testing::Pump();
+          focusAfter = after;
+          break;
+      }
+      EXPECT_EQ(list->Editor(), nullptr);
+      EXPECT_FALSE(IsWindow(editor));
+      ASSERT_EQ(ends.size(), e.raised ? 1u : 0u);
+      if (e.raised) {
+        EXPECT_EQ(ends[0].oldText, before);
+        EXPECT_EQ(ends[0].newText, "42\xC3\xA4");
+        EXPECT_EQ(ends[0].row, row);
+        EXPECT_EQ(ends[0].column, column);
+      }
+      EXPECT_EQ(list->Cell(row, column), before) << "the list never writes the cell";
+      EXPECT_EQ(list->CurrentRow(), afterRow);
+      EXPECT_EQ(list->CurrentColumn(), afterColumn);
+      EXPECT_EQ(GetFocus(), focusAfter);
+      if (HasFailure()) return;
+    }
+  }
+}
+
+// The handler of the edit's end may show a message, which takes the focus:
+// that must not report the same edit again.
+TEST_F(ExtLVTest, AMessageFromTheEditsEndReportsItOnce) {
+  list->OnEditEnd = [this](const std::string& oldText, const std::string& newText) {
+    ends.push_back({oldText, newText, list->CurrentRow(), list->CurrentColumn()});
+    MessageBoxSink().Show("refused");
+  };
+  tb::testing::MessageBoxAnswerer answerer;
+  ASSERT_NE(OpenEditor(2, 0), nullptr);
+  tb::testing::Type(L"x");
+  tb::testing::Key(VK_RETURN);
+  ASSERT_EQ(answerer.Seen().size(), 1u);
+  EXPECT_EQ(answerer.Seen()[0].text, L"refused");
+  ASSERT_EQ(ends.size(), 1u);
+  EXPECT_EQ(ends[0].newText, "x");
+  EXPECT_EQ(list->Editor(), nullptr);
+}
+
+TEST_F(ExtLVTest, ClearingOrDestroyingTheListWithAnOpenEditorReportsNothing) {
+  for (int way = 0; way < 3; ++way) {
+    SCOPED_TRACE(way);
+    if (list == nullptr) break;
+    ASSERT_NE(OpenEditor(1, 1), nullptr);
+    tb::testing::Type(L"9");
+    if (way == 0) list->ClearRows();
+    if (way == 1) list->ClearColumns();
+    if (way == 2) list.reset();
+    tb::testing::Pump();
+    EXPECT_TRUE(ends.empty());
+    if (list != nullptr) {
+      EXPECT_EQ(list->Editor(), nullptr);
+      // Build the list up again for the next way.
+      list->ClearRows();
+      list->ClearColumns();
+      EXPECT_EQ(list->ColumnCount(), 0);
+      EXPECT_EQ(list->RowCount(), 0);
+      EXPECT_EQ(list->CurrentRow(), 0);
+      list->AddColumn("A", 1500);
+      list->AddColumn("B", 1500);
+      list->AddRow("Item1", "a");
+      list->SetCell(1, 1, "b");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tb::ui::win32
