@@ -11,5 +11,10 @@ find_program(TB_WINESERVER NAMES wineserver PATHS /usr/lib/wine REQUIRED)
 enable_testing()
 add_subdirectory(rig)
 add_subdirectory(follow)
+# The windows' Win32 backend (target trailbeam_ui_win32), when present; the
+# DLL builds its MainForm and Configure on it.
+if(EXISTS ${PROJECT_SOURCE_DIR}/ui/win32/CMakeLists.txt)
+  add_subdirectory(ui/win32)
+endif()
 add_subdirectory(shell)
 add_subdirectory(tests/windows)
