@@ -2,8 +2,8 @@
 // runtime after regsvr32, calls every member through the vtable and by
 // name, hands it a recording helper and asks it for its module
 // description with a module-information class of its own.
-#include <gtest/gtest.h>
 #include <dispex.h>
+#include <gtest/gtest.h>
 #include <oleauto.h>
 #include <windows.h>
 
@@ -315,13 +315,22 @@ TEST_F(PluginHost, EveryMemberByNameThroughEachIDispatchSlot) {
   EXPECT_EQ(Take(name), L"IclsORVNPlugIn");
 }
 
-TEST_F(PluginHost, TheRegisteredServerIsThisDllAndStaysLoadedWhileUsed) {
+// The DLL's path as regsvr32 registered it; empty if it is not there.
+std::wstring RegisteredServer() {
   wchar_t path[MAX_PATH] = {};
   DWORD size = sizeof path;
-  ASSERT_EQ(::RegGetValueW(HKEY_CLASSES_ROOT,
-                           L"CLSID\\{8B8E711B-B058-406D-82F9-20ED67963A1C}\\InprocServer32",
-                           nullptr, RRF_RT_REG_SZ, nullptr, path, &size),
-            ERROR_SUCCESS);
+  if (::RegGetValueW(HKEY_CLASSES_ROOT,
+                     L"CLSID\\{8B8E711B-B058-406D-82F9-20ED67963A1C}\\InprocServer32", nullptr,
+                     RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS) {
+    return {};
+  }
+  return path;
+}
+
+TEST_F(PluginHost, TheRegisteredServerIsThisDllAndStaysLoadedWhileUsed) {
+  const std::wstring server = RegisteredServer();
+  ASSERT_FALSE(server.empty());
+  const wchar_t* path = server.c_str();
   HMODULE module = ::GetModuleHandleW(path);
   ASSERT_NE(module, nullptr) << "CoCreateInstance loaded the registered file";
   using CanUnload = HRESULT(STDAPICALLTYPE*)();
@@ -331,6 +340,40 @@ TEST_F(PluginHost, TheRegisteredServerIsThisDllAndStaysLoadedWhileUsed) {
   EXPECT_EQ(canUnload(), S_FALSE) << "an object is alive";
   plugin.Reset();
   EXPECT_EQ(canUnload(), S_OK);
+}
+
+TEST_F(PluginHost, VersionResourceCarriesTheVersionRecord) {
+  const std::wstring server = RegisteredServer();
+  ASSERT_FALSE(server.empty());
+  const wchar_t* path = server.c_str();
+  DWORD ignored = 0;
+  const DWORD bytes = ::GetFileVersionInfoSizeW(path, &ignored);
+  ASSERT_GT(bytes, 0u);
+  std::vector<char> block(bytes);
+  ASSERT_TRUE(::GetFileVersionInfoW(path, 0, bytes, block.data()));
+
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+  EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+  EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
+
+  const struct {
+    const wchar_t* key;
+    const wchar_t* value;
+  } strings[] = {{L"FileVersion", L"1.0.0.0"},
+                 {L"ProductVersion", L"1.0.0.0"},
+                 {L"InternalName", L"TrailBeam"},
+                 {L"ProductName", L"ORVN_TB_plugin2"}};
+  for (const auto& entry : strings) {
+    const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + entry.key;
+    wchar_t* value = nullptr;
+    ASSERT_TRUE(
+        ::VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&value), &length))
+        << "no " << entry.key;
+    EXPECT_EQ(std::wstring(value), entry.value);
+  }
 }
 
 }  // namespace
