@@ -1,0 +1,106 @@
+// What the host's measuring programs share: the host in --follow mode as a
+// child process (with a private olad and a moving master when asked), other
+// processes that keep every core busy, and readings of a process's CPU time
+// and resident size from /proc.
+#pragma once
+
+#include <sys/types.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ola_testkit.h"
+
+namespace hostprobe {
+
+// Ctrl-C or SIGTERM end a measurement early but cleanly: the host and olad
+// are stopped and the figures so far printed.
+void StopOnSignals();
+bool StopRequested();
+// Sleeps until `until` or a stop request; false on a stop request.
+bool SleepUntil(std::chrono::steady_clock::time_point until);
+
+// A whole number from `text` within [min, max]; nothing when it is not one.
+std::optional<long> ParseNumber(const char* text, long min, long max);
+
+// Nearest rank over sorted samples: the smallest value with at least p of
+// them at or below it.
+double Percentile(const std::vector<double>& sorted, double p);
+
+// CPU time of every thread the process has now, in nanoseconds.
+std::optional<std::int64_t> CpuNanoseconds(pid_t pid);
+
+// Voluntary and forced switches of every thread the process has now: how
+// often it was woken.
+std::int64_t ContextSwitches(pid_t pid);
+
+struct Memory {
+  long residentKb = 0;   // VmRSS
+  long anonymousKb = 0;  // RssAnon: the heap and stacks, where a leak grows
+};
+std::optional<Memory> ReadMemory(pid_t pid);
+
+// Gives every thread of `pid` a nice value, or SCHED_FIFO at `fifo` (> 0),
+// as a service manager would at start. False when the system refused.
+bool SetPriority(pid_t pid, int nice, int fifo, std::string& error);
+
+std::string LoadText();  // "load average 0.12 0.30 0.41" from /proc/loadavg
+
+// One busy loop per core, each in a process of its own at normal priority.
+class BusyCores {
+ public:
+  explicit BusyCores(unsigned count);
+  ~BusyCores();
+  BusyCores(const BusyCores&) = delete;
+  BusyCores& operator=(const BusyCores&) = delete;
+  unsigned Count() const { return static_cast<unsigned>(pids_.size()); }
+
+ private:
+  std::vector<pid_t> pids_;
+};
+
+// trailbeam-host --follow on the demo rig. With OLA, a private olad (in a
+// network namespace of its own when run as root) carries the master in on
+// universe 1 and the slaves out on universe 2.
+class FollowHost {
+ public:
+  struct Setup {
+    bool ola = false;
+    std::string readLog;  // TRAILBEAM_READ_LOG for the host; empty: none
+  };
+  // Call first thing in main, before any thread starts: the private network
+  // namespace can only be entered then.
+  static void PrepareProcess(bool ola);
+  FollowHost() = default;
+  ~FollowHost();
+  FollowHost(const FollowHost&) = delete;
+  FollowHost& operator=(const FollowHost&) = delete;
+
+  bool Start(const Setup& setup, std::string& error);
+  pid_t Pid() const { return host_.Pid(); }
+  std::string Output() { return host_.Output(); }
+  // SIGTERM; the host's exit status.
+  int Stop();
+  // Plays the master along a figure over the stage marks, 25 frames a
+  // second, until Stop (OLA only).
+  bool MoveMaster(std::string& error);
+  // Frames olad has carried out on the slaves' universe so far (OLA only).
+  std::uint64_t OutputFrames();
+
+ private:
+  void Play();
+
+  std::unique_ptr<olatest::Olad> olad_;
+  std::unique_ptr<olatest::OlaClientThread> client_;
+  olatest::HostProcess host_;
+  std::atomic<bool> moving_{false};
+  std::thread mover_;
+};
+
+}  // namespace hostprobe
