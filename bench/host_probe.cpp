@@ -78,36 +78,36 @@ double Percentile(const std::vector<double>& sorted, double p) {
   return sorted[std::clamp<std::size_t>(rank, 1, sorted.size()) - 1];
 }
 
-std::optional<std::int64_t> CpuNanoseconds(pid_t pid) {
-  const std::vector<pid_t> tids = Threads(pid);
-  if (tids.empty()) return std::nullopt;
-  std::int64_t total = 0;
-  for (pid_t tid : tids) {
-    // The first field is the time the thread ran, in ns; a thread that ended
-    // meanwhile counts nothing.
-    std::ifstream in("/proc/" + std::to_string(pid) + "/task/" + std::to_string(tid) +
-                     "/schedstat");
-    std::int64_t ran = 0;
-    if (in >> ran) total += ran;
-  }
-  return total;
-}
-
-std::int64_t ContextSwitches(pid_t pid) {
-  std::int64_t total = 0;
+ThreadUsage ReadThreadUsage(pid_t pid) {
+  ThreadUsage usage;
   for (pid_t tid : Threads(pid)) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/task/" + std::to_string(tid) + "/status");
+    const std::string task = "/proc/" + std::to_string(pid) + "/task/" + std::to_string(tid);
+    Usage& u = usage[tid];
+    std::ifstream schedstat(task + "/schedstat");
+    schedstat >> u.cpuNs;  // the first field: the time the thread ran
+    std::ifstream status(task + "/status");
     std::string line;
-    while (std::getline(in, line)) {
+    while (std::getline(status, line)) {
       std::istringstream words(line);
       std::string key;
       std::int64_t n = 0;
       if ((words >> key >> n) &&
           (key == "voluntary_ctxt_switches:" || key == "nonvoluntary_ctxt_switches:"))
-        total += n;
+        u.switches += n;
     }
   }
-  return total;
+  return usage;
+}
+
+Usage UsedBetween(const ThreadUsage& before, const ThreadUsage& after) {
+  Usage used;
+  for (const auto& [tid, now] : after) {
+    const auto then = before.find(tid);
+    const Usage start = then == before.end() ? Usage{} : then->second;
+    used.cpuNs += std::max<std::int64_t>(now.cpuNs - start.cpuNs, 0);
+    used.switches += std::max<std::int64_t>(now.switches - start.switches, 0);
+  }
+  return used;
 }
 
 std::optional<Memory> ReadMemory(pid_t pid) {
@@ -198,7 +198,8 @@ bool FollowHost::Start(const Setup& setup, std::string& error) {
     unsetenv("TRAILBEAM_READ_LOG");
   else
     setenv("TRAILBEAM_READ_LOG", setup.readLog.c_str(), 1);
-  if (!host_.Start(TRAILBEAM_HOST, args, error)) return false;
+  if (!host_.Start(setup.program.empty() ? TRAILBEAM_HOST : setup.program, args, error))
+    return false;
   if (!host_.WaitForLine("follow mode on", 240s) ||
       (setup.ola && !host_.WaitForLine("OLA: connected", 60s))) {
     error = "the host did not start following:\n" + host_.Output();

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,12 +34,19 @@ std::optional<long> ParseNumber(const char* text, long min, long max);
 // them at or below it.
 double Percentile(const std::vector<double>& sorted, double p);
 
-// CPU time of every thread the process has now, in nanoseconds.
-std::optional<std::int64_t> CpuNanoseconds(pid_t pid);
-
-// Voluntary and forced switches of every thread the process has now: how
-// often it was woken.
-std::int64_t ContextSwitches(pid_t pid);
+// What the threads of a process used: CPU time in nanoseconds, and how
+// often they were switched in (voluntary and forced switches).
+struct Usage {
+  std::int64_t cpuNs = 0;
+  std::int64_t switches = 0;
+};
+using ThreadUsage = std::map<pid_t, Usage>;
+// Every thread the process has now; empty when it is gone.
+ThreadUsage ReadThreadUsage(pid_t pid);
+// Used between two readings: by the threads in `after`, counted from
+// `before` where they were there already. Qt ends idle pool threads, so a
+// thread's last moments before it ended are not counted.
+Usage UsedBetween(const ThreadUsage& before, const ThreadUsage& after);
 
 struct Memory {
   long residentKb = 0;   // VmRSS
@@ -73,6 +81,7 @@ class FollowHost {
   struct Setup {
     bool ola = false;
     std::string readLog;  // TRAILBEAM_READ_LOG for the host; empty: none
+    std::string program;  // another build's trailbeam-host; empty: this build's
   };
   // Call first thing in main, before any thread starts: the private network
   // namespace can only be entered then.
