@@ -3,11 +3,13 @@
 // threads were switched in. Headless unless DISPLAY is set (run it under
 // xvfb-run for the figure with a display).
 //
-// usage: host_cpu [--seconds N] [--ola] [--host PATH]
+// usage: host_cpu [--seconds N] [--ola] [--run] [--host PATH]
 //   --seconds N  length of the measuring window (default 60)
 //   --ola        follow on OLA with the master moving (default: no OLA, the
 //                master at rest)
 //   --host PATH  another build's trailbeam-host, to compare with
+//   --run        the show box (--run, on OLA) on a calibrated demo rig instead
+//                of --follow; the master moves with --ola
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -32,6 +34,7 @@ int main(int argc, char** argv) {
   long seconds = 60;
   bool ola = false;
   std::string program;
+  bool run = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
       const auto n = hostprobe::ParseNumber(argv[++i], 5, 24 * 3600);
@@ -39,17 +42,20 @@ int main(int argc, char** argv) {
       seconds = *n;
     } else if (std::strcmp(argv[i], "--ola") == 0) {
       ola = true;
+    } else if (std::strcmp(argv[i], "--run") == 0) {
+      run = true;
     } else if (std::strcmp(argv[i], "--host") == 0 && i + 1 < argc) {
       program = argv[++i];
     } else {
       return Fail(std::string("unknown argument ") + argv[i] +
-                  "\nusage: host_cpu [--seconds N] [--ola] [--host PATH]");
+                  "\nusage: host_cpu [--seconds N] [--ola] [--run] [--host PATH]");
     }
   }
-  hostprobe::FollowHost::PrepareProcess(ola);
+  hostprobe::FollowHost::PrepareProcess(ola || run);
   hostprobe::FollowHost host;
   std::string error;
-  if (!host.Start({.ola = ola, .readLog = {}, .program = program}, error)) return Fail(error);
+  if (!host.Start({.ola = ola || run, .readLog = {}, .program = program, .run = run}, error))
+    return Fail(error);
   if (ola && !host.MoveMaster(error)) return Fail(error);
   // The windows' first paints and the first ticks are not the steady state.
   if (!hostprobe::SleepUntil(std::chrono::steady_clock::now() + 5s)) return Fail("stopped");
@@ -68,11 +74,11 @@ int main(int argc, char** argv) {
   const char* display = std::getenv("DISPLAY");
   const bool shown = display != nullptr && *display != '\0';
   std::printf(
-      "%s --follow%s, %s\n"
+      "%s %s%s%s, %s\n"
       "%s before, %s at the end\n"
       "CPU over %.0f s: %.2f%% of one core; %.1f thread switches per second\n",
-      program.empty() ? "trailbeam-host" : program.c_str(),
-      ola ? " --ola-in 1 --ola-out 2 (master moving)" : " (master at rest)",
+      program.empty() ? "trailbeam-host" : program.c_str(), run ? "--run" : "--follow",
+      ola || run ? " --ola-in 1 --ola-out 2" : "", ola ? " (master moving)" : " (master at rest)",
       shown ? (std::string("display ") + display).c_str() : "headless (offscreen)",
       loadBefore.c_str(), loadAfter.c_str(), wall,
       static_cast<double>(used.cpuNs) / (wall * 1e9) * 100,

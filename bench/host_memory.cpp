@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
   hostprobe::FollowHost::PrepareProcess(true);
   hostprobe::FollowHost host;
   std::string error;
-  if (!host.Start({.ola = true, .readLog = {}, .program = {}}, error) || !host.MoveMaster(error))
+  if (!host.Start({.ola = true, .readLog = {}, .program = {}, .run = false}, error) ||
+      !host.MoveMaster(error))
     return Fail(error);
 
   std::printf("trailbeam-host --follow --ola-in 1 --ola-out 2, master moving, %ld min (%s)\n",

@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <numbers>
 #include <sstream>
@@ -182,8 +183,40 @@ void FollowHost::PrepareProcess(bool ola) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
 }
 
+// TrailBeam.ini as the plug-in writes it once the operator has aimed every
+// head of the demo rig at the five marks.
+bool FollowHost::WriteCalibratedModule(std::string& error) {
+  std::string pattern = "/tmp/host_probe-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) return error = "no temporary folder", false;
+  folder_ = pattern;
+  const std::filesystem::path module =
+      std::filesystem::path(TRAILBEAM_HOST).parent_path() / "TrailBeam.so";
+  std::error_code ec;
+  std::filesystem::copy_file(module, folder_ + "/TrailBeam.so", ec);
+  if (ec) return error = "could not copy " + module.string() + ": " + ec.message(), false;
+  const tbhost::StageRig rig = tbhost::DefaultRig();
+  std::string text = "TrailBeam.ini\r\n";
+  for (const tbhost::MovingHead& head : rig.heads) {
+    text += head.name + "," + std::to_string(head.panChannel) + "," +
+            std::to_string(head.tiltChannel) + "\r\n";
+    for (tbhost::Mark mark : tbhost::kAllMarks) {
+      const auto aim = tbhost::AimAt(head, rig.MarkAt(mark));
+      if (!aim) return error = "a demo head cannot reach a mark", false;
+      text += "1," + std::to_string(aim->pan) + "," + std::to_string(aim->tilt) + "\r\n";
+    }
+  }
+  std::ofstream(folder_ + "/TrailBeam.ini", std::ios::binary) << text;
+  return true;
+}
+
 bool FollowHost::Start(const Setup& setup, std::string& error) {
   std::vector<std::string> args = {"--follow"};
+  if (setup.run) {
+    if (!setup.ola) return error = "the show box runs on OLA only", false;
+    if (!WriteCalibratedModule(error)) return false;
+    args = {"--run", "--master", std::to_string(kMaster + 1), "--plugin",
+            folder_ + "/TrailBeam.so"};
+  }
   if (setup.ola) {
     olad_ = std::make_unique<olatest::Olad>(olatest::kDefaultRpcPort);
     if (!olad_->Start(error)) return false;
@@ -200,7 +233,7 @@ bool FollowHost::Start(const Setup& setup, std::string& error) {
     setenv("TRAILBEAM_READ_LOG", setup.readLog.c_str(), 1);
   if (!host_.Start(setup.program.empty() ? TRAILBEAM_HOST : setup.program, args, error))
     return false;
-  if (!host_.WaitForLine("follow mode on", 240s) ||
+  if (!host_.WaitForLine(setup.run ? "status: follow on" : "follow mode on", 240s) ||
       (setup.ola && !host_.WaitForLine("OLA: connected", 60s))) {
     error = "the host did not start following:\n" + host_.Output();
     return false;
@@ -253,6 +286,11 @@ std::uint64_t FollowHost::OutputFrames() { return client_ ? client_->FrameCount(
 FollowHost::~FollowHost() {
   moving_ = false;
   if (mover_.joinable()) mover_.join();
+  host_.Terminate();
+  if (!folder_.empty()) {
+    std::error_code ec;
+    std::filesystem::remove_all(folder_, ec);
+  }
 }
 
 int FollowHost::Stop() {

@@ -73,7 +73,7 @@ class BusyCores {
   std::vector<pid_t> pids_;
 };
 
-// trailbeam-host --follow on the demo rig. With OLA, a private olad (in a
+// trailbeam-host --follow on the demo rig, or --run on the same rig. With OLA, a private olad (in a
 // network namespace of its own when run as root) carries the master in on
 // universe 1 and the slaves out on universe 2.
 class FollowHost {
@@ -82,6 +82,9 @@ class FollowHost {
     bool ola = false;
     std::string readLog;  // TRAILBEAM_READ_LOG for the host; empty: none
     std::string program;  // another build's trailbeam-host; empty: this build's
+    // The show box (--run, always on OLA) instead of --follow, on a copy of
+    // the module whose TrailBeam.ini holds the demo rig, calibrated.
+    bool run = false;
   };
   // Call first thing in main, before any thread starts: the private network
   // namespace can only be entered then.
@@ -105,6 +108,9 @@ class FollowHost {
  private:
   void Play();
 
+  bool WriteCalibratedModule(std::string& error);
+
+  std::string folder_;  // the show box's module and TrailBeam.ini
   std::unique_ptr<olatest::Olad> olad_;
   std::unique_ptr<olatest::OlaClientThread> client_;
   olatest::HostProcess host_;

@@ -116,7 +116,8 @@ int main(int argc, char** argv) {
   } cleanup{folder, log};
 
   hostprobe::FollowHost host;
-  if (!host.Start({.ola = options.ola, .readLog = log, .program = {}}, error)) return Fail(error);
+  if (!host.Start({.ola = options.ola, .readLog = log, .program = {}, .run = false}, error))
+    return Fail(error);
   if ((options.nice != 0 || options.fifo > 0) &&
       !hostprobe::SetPriority(host.Pid(), options.nice, options.fifo, error))
     return Fail(error);
