@@ -10,6 +10,7 @@ ChannelHelper* ChannelHelper::Create(Universe& universe, HostCallCounts& counts)
 
 orvn::HRESULT ORVN_STDCALL ChannelHelper::ReadChannel(std::int32_t* channel, std::int32_t* value) {
   ++counts_.reads;
+  if (readLog_ != nullptr && channel != nullptr) readLog_->Note(*channel);
   if (channel == nullptr || value == nullptr) {
     ++counts_.failed;
     return orvn::E_POINTER;

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "host/com_object.h"
+#include "host/read_log.h"
 #include "host/universe.h"
 #include "orvn/orvntypelib.h"
 
@@ -36,6 +37,8 @@ class ChannelHelper final : public ComObject<orvn::IORVNPluginHelper, orvn::IID_
   static ChannelHelper* Create(Universe& universe, HostCallCounts& counts);
 
   void SetReadObserver(ReadObserver observer) { readObserver_ = std::move(observer); }
+  // Times every read, before it is served; not owned, may be null.
+  void SetReadLog(ReadLog* log) { readLog_ = log; }
 
   // Channels outside 1..512 fail with E_INVALIDARG and leave *value alone.
   orvn::HRESULT ORVN_STDCALL ReadChannel(std::int32_t* channel, std::int32_t* value) override;
@@ -50,6 +53,7 @@ class ChannelHelper final : public ComObject<orvn::IORVNPluginHelper, orvn::IID_
   Universe& universe_;
   HostCallCounts& counts_;
   ReadObserver readObserver_;
+  ReadLog* readLog_ = nullptr;
 };
 
 // WriteChannel: channels outside 1..512 and values outside 0..255 fail with

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QGuiApplication>
 #include <cstdio>
 
 #include "host/demo.h"
@@ -18,6 +19,9 @@ int RunFollow(HostParts& parts, const HostOptions& options, QApplication& app) {
   Demo run(parts.rig, parts.universe, parts.counts, parts.window, parts.session, settings);
   QString failure;
   if (!run.StartFollowing(failure)) return Fail(failure.toStdString());
+  // Headless, nobody sees the stage: drawing it on every tick of a moving
+  // master would cost more than following does.
+  if (QGuiApplication::platformName() == "offscreen") parts.window.hide();
   const MovingHead& master = parts.rig.heads[static_cast<std::size_t>(settings.master)];
   std::printf("follow mode on: rig \"%s\", master \"%s\" on channels %d/%d, method %s\n",
               parts.rig.name.c_str(), master.name.c_str(), master.panChannel, master.tiltChannel,

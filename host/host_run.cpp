@@ -14,6 +14,7 @@
 #include "host/ola_bridge.h"
 #endif
 #include "host/plugin_session.h"
+#include "host/read_log.h"
 #include "orvn/comrt.h"
 
 namespace tbhost {
@@ -72,6 +73,8 @@ int RunHost(HostMode mode, const HostOptions& options, int& argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("trailbeam-host");
 
+  // Before the session: the plug-in may read until the session has ended.
+  const std::unique_ptr<ReadLog> readLog = ReadLog::FromEnvironment();
   Universe universe;
   HostCallCounts counts;
   // Only the show box goes without: it drives no simulated heads.
@@ -89,6 +92,7 @@ int RunHost(HostMode mode, const HostOptions& options, int& argc, char** argv) {
       orvn::FAILED(session.RegisterModule(module.string())) || orvn::FAILED(session.Start()))
     return Fail(session.LastError());
   if (window) window->SetSession(&session);
+  session.Helper()->SetReadLog(readLog.get());
   QuitOnSignals(app);
 #if TB_HOST_OLA
   const std::unique_ptr<OlaBridge> ola =

@@ -37,20 +37,26 @@ ChannelMonitor::ChannelMonitor(const Universe& universe, const StageRig& rig, QW
     : QWidget(parent), universe_(universe), rig_(rig) {
   setObjectName("channelMonitor");
   setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  // Every pixel is painted here: the group box around need not paint beneath.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  for (std::int32_t c = 1; c <= Universe::kChannels; ++c)
+    shown_[static_cast<std::size_t>(c - 1)] = static_cast<std::uint8_t>(universe_.At(c));
 }
 
 QSize ChannelMonitor::sizeHint() const {
   return {kHeaderW + kColumns * kCellW + 1, (Universe::kChannels / kColumns) * kCellH + 1};
 }
 
-void ChannelMonitor::ChannelChanged(int channel) {
-  if (!Universe::ValidChannel(channel)) return;
+bool ChannelMonitor::ChannelChanged(int channel) {
+  if (!Universe::ValidChannel(channel)) return false;
   const int i = channel - 1;
   // Every write is heard, also one that changes nothing: repaint only a change.
-  auto& shown = shown_[static_cast<std::size_t>(i)];
-  if (shown == universe_.At(channel)) return;
-  shown = static_cast<std::uint8_t>(universe_.At(channel));
+  std::uint8_t& shown = shown_[static_cast<std::size_t>(i)];
+  const auto value = static_cast<std::uint8_t>(universe_.At(channel));
+  if (shown == value) return false;
+  shown = value;
   update(kHeaderW + (i % kColumns) * kCellW, (i / kColumns) * kCellH, kCellW + 1, kCellH + 1);
+  return true;
 }
 
 void ChannelMonitor::paintEvent(QPaintEvent*) {
@@ -68,7 +74,6 @@ void ChannelMonitor::paintEvent(QPaintEvent*) {
       const QRect cell(kHeaderW + col * kCellW, row * kCellH, kCellW, kCellH);
       const int head = HeadOfChannel(rig_, channel);
       const int value = universe_.At(channel);
-      shown_[static_cast<std::size_t>(channel - 1)] = static_cast<std::uint8_t>(value);
       QColor back = head >= 0 ? HeadColor(head).darker(250) : QColor(0x2a, 0x2f, 0x36);
       p.fillRect(cell, back);
       // A bar along the bottom shows the level at a glance.
@@ -341,7 +346,9 @@ void HostWindow::SyncFaders() {
 }
 
 void HostWindow::OnUniverseWrite(int channel) {
-  monitor_->ChannelChanged(channel);
+  // A follow tick rewrites every slave even when the master holds still:
+  // nothing to draw then.
+  if (!monitor_->ChannelChanged(channel)) return;
   std::vector<PanTilt> aims;
   aims.reserve(rig_.heads.size());
   for (std::size_t h = 0; h < rig_.heads.size(); ++h)

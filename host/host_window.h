@@ -33,7 +33,9 @@ class ChannelMonitor : public QWidget {
  public:
   ChannelMonitor(const Universe& universe, const StageRig& rig, QWidget* parent = nullptr);
   QSize sizeHint() const override;
-  void ChannelChanged(int channel);
+  // Repaints the channel's cell when its value differs from the one shown;
+  // false (nothing to do) when it does not.
+  bool ChannelChanged(int channel);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

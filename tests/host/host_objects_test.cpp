@@ -1,10 +1,13 @@
 // The host's side of the binary interface: the helper and output objects the
 // plug-in calls for DMX, and the module-information class it creates.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <limits>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "host/channel_helper.h"
 #include "host/module_info_object.h"
@@ -161,6 +164,39 @@ TEST_F(HelperTest, TellsObserversWhatWasRead) {
   helper_->ReadChannel(&channel, &value);
   ASSERT_EQ(heard.size(), 1u);
   EXPECT_EQ(heard[0], std::make_pair(3, 42));
+}
+
+// The log a measurement times the follow ticks by: one line per read, the
+// failed ones too (they are reads all the same), in the order they came.
+TEST_F(HelperTest, LogsTheTimeAndChannelOfEveryRead) {
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  {
+    ReadLog log(ends[1]);  // owns the writing end
+    helper_->SetReadLog(&log);
+    std::int32_t value = 0;
+    for (std::int32_t channel : {3, 4, 600}) helper_->ReadChannel(&channel, &value);
+    EXPECT_EQ(helper_->ReadChannel(nullptr, &value), orvn::E_POINTER);
+    helper_->SetReadLog(nullptr);
+  }
+  std::string text;
+  char chunk[256];
+  for (ssize_t n; (n = read(ends[0], chunk, sizeof chunk)) > 0;)
+    text.append(chunk, static_cast<std::size_t>(n));
+  close(ends[0]);
+
+  std::istringstream lines(text);
+  std::vector<int> channels;
+  long long previous = 0, ns = 0;
+  int channel = 0;
+  while (lines >> ns >> channel) {
+    EXPECT_GE(ns, previous);
+    previous = ns;
+    channels.push_back(channel);
+  }
+  EXPECT_TRUE(lines.eof()) << text;
+  EXPECT_EQ(channels, (std::vector<int>{3, 4, 600}));
+  EXPECT_GT(previous, 0);
 }
 
 // A form that counts its references, standing in for the plug-in's window.

@@ -115,6 +115,45 @@ TEST(HostWindowFine, FadersAndWritesCarryBothBytes) {
 // Booms beside the stage, a truss behind it, a tower far off and heads over
 // the stage: the drawing holds every one of them and the whole floor, in
 // a wide area and a tall one.
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+ public:
+  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+  int count = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++count;
+    return false;
+  }
+};
+
+// A follow tick with the master at rest writes every slave's values again:
+// the window must stay still then, and move as soon as a value does.
+TEST_F(HostWindowTest, RewritingTheSameValuesPaintsNothing) {
+  auto* monitor = window_.findChild<QWidget*>("channelMonitor");
+  ASSERT_NE(monitor, nullptr);
+  QTest::qWait(50);  // the first paint after showing
+  PaintCounter stagePaints(window_.Stage());
+  PaintCounter monitorPaints(monitor);
+  for (int tick = 0; tick < 3; ++tick) {
+    for (std::size_t h = 0; h < rig_.heads.size(); ++h) {
+      const PanTilt aim = Aim(static_cast<int>(h));
+      ASSERT_TRUE(universe_.Set(rig_.heads[h].panChannel, aim.pan));
+      ASSERT_TRUE(universe_.Set(rig_.heads[h].tiltChannel, aim.tilt));
+    }
+    QTest::qWait(30);
+  }
+  EXPECT_EQ(stagePaints.count, 0);
+  EXPECT_EQ(monitorPaints.count, 0);
+
+  const MovingHead& slave = rig_.heads[2];
+  ASSERT_TRUE(universe_.Set(slave.panChannel, (universe_.At(slave.panChannel) + 1) % 256));
+  QTest::qWait(50);
+  EXPECT_GT(stagePaints.count, 0);
+  EXPECT_GT(monitorPaints.count, 0);
+}
+
 TEST(StageMapping, EveryHeadOfEveryRigAndTheFloorAreInTheDrawing) {
   for (const std::string_view name : kRigNames) {
     const StageRig rig = *RigByName(name);

@@ -114,6 +114,7 @@ class HostProcess {
   std::size_t LineCount();
   std::string Output();
   bool Running();
+  pid_t Pid() const { return pid_; }
   // SIGTERM and wait; the exit status (-1 when it had to be killed).
   int Terminate(std::chrono::milliseconds grace = 20s);
   // Waits for it to end by itself; the exit status (-1 when it had to be
