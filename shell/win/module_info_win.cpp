@@ -1,22 +1,16 @@
 // ModuleInfo and Configure on Windows: the component's windows come from
-// the Win32 backend (ui/win32) when it is built in; without it both fail
-// with E_NOTIMPL and no window is promised.
+// the Win32 backend (ui/win32).
 #include <windows.h>
 
+#include "rig/rig_store.h"
 #include "shell/module_description.h"
 #include "shell/module_info.h"
-
-#if TB_HAVE_WIN32_WINDOWS
-#include "rig/rig_store.h"
 #include "shell/module_path.h"
 #include "shell/win/form_object_win.h"
 #include "shell/win/module_handle.h"
 #include "ui/win32/win32_windows.h"
-#endif
 
 namespace tb::shell {
-
-#if TB_HAVE_WIN32_WINDOWS
 
 namespace {
 
@@ -51,23 +45,5 @@ HRESULT Configure(VARIANT_BOOL* result) {
 }
 
 bool WindowsAlive() { return windowsCreated && Windows().Alive(); }
-
-#else
-
-HRESULT ModuleInfo(IHostModuleInfo** info) {
-  return DescribeModule(info, [](IORVNForm** form) {
-    *form = nullptr;
-    return E_NOTIMPL;
-  });
-}
-
-HRESULT Configure(VARIANT_BOOL* result) {
-  if (result == nullptr) return E_POINTER;
-  return E_NOTIMPL;
-}
-
-bool WindowsAlive() { return false; }
-
-#endif
 
 }  // namespace tb::shell
