@@ -273,9 +273,12 @@ class DllWindows : public ::testing::Test {
 
   // The main window as the host gets it from the module information.
   HWND ShowMainForm() {
-    Ref<IORVNModule> module(plugin_, IID_IORVNModule);
+    IORVNModule* module = nullptr;
+    EXPECT_EQ(plugin_->QueryInterface(IID_IORVNModule, reinterpret_cast<void**>(&module)), S_OK);
+    if (module == nullptr) return nullptr;
     IHostModuleInfo* info = nullptr;
     EXPECT_EQ(module->get_ModuleInfo(&info), S_OK);
+    module->Release();
     if (info == nullptr) return nullptr;
     EXPECT_EQ(info->get_MainForm(&form_), S_OK);
     info->Release();
@@ -286,24 +289,6 @@ class DllWindows : public ::testing::Test {
     EXPECT_EQ(form_->get_Widget(&handle), S_OK);
     return reinterpret_cast<HWND>(handle);
   }
-
-  // The module interface of the same object, released at scope end.
-  template <class T>
-  class Ref {
-   public:
-    Ref(IUnknown* from, const IID& iid) {
-      from->QueryInterface(iid, reinterpret_cast<void**>(&p_));
-    }
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    ~Ref() {
-      if (p_ != nullptr) p_->Release();
-    }
-    T* operator->() const { return p_; }
-
-   private:
-    T* p_ = nullptr;
-  };
 
   // Kept until TearDown has taken the last one back from the plug-in, even
   // when a check ends the test in the middle of a run.
