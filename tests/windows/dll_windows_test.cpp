@@ -125,26 +125,29 @@ std::string ReadBytes(const fs::path& path) {
   return bytes.str();
 }
 
+struct WindowSearch {
+  const wchar_t* cls;
+  const wchar_t* text;
+  HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM into) {
+  auto* s = reinterpret_cast<WindowSearch*>(into);
+  if ((s->cls != nullptr && tb::testing::ClassOf(hwnd) != s->cls) ||
+      (s->text != nullptr && Text(hwnd) != s->text))
+    return TRUE;
+  s->found = hwnd;
+  return FALSE;
+}
+
 // The first window of the thread, or child of parent, of the class with
 // the text (any class or text where it is null).
 HWND FindWindowOf(HWND parent, const wchar_t* cls, const wchar_t* text) {
-  struct Search {
-    const wchar_t* cls;
-    const wchar_t* text;
-    HWND found;
-  } search{cls, text, nullptr};
-  const WNDENUMPROC match = [](HWND hwnd, LPARAM into) -> BOOL {
-    auto* s = reinterpret_cast<Search*>(into);
-    if ((s->cls != nullptr && tb::testing::ClassOf(hwnd) != s->cls) ||
-        (s->text != nullptr && Text(hwnd) != s->text))
-      return TRUE;
-    s->found = hwnd;
-    return FALSE;
-  };
+  WindowSearch search{cls, text, nullptr};
   if (parent == nullptr)
-    EnumThreadWindows(GetCurrentThreadId(), match, reinterpret_cast<LPARAM>(&search));
+    EnumThreadWindows(GetCurrentThreadId(), MatchWindow, reinterpret_cast<LPARAM>(&search));
   else
-    EnumChildWindows(parent, match, reinterpret_cast<LPARAM>(&search));
+    EnumChildWindows(parent, MatchWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
