@@ -6,6 +6,11 @@
 set(ENV{WINEPREFIX} "${PREFIX}")
 set(ENV{WINEDEBUG} "-all")
 unset(ENV{DISPLAY})
+# Wine keeps its server folder under TMPDIR: in the build's scratch folder,
+# not in /tmp, where nothing would remove it.
+get_filename_component(scratch "${PREFIX}" DIRECTORY)
+file(MAKE_DIRECTORY "${scratch}")
+set(ENV{TMPDIR} "${scratch}")
 cmake_minimum_required(VERSION 3.25)
 
 function(quiet)
