@@ -44,14 +44,14 @@
 //  - The first fault ends the reading silently; what was assigned stays.
 #include "rig/settings_file.h"
 
-#include "rig/settings_io.h"
-
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
 #include <optional>
+
+#include "rig/settings_io.h"
 
 namespace tb {
 
