@@ -37,36 +37,9 @@ namespace {
 namespace fs = std::filesystem;
 using tb::testing::FakeHost;
 using tb::testing::HostCall;
+using tb::testing::InsideModal;
 using tb::testing::MessageBoxAnswerer;
 using tb::testing::Text;
-
-// Runs script once from inside the next modal loop of the thread (the
-// setup window's), then leaves the loop to the window.
-class InsideModal {
- public:
-  explicit InsideModal(std::function<void()> script) : script_(std::move(script)) {
-    current_ = this;
-    timer_ = SetTimer(nullptr, 0, 20, &InsideModal::Tick);
-  }
-  ~InsideModal() {
-    KillTimer(nullptr, timer_);
-    current_ = nullptr;
-  }
-  bool Ran() const { return ran_; }
-
- private:
-  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    InsideModal* self = current_;
-    if (self == nullptr || self->ran_) return;
-    self->ran_ = true;
-    KillTimer(nullptr, self->timer_);
-    self->script_();
-  }
-  static inline InsideModal* current_ = nullptr;
-  std::function<void()> script_;
-  UINT_PTR timer_ = 0;
-  bool ran_ = false;
-};
 
 // The back colour a control is painted with, asked the way the control
 // asks its window.

@@ -31,6 +31,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using tb::testing::HostModuleInfoFactory;
+using tb::testing::InsideModal;
 using tb::testing::MessageBoxAnswerer;
 using tb::testing::Text;
 using tb::testing::VtableOnly;
@@ -45,7 +46,7 @@ const auto* const kApartment = ::testing::AddGlobalTestEnvironment(new ComApartm
 // The host's side of the channels: the master reads the scenario's
 // readings in turn (and fails past them, as the Linux build's scenario
 // host does), every call that succeeds is one line "R|W <channel> <value>".
-class ScenarioHelper final : public VtableOnly<IORVNPluginHelper>, public IORVNOutput {
+class ScenarioHelper final : public VtableOnly<IORVNPluginHelper>, public VtableOnly<IORVNOutput> {
  public:
   ScenarioHelper(LONG panChannel, LONG tiltChannel) : pan_(panChannel), tilt_(tiltChannel) {}
 
@@ -81,19 +82,6 @@ class ScenarioHelper final : public VtableOnly<IORVNPluginHelper>, public IORVNO
     lines += "W " + std::to_string(*channel) + " " + std::to_string(*value) + "\n";
     if (*flag != VARIANT_TRUE) lines += "(flag " + std::to_string(*flag) + ")\n";
     return S_OK;
-  }
-  // The output's IDispatch part: the plug-in binds early, as the helper's.
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                   UINT*) override {
-    return E_NOTIMPL;
   }
 
   bool Done() const { return next_ > tb::testing::ScenarioReadings().size(); }
@@ -175,33 +163,6 @@ void Pick(HWND combo, int position) {
                reinterpret_cast<LPARAM>(combo));
   tb::testing::Pump();
 }
-
-// Runs script once from inside the thread's next modal loop.
-class InsideModal {
- public:
-  explicit InsideModal(std::function<void()> script) : script_(std::move(script)) {
-    current_ = this;
-    timer_ = SetTimer(nullptr, 0, 20, &InsideModal::Tick);
-  }
-  ~InsideModal() {
-    KillTimer(nullptr, timer_);
-    current_ = nullptr;
-  }
-  bool Ran() const { return ran_; }
-
- private:
-  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-    InsideModal* self = current_;
-    if (self == nullptr || self->ran_) return;
-    self->ran_ = true;
-    KillTimer(nullptr, self->timer_);
-    self->script_();
-  }
-  static inline InsideModal* current_ = nullptr;
-  std::function<void()> script_;
-  UINT_PTR timer_ = 0;
-  bool ran_ = false;
-};
 
 class DllWindows : public ::testing::Test {
  protected:

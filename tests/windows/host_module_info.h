@@ -9,25 +9,9 @@
 #include <vector>
 
 #include "orvn/orvntypelib.h"
+#include "windows/vtable_only.h"
 
 namespace tb::testing {
-
-template <class Interface>
-class VtableOnly : public Interface {
- public:
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                   UINT*) override {
-    return E_NOTIMPL;
-  }
-};
 
 inline std::vector<std::string> g_puts;  // what the plug-in set, in order
 inline long g_alive = 0;                 // module-information objects not released

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "orvn/orvntypelib.h"
+#include "windows/vtable_only.h"
 
 namespace {
 
@@ -51,27 +52,9 @@ std::wstring Take(BSTR text) {
   return copy;
 }
 
-// Late binding is not the host's: these objects answer only the vtable.
-template <class Interface>
-class VtableOnly : public Interface {
- public:
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                   UINT*) override {
-    return E_NOTIMPL;
-  }
-};
-
 class RecordingHelper;
 
-class RecordingOutput final : public VtableOnly<IORVNOutput> {
+class RecordingOutput final : public tb::testing::VtableOnly<IORVNOutput> {
  public:
   explicit RecordingOutput(RecordingHelper& host) : host_(host) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
@@ -85,7 +68,7 @@ class RecordingOutput final : public VtableOnly<IORVNOutput> {
 };
 
 // Lives on the test's stack: its count tells only what the plug-in holds.
-class RecordingHelper final : public VtableOnly<IORVNPluginHelper> {
+class RecordingHelper final : public tb::testing::VtableOnly<IORVNPluginHelper> {
  public:
   std::vector<std::string> calls;
   LONG value = 0;  // what every channel reads
