@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QSlider>
+#include <QSpinBox>
 #include <QTest>
 #include <string>
 #include <string_view>
@@ -98,9 +100,24 @@ TEST(HostWindowFine, FadersAndWritesCarryBothBytes) {
   window.SelectHead(2);
   EXPECT_EQ(pan->maximum(), 65535);
   EXPECT_EQ(tilt->maximum(), 65535);
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  // As an operator sets a value: click into the number beside the fader,
+  // select it, type, Enter.
+  const auto type = [&](const char* box, const char* text) {
+    auto* spin = window.findChild<QSpinBox*>(box);
+    ASSERT_NE(spin, nullptr);
+    auto* field = spin->findChild<QLineEdit*>();
+    ASSERT_NE(field, nullptr);
+    QTest::mouseClick(field, Qt::LeftButton);
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(field, text);
+    QTest::keyClick(field, Qt::Key_Return);
+  };
   const MovingHead& head = rig.heads[2];
-  pan->setValue(40000);  // 156 x 256 + 64
-  tilt->setValue(255);
+  type("panValue", "40000");  // 156 x 256 + 64
+  type("tiltValue", "255");
+  EXPECT_EQ(pan->value(), 40000);
   EXPECT_EQ(universe.At(head.panChannel), 156);
   EXPECT_EQ(universe.At(head.panFineChannel), 64);
   EXPECT_EQ(universe.At(head.tiltChannel), 0);
