@@ -115,6 +115,18 @@ class RigStore {
   std::int16_t SelectedDevice = 0;
   std::int16_t MasterDevice = 0;
   std::int16_t FollowMethod = 0;  // kFollowLinear, kFollowDistance, kFollowTrigonometric
+
+  // The stage's lengths measured on the floor, in metres; 0: not given.
+  // With K1-K3 the five marks make a metric stage and the trigonometric
+  // method can follow at a height. Stored with the devices.
+  double StageK1K3 = 0.0;
+  double StageK1K2 = 0.0;
+  // A channel whose value 0..255 sets the follow height in centimetres
+  // while it is set; 0: none. Stored.
+  std::int32_t HeightChannel = 0;
+  // Run state, never stored: the height in metres above the floor at which
+  // the trigonometric method follows (0: the floor).
+  double FollowHeight = 0.0;
   std::unique_ptr<HostChannels> HostHelper;
 };
 
