@@ -21,12 +21,12 @@
 #include <QTest>
 #include <functional>
 
-#include "host/head_table.h"
-#include "host/interactive_feedback.h"
-#include "host/operator_input.h"
-#include "host/plugin_windows.h"
-#include "host/stage_view.h"
-#include "host/window_fit.h"
+#include "host/interactive/head_table.h"
+#include "host/interactive/interactive_feedback.h"
+#include "host/interactive/plugin_windows.h"
+#include "host/interactive/stage_view.h"
+#include "host/interactive/window_fit.h"
+#include "host/session/operator_input.h"
 #include "module_copy_host.h"
 
 namespace tbhost {

@@ -1,6 +1,6 @@
 // The host's own controls: faders and dragging a spot set a head's channels,
 // and channel writes from elsewhere show on the faders.
-#include "host/host_window.h"
+#include "host/interactive/host_window.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/stage_view.h"
+#include "host/interactive/stage_view.h"
 
 namespace tbhost {
 namespace {
