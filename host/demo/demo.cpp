@@ -16,6 +16,7 @@
 
 #include "host/demo/tick_recorder.h"
 #include "host/interactive/host_window.h"
+#include "host/interactive/window_fit.h"
 #include "host/session/operator_input.h"
 #include "host/session/plugin_session.h"
 
@@ -180,7 +181,9 @@ bool Demo::ShowMainWindow() {
   if (widget == nullptr) return Fail("the plug-in hands out no main window widget to drive");
   mainForm_ = static_cast<QWidget*>(widget);
   window_.SetPluginWindow(mainForm_);
-  mainForm_->move(window_.frameGeometry().right() + 12, window_.frameGeometry().top());
+  // Placed as the interactive host places it: on a laptop's screen a window
+  // beside an unshrunk host would leave Get Value and Help off the screen.
+  FitWindows(window_, *mainForm_);
   mainForm_->show();
   Settle();
   return true;
