@@ -38,23 +38,48 @@ QColor HeadColor(int head) {
   return kColors[static_cast<std::size_t>(std::max(head, 0)) % std::size(kColors)];
 }
 
+namespace {
+
+// The head's place, pulled in to kDrawnReach beyond the stage's edge.
+FloorPoint WithinReach(const StageRig& rig, const MovingHead& head) {
+  return {std::clamp(head.x, -kDrawnReach, rig.width + kDrawnReach),
+          std::clamp(head.y, -kDrawnReach, rig.depth + kDrawnReach)};
+}
+
+}  // namespace
+
 FloorExtent DrawnExtent(const StageRig& rig) {
   FloorExtent e{0, rig.width, 0, rig.depth};
   for (const MovingHead& head : rig.heads) {
     // A head placed nowhere sensible must not blow the drawing up.
     if (!std::isfinite(head.x) || !std::isfinite(head.y)) continue;
-    e.xMin = std::min(e.xMin, head.x);
-    e.xMax = std::max(e.xMax, head.x);
-    e.yMin = std::min(e.yMin, head.y);
-    e.yMax = std::max(e.yMax, head.y);
+    const FloorPoint at = WithinReach(rig, head);
+    e.xMin = std::min(e.xMin, at.x);
+    e.xMax = std::max(e.xMax, at.x);
+    e.yMin = std::min(e.yMin, at.y);
+    e.yMax = std::max(e.yMax, at.y);
   }
   return {e.xMin - kMargin, e.xMax + kMargin, e.yMin - kMargin, e.yMax + kMargin};
 }
 
-StageMapping::StageMapping(const StageRig& rig, QRectF area) {
-  const FloorExtent e = DrawnExtent(rig);
-  xMin_ = e.xMin;
-  yMax_ = e.yMax;
+double DistanceFromStage(const StageRig& rig, const MovingHead& head) {
+  const double dx = std::max({0.0, -head.x, head.x - rig.width});
+  const double dy = std::max({0.0, -head.y, head.y - rig.depth});
+  return std::hypot(dx, dy);
+}
+
+QString HeadLabel(const StageRig& rig, const MovingHead& head, bool isMaster) {
+  QString label = QString::fromStdString(head.name);
+  if (isMaster) label += " (master)";
+  const FloorPoint at = WithinReach(rig, head);
+  if (at.x != head.x || at.y != head.y)
+    label += QString(" · %1 m out").arg(DistanceFromStage(rig, head), 0, 'f', 1);
+  return label;
+}
+
+StageMapping::StageMapping(const StageRig& rig, QRectF area)
+    : rig_(rig), extent_(DrawnExtent(rig)) {
+  const FloorExtent& e = extent_;
   scale_ = std::max(1e-6, std::min(area.width() / e.Width(), area.height() / e.Depth()));
   const double usedW = e.Width() * scale_;
   const double usedH = e.Depth() * scale_;
@@ -62,14 +87,17 @@ StageMapping::StageMapping(const StageRig& rig, QRectF area) {
 }
 
 QPointF StageMapping::ToPixel(FloorPoint p) const {
-  return {origin_.x() + (p.x - xMin_) * scale_, origin_.y() + (yMax_ - p.y) * scale_};
+  return {origin_.x() + (p.x - extent_.xMin) * scale_, origin_.y() + (extent_.yMax - p.y) * scale_};
 }
 
 FloorPoint StageMapping::ToFloor(QPointF pixel) const {
-  return {(pixel.x() - origin_.x()) / scale_ + xMin_, yMax_ - (pixel.y() - origin_.y()) / scale_};
+  return {(pixel.x() - origin_.x()) / scale_ + extent_.xMin,
+          extent_.yMax - (pixel.y() - origin_.y()) / scale_};
 }
 
-QPointF StageMapping::HeadPixel(const MovingHead& head) const { return ToPixel({head.x, head.y}); }
+QPointF StageMapping::HeadPixel(const MovingHead& head) const {
+  return ToPixel(WithinReach(rig_, head));
+}
 
 namespace {
 
@@ -170,8 +198,7 @@ void PaintLabels(QPainter& painter, const StageMapping& map, const StageScene& s
   const QFontMetricsF metrics(painter.font());
   for (std::size_t h = 0; h < rig.heads.size(); ++h) {
     const bool isMaster = static_cast<int>(h) == scene.master;
-    QString label = QString::fromStdString(rig.heads[h].name);
-    if (isMaster) label += " (master)";
+    const QString label = HeadLabel(rig, rig.heads[h], isMaster);
     const QSizeF size(metrics.horizontalAdvance(label) + 4, metrics.height());
     const QRectF icon = HeadIcon(map.HeadPixel(rig.heads[h]));
     const QRectF candidates[] = {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QColor>
+#include <QString>
 #include <QWidget>
 #include <optional>
 #include <vector>
@@ -23,14 +24,23 @@ struct StageScene {
 
 QColor HeadColor(int head);
 
-// The floor the drawing spans, in metres: the stage and every head of the rig
-// (where it hangs or stands, seen from above), with a margin around them.
+// The floor the drawing spans, in metres: the stage and the heads near it
+// (where they hang or stand, seen from above), with a margin around them.
+// Heads farther out than kDrawnReach would shrink the stage to a corner of
+// the view; they are drawn at the drawing's edge instead, with their distance.
 struct FloorExtent {
   double xMin, xMax, yMin, yMax;
   double Width() const { return xMax - xMin; }
   double Depth() const { return yMax - yMin; }
 };
+inline constexpr double kDrawnReach = 1.5;  // metres beyond the stage's edge
 FloorExtent DrawnExtent(const StageRig& rig);
+
+// How far a head is from the stage's edge, seen from above; 0 over the stage.
+double DistanceFromStage(const StageRig& rig, const MovingHead& head);
+// The head's name as the stage shows it: "(master)" behind it, and for a head
+// drawn at the edge its true distance, "FOH R · 8.0 m out".
+QString HeadLabel(const StageRig& rig, const MovingHead& head, bool isMaster);
 
 // Maps stage metres to pixels inside `area`, keeping the aspect ratio, so
 // that the stage and every head fit.
@@ -39,12 +49,15 @@ class StageMapping {
   StageMapping(const StageRig& rig, QRectF area);
   QPointF ToPixel(FloorPoint p) const;
   FloorPoint ToFloor(QPointF pixel) const;
-  // Where a head is drawn: where it hangs, seen from above.
+  // Where a head is drawn: where it hangs, seen from above, or for a head
+  // beyond kDrawnReach the nearest point of the drawing's edge.
   QPointF HeadPixel(const MovingHead& head) const;
   double Scale() const { return scale_; }
 
  private:
-  double xMin_, yMax_, scale_;
+  const StageRig& rig_;
+  FloorExtent extent_;
+  double scale_;
   QPointF origin_;
 };
 
