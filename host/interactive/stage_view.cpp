@@ -95,7 +95,50 @@ FloorPoint StageMapping::ToFloor(QPointF pixel) const {
           extent_.yMax - (pixel.y() - origin_.y()) / scale_};
 }
 
+namespace {
+
+constexpr double kIconPitch = 22;  // pixels between heads set side by side
+
+// Heads pulled in to one edge would cover each other: they are set side by
+// side along it, in the order they hang, the row centred where they were.
+void SetSideBySide(std::vector<QPointF>& at, std::vector<std::size_t> row, bool alongX) {
+  if (row.size() < 2) return;
+  auto along = [alongX](QPointF& p) -> qreal& { return alongX ? p.rx() : p.ry(); };
+  std::stable_sort(row.begin(), row.end(),
+                   [&](std::size_t a, std::size_t b) { return along(at[a]) < along(at[b]); });
+  double before = 0, after = 0;
+  for (std::size_t i = 0; i < row.size(); ++i) {
+    before += along(at[row[i]]);
+    if (i > 0) along(at[row[i]]) = std::max(along(at[row[i]]), along(at[row[i - 1]]) + kIconPitch);
+    after += along(at[row[i]]);
+  }
+  const double shift = (before - after) / static_cast<double>(row.size());
+  for (std::size_t h : row) along(at[h]) += shift;
+}
+
+}  // namespace
+
+std::vector<QPointF> StageMapping::HeadPixels() const {
+  std::vector<QPointF> at;
+  // Rows by edge: in front, behind, house left, house right.
+  std::vector<std::size_t> rows[4];
+  for (std::size_t h = 0; h < rig_.heads.size(); ++h) {
+    const MovingHead& head = rig_.heads[h];
+    const FloorPoint within = WithinReach(rig_, head);
+    at.push_back(ToPixel(within));
+    if (within.y != head.y)
+      rows[head.y < 0 ? 0 : 1].push_back(h);
+    else if (within.x != head.x)
+      rows[head.x < 0 ? 2 : 3].push_back(h);
+  }
+  for (int edge = 0; edge < 4; ++edge) SetSideBySide(at, rows[edge], edge < 2);
+  return at;
+}
+
 QPointF StageMapping::HeadPixel(const MovingHead& head) const {
+  const auto* first = rig_.heads.data();
+  if (&head >= first && &head < first + rig_.heads.size())
+    return HeadPixels()[static_cast<std::size_t>(&head - first)];
   return ToPixel(WithinReach(rig_, head));
 }
 

@@ -51,7 +51,11 @@ class StageMapping {
   FloorPoint ToFloor(QPointF pixel) const;
   // Where a head is drawn: where it hangs, seen from above, or for a head
   // beyond kDrawnReach the nearest point of the drawing's edge.
+  // Heads at one edge are set side by side along it, so that none covers
+  // another.
   QPointF HeadPixel(const MovingHead& head) const;
+  // HeadPixel of every head of the rig, by head.
+  std::vector<QPointF> HeadPixels() const;
   double Scale() const { return scale_; }
 
  private:

@@ -219,6 +219,16 @@ TEST(StageMapping, EveryHeadOfEveryRigAndTheFloorAreInTheDrawing) {
         EXPECT_EQ(atEdge, out > kDrawnReach) << head.name << " " << out << " m out";
         EXPECT_EQ(HeadLabel(rig, head, false).contains(" m out"), atEdge) << head.name;
       }
+      // Heads pulled in to one edge are set side by side, none covering another.
+      const std::vector<QPointF> at = map.HeadPixels();
+      for (std::size_t a = 0; a < at.size(); ++a)
+        for (std::size_t b = a + 1; b < at.size(); ++b) {
+          const bool edge = DistanceFromStage(rig, rig.heads[a]) > kDrawnReach ||
+                            DistanceFromStage(rig, rig.heads[b]) > kDrawnReach;
+          const bool apart =
+              std::abs(at[a].x() - at[b].x()) >= 18 || std::abs(at[a].y() - at[b].y()) >= 14;
+          EXPECT_TRUE(!edge || apart) << rig.heads[a].name << " and " << rig.heads[b].name;
+        }
       // The stage takes the view, not a far head: it spans at least half of
       // the area's width or height.
       const QRectF floor(map.ToPixel({0, rig.depth}), map.ToPixel({rig.width, 0}));
