@@ -137,8 +137,10 @@ void BM_FollowTick(benchmark::State& state) {
   tb::RigStore store;
   ArrayHost* host = nullptr;
   SetUpRig(store, host);
+  tb::FollowEngine engine;
+  engine.Start();
   if (!TickAndCountAllocations(state, host->channels, kWorkedExampleSweep,
-                               [&] { return tb::OnFollowTimer(store); }))
+                               [&] { return engine.OnTimer(store); }))
     return;
   CheckWrites(state, *host, 0);
 }
@@ -255,8 +257,10 @@ void BM_FollowTickThroughComHost(benchmark::State& state) {
   SetUpRig(store, unused);
   ComHelper com;
   store.SetHostHelper(std::make_unique<tb::shell::ComHostHelper>(&com));
+  tb::FollowEngine engine;
+  engine.Start();
   if (!TickAndCountAllocations(state, com.channels, kWorkedExampleSweep,
-                               [&] { return tb::OnFollowTimer(store); }))
+                               [&] { return engine.OnTimer(store); }))
     return;
   if (com.output.refs != 1) state.SkipWithError("an output object was not released");
 }

@@ -18,7 +18,7 @@
 #include <numbers>
 #include <sstream>
 
-#include "host/stage_rig.h"
+#include "host/sim/stage_rig.h"
 
 namespace hostprobe {
 namespace {

@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/stage_rig.h"
+#include "host/sim/stage_rig.h"
 #include "ola_testkit.h"
 
 namespace {

@@ -56,9 +56,6 @@ Checked<std::int16_t> ClassifyMasterZone(const RigStore& store, std::int32_t mas
 // (Errc::out_of_range). Allocates nothing.
 std::error_code FollowTick(RigStore& store);
 
-// The follow timer's handler: FollowTick when FollowMethod is 1.
-std::error_code OnFollowTimer(RigStore& store);
-
 // Where the component's message boxes go. Tests record; the windows show.
 class MessageSink {
  public:

@@ -106,9 +106,4 @@ std::error_code WriteSlave(HostChannels& host, const DeviceRecord& slave, const 
   return {};
 }
 
-std::error_code OnFollowTimer(RigStore& store) {
-  if (store.FollowMethod != 1) return {};
-  return FollowTick(store);
-}
-
 }  // namespace tb

@@ -1,11 +1,11 @@
 #include <cstdio>
 
-#include "host/demo.h"
-#include "host/demo_json.h"
-#include "host/demo_picture.h"
-#include "host/demo_report.h"
+#include "host/demo/demo.h"
+#include "host/demo/demo_json.h"
+#include "host/demo/demo_picture.h"
+#include "host/demo/demo_report.h"
 #include "host/host_modes.h"
-#include "host/host_window.h"
+#include "host/interactive/host_window.h"
 #include "host/output_files.h"
 
 namespace tbhost {

@@ -2,10 +2,10 @@
 #include <QGuiApplication>
 #include <cstdio>
 
-#include "host/demo.h"
+#include "host/demo/demo.h"
 #include "host/host_modes.h"
 #include "host/host_startup.h"
-#include "host/host_window.h"
+#include "host/interactive/host_window.h"
 
 namespace tbhost {
 

@@ -6,9 +6,9 @@
 
 #include <filesystem>
 
-#include "host/channel_helper.h"
 #include "host/host_options.h"
-#include "host/stage_rig.h"
+#include "host/session/channel_helper.h"
+#include "host/sim/stage_rig.h"
 
 class QApplication;
 

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string_view>
 
-#include "host/stage_rig.h"
+#include "host/sim/stage_rig.h"
 
 namespace tbhost {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "host/method_choice.h"
+#include "host/session/method_choice.h"
 
 namespace tbhost {
 

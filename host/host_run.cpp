@@ -9,12 +9,12 @@
 
 #include "host/host_modes.h"
 #include "host/host_startup.h"
-#include "host/host_window.h"
+#include "host/interactive/host_window.h"
 #if TB_HOST_OLA
-#include "host/ola_bridge.h"
+#include "host/ola/ola_bridge.h"
 #endif
-#include "host/plugin_session.h"
-#include "host/read_log.h"
+#include "host/session/plugin_session.h"
+#include "host/session/read_log.h"
 #include "orvn/comrt.h"
 
 namespace tbhost {

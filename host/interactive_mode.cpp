@@ -3,11 +3,11 @@
 #include <QTimer>
 
 #include "host/host_modes.h"
-#include "host/host_window.h"
-#include "host/interactive_feedback.h"
-#include "host/plugin_session.h"
-#include "host/plugin_windows.h"
-#include "host/window_fit.h"
+#include "host/interactive/host_window.h"
+#include "host/interactive/interactive_feedback.h"
+#include "host/interactive/plugin_windows.h"
+#include "host/interactive/window_fit.h"
+#include "host/session/plugin_session.h"
 
 namespace tbhost {
 

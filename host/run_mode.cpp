@@ -12,16 +12,16 @@
 #include <string>
 #include <vector>
 
-#include "host/channel_helper.h"
 #include "host/host_modes.h"
 #include "host/host_startup.h"
+#include "host/session/channel_helper.h"
 #if TB_HOST_OLA
-#include "host/ola_bridge.h"
+#include "host/ola/ola_bridge.h"
 #endif
-#include "host/plugin_session.h"
-#include "host/run_status.h"
-#include "host/show_master.h"
-#include "host/show_operator.h"
+#include "host/session/plugin_session.h"
+#include "host/show/run_status.h"
+#include "host/show/show_master.h"
+#include "host/show/show_operator.h"
 
 namespace fs = std::filesystem;
 

@@ -34,8 +34,8 @@ session() {
   click 1146 65 0.3     # KM box
   click 1257 68 0.3     # Get Value
   click 673 129 0.3     # FOH R in the host's table, then its spot onto K1
-  xdotool mousemove 321 139 mousedown 1 mousemove 290 160 sleep 0.1 mousemove 260 180 \
-    sleep 0.1 mousemove 231 198 sleep 0.1 mouseup 1
+  xdotool mousemove 321 219 mousedown 1 mousemove 270 253 sleep 0.1 mousemove 218 288 \
+    sleep 0.1 mousemove 167 322 sleep 0.1 mouseup 1
   sleep 0.3
   click 1105 89 0.3     # K1 box
   click 1257 68 0.3     # Get Value
@@ -43,8 +43,8 @@ session() {
   click 953 160         # Truss R
   click 1222 180 0.8    # Enable TB: saves, follow mode on
   click 673 93 0.3      # Truss R in the host's table, then its spot towards K4
-  xdotool mousemove 321 139 mousedown 1
-  for p in "335 130" "350 120" "365 110" "380 100" "390 95"; do
+  xdotool mousemove 321 219 mousedown 1
+  for p in "345 203" "370 187" "395 170" "420 153" "441 139"; do
     xdotool mousemove $p
     sleep 0.15
   done

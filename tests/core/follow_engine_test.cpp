@@ -58,9 +58,6 @@ TEST_F(FollowEngineTest, TimerRunsTheStepOfTheCurrentMethod) {
     store.FollowMethod = method;
     EXPECT_TRUE(CallsOf([&] { return engine.OnTimer(store); }).empty()) << method;
   }
-  // The free handler stays the linear one alone.
-  store.FollowMethod = kFollowDistance;
-  EXPECT_TRUE(CallsOf([&] { return OnFollowTimer(store); }).empty());
 }
 
 TEST_F(FollowEngineTest, FailingHostCallEndsTheTickAndTheNextStartsAfresh) {

@@ -213,22 +213,6 @@ TEST_F(FollowTickTest, ChannelsAreUsedAsTheyStandAndNamesAreNotLookedAt) {
             (std::vector<HostCall>{Read(10, 101), Read(11, 80), Write(0, 61), Write(-5, 40)}));
 }
 
-TEST_F(FollowTickTest, TimerRunsTheTickOnlyForTheLinearMethod) {
-  Calibrate(1, kMasterExample);
-  Calibrate(2, kSlaveExample);
-  MasterReads(101, 80);
-  for (std::int16_t method : {0, 2, -1, 32767}) {
-    store.FollowMethod = method;
-    host->calls.clear();
-    EXPECT_FALSE(OnFollowTimer(store)) << method;
-    EXPECT_TRUE(host->calls.empty()) << method;
-  }
-  store.FollowMethod = 1;
-  host->calls.clear();
-  EXPECT_FALSE(OnFollowTimer(store));
-  EXPECT_EQ(host->calls.size(), 4u);
-}
-
 TEST_F(FollowTickTest, WithoutMasterOrHelperNothingIsReadOrWritten) {
   Calibrate(1, kMasterExample);
   Calibrate(2, kSlaveExample);
@@ -236,7 +220,7 @@ TEST_F(FollowTickTest, WithoutMasterOrHelperNothingIsReadOrWritten) {
   for (std::int16_t m : {0, -1, 5, -32768}) {
     store.MasterDevice = m;
     host->calls.clear();
-    EXPECT_TRUE(OnFollowTimer(store)) << m;
+    EXPECT_TRUE(FollowTick(store)) << m;
     EXPECT_TRUE(host->calls.empty()) << m;
     EXPECT_EQ(store.DeviceCalibrated, flagsBefore);
   }

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "host/follow_watch.h"
-#include "host/saved_calibration.h"
+#include "host/interactive/follow_watch.h"
+#include "host/interactive/saved_calibration.h"
 
 namespace tbhost {
 namespace {

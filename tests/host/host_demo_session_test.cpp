@@ -8,9 +8,9 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 
-#include "host/demo.h"
-#include "host/host_window.h"
-#include "host/plugin_session.h"
+#include "host/demo/demo.h"
+#include "host/interactive/host_window.h"
+#include "host/session/plugin_session.h"
 #include "module_copy_host.h"
 
 namespace tbhost {

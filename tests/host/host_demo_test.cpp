@@ -18,8 +18,8 @@
 #include <ostream>
 #include <string>
 
-#include "host/follow_stats.h"
-#include "host/stage_rig.h"
+#include "host/sim/follow_stats.h"
+#include "host/sim/stage_rig.h"
 
 namespace tbhost {
 namespace {

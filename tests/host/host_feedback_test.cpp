@@ -21,12 +21,13 @@
 #include <QTest>
 #include <functional>
 
-#include "host/head_table.h"
-#include "host/interactive_feedback.h"
-#include "host/operator_input.h"
-#include "host/plugin_windows.h"
-#include "host/stage_view.h"
-#include "host/window_fit.h"
+#include "host/demo/demo.h"
+#include "host/interactive/head_table.h"
+#include "host/interactive/interactive_feedback.h"
+#include "host/interactive/plugin_windows.h"
+#include "host/interactive/stage_view.h"
+#include "host/interactive/window_fit.h"
+#include "host/session/operator_input.h"
 #include "module_copy_host.h"
 
 namespace tbhost {
@@ -294,6 +295,41 @@ TEST_F(Feedback, BothWindowsFitAScreenOf1366x768) {
   for (const char* name : {"channelMonitor", "headList", "followPanel", "centreHead"}) {
     QWidget* w = Host<QWidget>(name);
     EXPECT_EQ(w->visibleRegion().boundingRect(), w->rect()) << name;
+  }
+}
+
+// --follow and --screenshot start as the demo does, with the host window at
+// its preferred size: the plug-in's window must still come out whole.
+class DemoOnALaptop : public ModuleCopyHost {
+ protected:
+  DemoOnALaptop() : ModuleCopyHost(DefaultRig()) {}
+  void SetUp() override { StartHost(); }
+  void TearDown() override {
+    if (QWidget* form = window_.PluginWindow()) form->close();
+  }
+};
+
+TEST_F(DemoOnALaptop, TheMainWindowAndItsButtonsAreOnTheScreen) {
+  window_.resize(1000, 760);
+  window_.move(0, 0);
+  window_.show();
+  DemoSettings settings;
+  settings.master = rig_.master;
+  settings.methods = {FollowChoice::Trigonometric};
+  Demo demo(rig_, universe_, counts_, window_, session_, settings);
+  QString failure;
+  ASSERT_TRUE(demo.StartFollowing(failure)) << failure.toStdString();
+  QWidget* form = window_.PluginWindow();
+  ASSERT_NE(form, nullptr);
+  const QRect screen = window_.screen()->availableGeometry();
+  ASSERT_EQ(screen, QRect(0, 0, 1366, 768)) << "the test runs on a 1366 x 768 screen";
+  EXPECT_TRUE(screen.contains(form->frameGeometry()))
+      << form->frameGeometry().x() << "," << form->frameGeometry().y();
+  EXPECT_FALSE(window_.frameGeometry().intersects(form->frameGeometry()));
+  for (const char* name : {"CmdGet", "CmdClear", "CmdHelp", "CmdEnableTB", "OptTrigo"}) {
+    auto* w = form->findChild<QWidget*>(name);
+    ASSERT_NE(w, nullptr) << name;
+    EXPECT_TRUE(screen.contains(QRect(w->mapToGlobal(QPoint(0, 0)), w->size()))) << name;
   }
 }
 

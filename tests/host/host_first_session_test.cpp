@@ -17,10 +17,10 @@
 #include <QTimer>
 #include <functional>
 
-#include "host/host_window.h"
-#include "host/operator_input.h"
-#include "host/plugin_session.h"
-#include "host/plugin_windows.h"
+#include "host/interactive/host_window.h"
+#include "host/interactive/plugin_windows.h"
+#include "host/session/operator_input.h"
+#include "host/session/plugin_session.h"
 #include "module_copy_host.h"
 
 namespace tbhost {

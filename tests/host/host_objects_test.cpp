@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "host/channel_helper.h"
-#include "host/module_info_object.h"
+#include "host/session/channel_helper.h"
+#include "host/session/module_info_object.h"
 #include "orvn/comrt.h"
 
 namespace tbhost {

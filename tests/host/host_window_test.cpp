@@ -1,6 +1,6 @@
 // The host's own controls: faders and dragging a spot set a head's channels,
 // and channel writes from elsewhere show on the faders.
-#include "host/host_window.h"
+#include "host/interactive/host_window.h"
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,12 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QTest>
+#include <algorithm>
+#include <cmath>
 #include <string>
 #include <string_view>
 
-#include "host/stage_view.h"
+#include "host/interactive/stage_view.h"
 
 namespace tbhost {
 namespace {
@@ -171,6 +173,33 @@ TEST_F(HostWindowTest, RewritingTheSameValuesPaintsNothing) {
   EXPECT_GT(monitorPaints.count, 0);
 }
 
+TEST(StageMapping, AFarHeadIsLabelledWithItsDistanceFromTheStage) {
+  StageRig rig = *RigByName("default");
+  struct Case {
+    double x, y;
+    const char* label;
+  };
+  const Case cases[] = {
+      {4.0, 3.0, "H"},                // over the stage
+      {4.0, -1.5, "H"},               // just within reach in front
+      {4.0, -8.0, "H · 8.0 m out"},   // front of house
+      {-3.0, 3.0, "H · 3.0 m out"},   // house left
+      {11.0, 10.0, "H · 5.0 m out"},  // behind, off to the side: 3 and 4 m
+      {rig.width + 1.6, 0, "H · 1.6 m out"},
+  };
+  for (const Case& c : cases) {
+    MovingHead head;
+    head.name = "H";
+    head.x = c.x;
+    head.y = c.y;
+    EXPECT_EQ(HeadLabel(rig, head, false).toStdString(), c.label) << c.x << "," << c.y;
+  }
+  MovingHead master;
+  master.name = "M";
+  master.y = -4;
+  EXPECT_EQ(HeadLabel(rig, master, true).toStdString(), "M (master) · 4.0 m out");
+}
+
 TEST(StageMapping, EveryHeadOfEveryRigAndTheFloorAreInTheDrawing) {
   for (const std::string_view name : kRigNames) {
     const StageRig rig = *RigByName(name);
@@ -182,10 +211,28 @@ TEST(StageMapping, EveryHeadOfEveryRigAndTheFloorAreInTheDrawing) {
         const QPointF at = map.HeadPixel(head);
         // The head's icon is 18 x 14 pixels around that point.
         EXPECT_TRUE(area.contains(QRectF(at.x() - 9, at.y() - 7, 18, 14))) << head.name;
+        // Near the stage a head is drawn where it hangs; farther out at the
+        // drawing's edge, its label giving the distance it is really out.
         const FloorPoint back = map.ToFloor(at);
-        EXPECT_NEAR(back.x, head.x, 1e-9) << head.name;
-        EXPECT_NEAR(back.y, head.y, 1e-9) << head.name;
+        const double out = DistanceFromStage(rig, head);
+        const bool atEdge = std::abs(back.x - head.x) > 1e-9 || std::abs(back.y - head.y) > 1e-9;
+        EXPECT_EQ(atEdge, out > kDrawnReach) << head.name << " " << out << " m out";
+        EXPECT_EQ(HeadLabel(rig, head, false).contains(" m out"), atEdge) << head.name;
       }
+      // Heads pulled in to one edge are set side by side, none covering another.
+      const std::vector<QPointF> at = map.HeadPixels();
+      for (std::size_t a = 0; a < at.size(); ++a)
+        for (std::size_t b = a + 1; b < at.size(); ++b) {
+          const bool edge = DistanceFromStage(rig, rig.heads[a]) > kDrawnReach ||
+                            DistanceFromStage(rig, rig.heads[b]) > kDrawnReach;
+          const bool apart =
+              std::abs(at[a].x() - at[b].x()) >= 18 || std::abs(at[a].y() - at[b].y()) >= 14;
+          EXPECT_TRUE(!edge || apart) << rig.heads[a].name << " and " << rig.heads[b].name;
+        }
+      // The stage takes the view, not a far head: it spans at least half of
+      // the area's width or height.
+      const QRectF floor(map.ToPixel({0, rig.depth}), map.ToPixel({rig.width, 0}));
+      EXPECT_GE(std::max(floor.width() / area.width(), floor.height() / area.height()), 0.5);
       for (const FloorPoint corner : {FloorPoint{0, 0}, FloorPoint{rig.width, rig.depth}})
         EXPECT_TRUE(area.contains(map.ToPixel(corner)));
       // Nothing is squeezed: a metre is as long across as it is deep.

@@ -8,10 +8,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "host/host_window.h"
-#include "host/plugin_session.h"
-#include "host/stage_rig.h"
-#include "host/universe.h"
+#include "host/interactive/host_window.h"
+#include "host/session/plugin_session.h"
+#include "host/sim/stage_rig.h"
+#include "host/sim/universe.h"
 #include "orvn/comrt.h"
 
 namespace tbhost {

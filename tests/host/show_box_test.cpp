@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "host/run_status.h"
-#include "host/show_master.h"
+#include "host/show/run_status.h"
+#include "host/show/show_master.h"
 
 namespace tbhost {
 namespace {

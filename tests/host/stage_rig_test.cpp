@@ -1,5 +1,5 @@
 // The simulated rig's geometry, the universe and the follow statistics.
-#include "host/stage_rig.h"
+#include "host/sim/stage_rig.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "host/follow_stats.h"
-#include "host/head_channels.h"
-#include "host/universe.h"
+#include "host/sim/follow_stats.h"
+#include "host/sim/head_channels.h"
+#include "host/sim/universe.h"
 
 namespace tbhost {
 namespace {

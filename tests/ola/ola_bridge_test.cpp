@@ -1,6 +1,6 @@
 // The OLA bridge: its merging, pacing and retry rules alone, its options, and
 // the bridge in this process against a private olad.
-#include "host/ola_bridge.h"
+#include "host/ola/ola_bridge.h"
 
 #include <gtest/gtest.h>
 

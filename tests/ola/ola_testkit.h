@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/stage_rig.h"
+#include "host/sim/stage_rig.h"
 
 namespace olatest {
 

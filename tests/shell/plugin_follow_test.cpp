@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "core/temp_dir.h"
-#include "host/module_info_object.h"
+#include "host/session/module_info_object.h"
 #include "orvn/comrt.h"
 #include "orvn/orvntypelib.h"
 #include "recording_host.h"

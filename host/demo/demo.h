@@ -1,0 +1,95 @@
+// The headless operator session: sets up the devices in the plug-in's setup
+// window, calibrates every head on the five marks, picks the master, then
+// for each method asked for picks it and runs follow mode while the master
+// travels over the stage, and reports how closely the slaves followed.
+// Everything goes through the plug-in's own windows and the binary
+// interface, as an operator and a host would.
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <array>
+#include <vector>
+
+#include "host/session/channel_helper.h"
+#include "host/session/method_choice.h"
+#include "host/sim/follow_stats.h"
+#include "host/sim/stage_rig.h"
+
+namespace tbhost {
+
+class HostWindow;
+class PluginSession;
+
+struct DemoSettings {
+  double seconds = 6.0;  // of follow mode, per method
+  int master = 1;        // rig index of the master head
+  // Played in this order, each on the same path and the same calibration.
+  std::vector<FollowChoice> methods = {FollowChoice::Linear};
+  QString png;         // picture of the stage with the traces; empty: none
+  QString report;      // JSON with every tick; empty: none
+  QString screenshot;  // the screen halfway through follow mode; empty: none
+};
+
+// One method's follow session.
+struct MethodRun {
+  FollowChoice method = FollowChoice::Linear;
+  std::vector<TickSample> samples;
+  HostCallCounts followCalls;  // host calls made during follow mode
+  FollowReport report;         // by slave and zone
+  Accuracy accuracy;           // every slave and tick together
+};
+
+struct DemoOutcome {
+  bool completed = false;  // every step of the session ran
+  QString failure;         // the step that did not, and why
+  QStringList messages;    // texts of the plug-in's message boxes, in order
+  std::vector<std::array<PanTilt, 5>> calibration;  // by head, as taken over
+  std::vector<MethodRun> runs;                      // those that reached follow mode
+  HostCallCounts allCalls;
+  QImage screenshot;  // the screen halfway through follow mode, when asked for
+};
+
+QString MethodText(FollowChoice method);
+
+// Where along the demo's path the master points after `elapsed` of `total`
+// seconds: a short rest on KM, then a figure over the area the marks span.
+FloorPoint DemoPath(const StageRig& rig, double elapsed, double total);
+
+class Demo {
+ public:
+  Demo(const StageRig& rig, Universe& universe, HostCallCounts& counts, HostWindow& window,
+       PluginSession& session, DemoSettings settings);
+  DemoOutcome Run();
+  // The session up to Enable TB with the first method, for a host that then
+  // keeps following (the master played from outside, e.g. a console).
+  // False, with the reason in `failure`, when a step did not run.
+  bool StartFollowing(QString& failure);
+
+ private:
+  bool SetUpDevices();
+  bool TypeDevices(QWidget* dialog);
+  bool ShowMainWindow();
+  bool Calibrate();
+  bool ChooseMaster();
+  bool PickMethod(FollowChoice method);
+  bool FollowWith(FollowChoice method);
+  bool Follow(MethodRun& run);
+  // Moves the master along the path for the demo's seconds while the event
+  // loop runs the plug-in's ticks; grabs the screen halfway when asked to.
+  void MoveMaster();
+  bool Fail(const QString& why);
+
+  const StageRig& rig_;
+  Universe& universe_;
+  HostCallCounts& counts_;
+  HostWindow& window_;
+  PluginSession& session_;
+  DemoSettings settings_;
+  DemoOutcome outcome_;
+  QWidget* mainForm_ = nullptr;
+};
+
+}  // namespace tbhost
