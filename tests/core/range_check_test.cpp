@@ -51,7 +51,7 @@ TEST_F(RangeCheckTest, WideHeadEnteredAsDefaultIsFlaggedWithItsAngle) {
   ASSERT_EQ(findings.size(), 1u);
   EXPECT_EQ(findings[0].device, 3);
   EXPECT_EQ(findings[0].kind, Kind::OffBy);
-  EXPECT_GT(findings[0].degrees, kRangeCheckDegrees);
+  EXPECT_GT(findings[0].degrees, findings[0].limit);
   EXPECT_LT(findings[0].degrees, 10.0);
   EXPECT_EQ(findings[0].panRange, 540);
   EXPECT_EQ(findings[0].tiltRange, 270);
@@ -82,9 +82,71 @@ TEST_F(RangeCheckTest, PointsThatSpanNothingCannotFollow) {
   ASSERT_EQ(masterFindings.size(), 1u);
   EXPECT_EQ(masterFindings[0].device, 1);
   EXPECT_EQ(masterFindings[0].kind, Kind::NoMap);
-  // No master, nothing to check.
+  // Without a master every head is judged by its own points.
   store.MasterDevice = 0;
-  EXPECT_TRUE(CheckFollowRanges(store).empty());
+  const auto alone = CheckFollowRanges(store);
+  ASSERT_EQ(alone.size(), 3u);
+  for (std::size_t i = 0; i < alone.size(); ++i) {
+    EXPECT_EQ(alone[i].device, std::vector<std::int16_t>({1, 3, 4})[i]);
+    EXPECT_EQ(alone[i].kind, Kind::NoMap);
+  }
+  // The same for a master that lost its calibration.
+  store.MasterDevice = 2;
+  Calibrate(2, kUncalibratedPairs);
+  EXPECT_EQ(CheckFollowRanges(store).size(), 3u);
+}
+
+// Heads whose own rounding moves KM by more than a few degrees: far away,
+// at a grazing angle, over a raked stage. Entered with their right ranges
+// they must never be told to check them.
+TEST_F(RangeCheckTest, CorrectRangesNeverWarn) {
+  using testing::StandingUp;
+  std::vector<testing::Mounting> rigs = testing::Mountings();
+  const testing::Aim positive = testing::kPositiveSide;
+  rigs.push_back(
+      {"standing at the front edge, left", StandingUp({0.5, -0.3, 0.4}, 90.0), positive});
+  rigs.push_back(
+      {"standing at the front edge, right", StandingUp({7.5, -0.2, 0.3}, 90.0), positive});
+  rigs.push_back({"20 m out in front", HungDown({4.0, -20.0, 8.0}, 90.0), positive});
+  rigs.push_back({"20 m out at the side", HungDown({-16.0, 3.0, 9.0}, 0.0), positive});
+  rigs.push_back({"over a raked stage",
+                  testing::OverRakedStage(HungDown({3.0, 2.0, 7.0}, 90.0), 6.0), positive});
+  rigs.push_back({"overhead", HungDown({4.0, 3.0, 6.0}, 90.0), positive});
+  rigs.push_back({"630/265 overhead", wideOverhead, positive});
+  for (const auto& rig : rigs) {
+    Install(2, rig.head, rig.side);
+    const auto findings = CheckFollowRanges(store);
+    EXPECT_TRUE(findings.empty()) << rig.name << ": "
+                                  << (findings.empty() ? "" : RangeFindingMessage(findings[0]))
+                                  << " (limit " << (findings.empty() ? 0 : findings[0].limit)
+                                  << ")";
+  }
+}
+
+// A range mistake so large that the five points give no map at all is
+// still a range mistake, told with its angle.
+TEST_F(RangeCheckTest, LargeRangeMistakesAreToldWithTheirAngle) {
+  const struct Case {
+    const char* what;
+    Head head;
+    std::int32_t pan, tilt;
+  } cases[] = {
+      {"540/270 over a raked stage entered as 360/180",
+       testing::OverRakedStage(HungDown({3.0, 2.0, 7.0}, 90.0), 6.0), 360, 180},
+      {"630/265 overhead entered as 360/180", wideOverhead, 360, 180},
+      {"630/265 overhead entered as 540/270", wideOverhead, 540, 270},
+  };
+  for (const Case& c : cases) {
+    Install(2, c.head, testing::kPositiveSide);
+    store.Device(2)->PanRange = c.pan;
+    store.Device(2)->TiltRange = c.tilt;
+    const auto findings = CheckFollowRanges(store);
+    ASSERT_EQ(findings.size(), 1u) << c.what;
+    EXPECT_EQ(findings[0].kind, Kind::OffBy) << c.what << ": " << RangeFindingMessage(findings[0]);
+    EXPECT_GT(findings[0].degrees, findings[0].limit) << c.what;
+    EXPECT_EQ(findings[0].panRange, c.pan) << c.what;
+    EXPECT_EQ(findings[0].tiltRange, c.tilt) << c.what;
+  }
 }
 
 TEST(RangeFindingMessageTest, TextsAsTheOperatorReadsThem) {
