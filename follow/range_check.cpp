@@ -58,14 +58,24 @@ Vec3 Unit(const Vec3& v) {
 }
 
 // The KM ray the slave's corners predict from the master's, minus the one
-// taken, both of unit length; none when the corners fix no map.
+// taken, both of unit length; none when the corners fix no map. Ranges
+// wrong enough bend some corner rays backwards, and no map carries all of
+// them forwards: the lines they lie on still predict KM's line.
 std::optional<Vec3> KmResidual(const HeadPoints& master, const HeadPoints& slave) {
   const auto from = RaysOf(master);
   const auto to = RaysOf(slave);
-  const RayMap corners = FitRayMap(std::span(from).first<4>(), std::span(to).first<4>());
-  if (!corners.usable) return std::nullopt;
-  const Vec3 predicted = Unit(corners.g * from[kPointKM - 1]);
+  const auto fromCorners = std::span(from).first<4>();
+  const auto toCorners = std::span(to).first<4>();
   const Vec3 taken = Unit(to[kPointKM - 1]);
+  Vec3 predicted;
+  if (const RayMap corners = FitRayMap(fromCorners, toCorners); corners.usable) {
+    predicted = Unit(corners.g * from[kPointKM - 1]);
+  } else if (const RayMap lines = FitLineMap(fromCorners, toCorners); lines.usable) {
+    predicted = Unit(lines.g * from[kPointKM - 1]);
+    if (Dot(predicted, taken) < 0.0) predicted = {-predicted.x, -predicted.y, -predicted.z};
+  } else {
+    return std::nullopt;
+  }
   return Vec3{predicted.x - taken.x, predicted.y - taken.y, predicted.z - taken.z};
 }
 

@@ -22,6 +22,10 @@ class RangeCheckTest : public ::testing::Test, public FollowRig {
 
   // A 630/265 head over the stage, where its ranges matter.
   const Head wideOverhead = HungDown({2.5, 3.5, 7.0}, 90.0, 630.0, 265.0);
+  // Heads on the floor, whose beams to the marks lean far from their axis:
+  // too small a tilt range bends some of them backwards.
+  const Head standingLeft = testing::StandingUp({-3.0, 1.0, 0.5}, 0.0);
+  const Head standingFarOut = testing::StandingUp({-3.0, -6.0, 0.5}, 0.0);
 };
 
 TEST_F(RangeCheckTest, CorrectRangesPassOnEveryMounting) {
@@ -103,16 +107,21 @@ TEST_F(RangeCheckTest, CorrectRangesNeverWarn) {
   using testing::StandingUp;
   std::vector<testing::Mounting> rigs = testing::Mountings();
   const testing::Aim positive = testing::kPositiveSide;
+  // Each of these misses KM by 4 to 10 degrees through its own rounding.
+  rigs.push_back({"standing at the front edge", StandingUp({2.5, -0.2, 0.3}, 90.0), positive});
+  rigs.push_back({"on the floor at the front edge", StandingUp({5.5, 0.0, 0.2}, 90.0), positive});
   rigs.push_back(
-      {"standing at the front edge, left", StandingUp({0.5, -0.3, 0.4}, 90.0), positive});
-  rigs.push_back(
-      {"standing at the front edge, right", StandingUp({7.5, -0.2, 0.3}, 90.0), positive});
+      {"on the floor at the middle of the edge", StandingUp({4.0, 0.0, 0.2}, 90.0), positive});
+  rigs.push_back({"20 m out, low", HungDown({-10.0, -20.0, 4.0}, 90.0), positive});
+  // And these by less.
   rigs.push_back({"20 m out in front", HungDown({4.0, -20.0, 8.0}, 90.0), positive});
   rigs.push_back({"20 m out at the side", HungDown({-16.0, 3.0, 9.0}, 0.0), positive});
   rigs.push_back({"over a raked stage",
                   testing::OverRakedStage(HungDown({3.0, 2.0, 7.0}, 90.0), 6.0), positive});
   rigs.push_back({"overhead", HungDown({4.0, 3.0, 6.0}, 90.0), positive});
   rigs.push_back({"630/265 overhead", wideOverhead, positive});
+  rigs.push_back({"standing on the floor at the left", standingLeft, positive});
+  rigs.push_back({"standing on the floor far out", standingFarOut, positive});
   for (const auto& rig : rigs) {
     Install(2, rig.head, rig.side);
     const auto findings = CheckFollowRanges(store);
@@ -135,6 +144,11 @@ TEST_F(RangeCheckTest, LargeRangeMistakesAreToldWithTheirAngle) {
        testing::OverRakedStage(HungDown({3.0, 2.0, 7.0}, 90.0), 6.0), 360, 180},
       {"630/265 overhead entered as 360/180", wideOverhead, 360, 180},
       {"630/265 overhead entered as 540/270", wideOverhead, 540, 270},
+      // Before, these were "its five points do not span the stage".
+      {"540/270 on the floor entered as 360/180", standingLeft, 360, 180},
+      {"540/270 on the floor entered as 540/200", standingLeft, 540, 200},
+      {"540/270 on the floor entered as 540/180", standingLeft, 540, 180},
+      {"540/270 on the floor far out entered as 540/180", standingFarOut, 540, 180},
   };
   for (const Case& c : cases) {
     Install(2, c.head, testing::kPositiveSide);
