@@ -1,7 +1,8 @@
-// The check of the fixtures' ranges when trigonometric follow is switched
-// on. Four marks fix the map between two heads; the fifth, KM, then tells
-// whether the rays they were turned into fit the ranges entered. Wrong
-// ranges bend the rays, and KM lands degrees away from where it was taken.
+// The check of the fixtures' ranges that Enable TB and Stop TB run with
+// the trigonometric method chosen. Four marks fix the map between two
+// heads; the fifth, KM, then tells whether the rays they were turned into
+// fit the ranges entered. Wrong ranges bend the rays, and KM lands degrees
+// away from where it was taken.
 //
 // How far KM may land off with correct ranges depends on the head: each of
 // the twenty values was rounded to a whole step, and a head that sees the
