@@ -81,10 +81,6 @@ bool FixSign(Matrix3d& g, std::span<const Vec3> from, std::span<const Vec3> to) 
   return true;
 }
 
-}  // namespace
-
-namespace {
-
 // The direct linear transform; with `forwards`, only a map that carries
 // every pair forwards counts.
 RayMap Fit(std::span<const Vec3> from, std::span<const Vec3> to, bool forwards) {
