@@ -52,19 +52,28 @@ struct RangeFinding {
   double degrees = 0.0;
   std::int32_t panRange = kDefaultPanRange;  // as the check used them
   std::int32_t tiltRange = kDefaultTiltRange;
+  double limit = 0.0;  // OffBy: the most that rounding and aiming explain
 };
 
-// Beyond this angle KM's calibration does not fit the ranges entered.
-inline constexpr double kRangeCheckDegrees = 3.0;
+// The spread (one standard deviation) of an operator's aim at a mark, added
+// to what rounding explains: at 16 bit the eye is coarser than a step.
+inline constexpr double kAimingDegrees = 0.05;
 
 // For every calibrated device but the master, in device order: fits its
-// five points against the master's (none usable: NoMap), then its four
-// corners alone, and compares the KM ray they predict with the one taken
-// (more than kRangeCheckDegrees: OffBy). The master is judged through the
-// others; only when its own points do not span the stage is it named
-// itself, as the one NoMap finding. No master 1..4: no findings. Refreshes
+// four corners against the master's and compares the KM ray they predict
+// with the one taken; off by more than the rounding of the two heads' own
+// twenty values and the aim can explain (`limit`): OffBy, whether or not
+// the five points still give a map. Otherwise, when its five points give no
+// usable map: NoMap. The master is judged through the others; only when
+// its own points do not span the stage is it named itself, as the one
+// NoMap finding. Without a calibrated master 1..4 every calibrated device
+// whose own points do not span the stage is NoMap. Refreshes
 // DeviceCalibrated like the plausibility check.
 std::vector<RangeFinding> CheckFollowRanges(RigStore& store);
+
+// Whether every calibrated device can follow by the findings: none NoMap.
+// A range mistake is told, but the points are kept.
+bool FollowsTrigonometrically(const std::vector<RangeFinding>& findings);
 
 // The operator's text for a finding (UTF-8).
 std::string RangeFindingMessage(const RangeFinding& finding);

@@ -81,9 +81,9 @@ bool FixSign(Matrix3d& g, std::span<const Vec3> from, std::span<const Vec3> to) 
   return true;
 }
 
-}  // namespace
-
-RayMap FitRayMap(std::span<const Vec3> from, std::span<const Vec3> to) {
+// The direct linear transform; with `forwards`, only a map that carries
+// every pair forwards counts.
+RayMap Fit(std::span<const Vec3> from, std::span<const Vec3> to, bool forwards) {
   RayMap map;
   if (from.size() != to.size() || from.size() < 4 || from.size() > kMaxPairs) return map;
   Matrix3d tFrom, fromBack, tTo, toBack;
@@ -102,12 +102,22 @@ RayMap FitRayMap(std::span<const Vec3> from, std::span<const Vec3> to) {
   const Eigen::JacobiSVD<Matrix3d> gSvd(g);
   const Vector3d gSigma = gSvd.singularValues();
   if (!(gSigma(2) > kMinConditioning * gSigma(0))) return map;
-  if (!FixSign(g, from, to)) return map;
+  if (!FixSign(g, from, to) && forwards) return map;
 
   map.usable = true;
   for (int r = 0; r < 3; ++r)
     for (int c = 0; c < 3; ++c) map.g.m[3 * r + c] = g(r, c);
   return map;
+}
+
+}  // namespace
+
+RayMap FitRayMap(std::span<const Vec3> from, std::span<const Vec3> to) {
+  return Fit(from, to, true);
+}
+
+RayMap FitLineMap(std::span<const Vec3> from, std::span<const Vec3> to) {
+  return Fit(from, to, false);
 }
 
 RayMap FitMarkSquare(const std::array<Vec3, kPointCount>& masterRays) {

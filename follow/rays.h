@@ -71,6 +71,11 @@ struct RayMap {
 // Fixed-size work only: no allocation.
 RayMap FitRayMap(std::span<const Vec3> from, std::span<const Vec3> to);
 
+// The same fit for lines through the heads: a map that turns some pairs
+// backwards is kept (its sign as FitRayMap would fix it). Only for judging
+// rays that do not fit their ranges; never to follow with.
+RayMap FitLineMap(std::span<const Vec3> from, std::span<const Vec3> to);
+
 // The five calibration rays (K1..K4, KM) of a device 1..4, from its
 // values in its own resolution.
 std::array<Vec3, kPointCount> CalibrationRays(const RigStore& store, int device);

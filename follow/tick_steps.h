@@ -34,12 +34,14 @@ std::error_code WriteSlave(HostChannels& host, const DeviceRecord& slave, const 
 // For devices 1..4 in order: refreshes DeviceCalibrated, skips uncalibrated
 // devices and the master, asks place(d) for the slave's pair (nothing: the
 // slave is not written this tick), then writes pan and tilt. Ends at the
-// first failing write.
+// first failing write. A master that is not calibrated places nothing: its
+// Uncalibrated values would send every slave somewhere meaningless.
 template <class Place>
 std::error_code WriteSlaves(RigStore& store, const MasterReading& master, Place&& place) {
+  const bool masterCalibrated = store.IsDeviceCalibrated(master.device).value;
   for (std::int16_t d = 1; d <= kDeviceCount; ++d) {
     if (!store.IsDeviceCalibrated(d).value) continue;
-    if (d == master.device) continue;
+    if (d == master.device || !masterCalibrated) continue;
     const std::optional<DmxPair> pair = place(d);
     if (!pair) continue;
     if (auto e = WriteSlave(*master.host, store.DeviceTable[d - 1], *pair)) return e;

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "follow/calibration_checks.h"
 #include "follow/resolution.h"
 #include "ui/main_window_layout.h"
 
@@ -186,7 +187,7 @@ void MainWindowLogic::ComboMaster_Click(int position) {
 
 void MainWindowLogic::CmdEnableTB_Click() {
   const std::error_code saved =
-      CheckCalibrationPlausibility(ctx_.rig, ctx_.settingsPath, ctx_.messages);
+      CheckCalibrationForMethod(ctx_.rig, ctx_.settingsPath, ctx_.messages);
   if (saved) {
     ctx_.messages.Show(kSaveFailed + saved.message());
     return;
@@ -203,14 +204,11 @@ void MainWindowLogic::CmdEnableTB_Click() {
   }
 }
 
-// The trigonometric method depends on the ranges entered for each head: a
-// calibration that does not fit them is told once here, never by the tick,
-// and does not stop the switch.
+// Channels that cannot be right are told once here, never by the tick, and
+// do not stop the switch, as a doubtful calibration does not.
 void MainWindowLogic::StartFollowing() {
-  if (ctx_.rig.FollowMethod == kFollowTrigonometric) {
-    for (const RangeFinding& finding : CheckFollowRanges(ctx_.rig))
-      ctx_.messages.Show(RangeFindingMessage(finding));
-  }
+  if (const std::string channels = CheckFollowChannels(ctx_.rig); !channels.empty())
+    ctx_.messages.Show(channels);
   engine_.Start();
   c_.CmdEnableTB.SetCaption(kStopCaption);
   c_.TimerDMX.Start();

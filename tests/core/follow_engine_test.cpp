@@ -109,5 +109,32 @@ TEST_F(FollowEngineTest, UncalibratedSlavesAreSkippedAndEveryFlagIsRefreshed) {
   }
 }
 
+// A master that lost its calibration (Clear, a reloaded window, a setup
+// whose file held it incomplete) still leads: its Uncalibrated values must
+// not place anyone, whatever the method.
+TEST_F(FollowEngineTest, MasterWithoutCalibrationWritesNothing) {
+  const struct {
+    const char* what;
+    int point;  // 1..5: the one point lost; 0: all of them
+  } losses[] = {{"all points", 0}, {"KM only", 5}, {"K4 only", 4}};
+  for (std::int16_t method : {kFollowLinear, kFollowDistance, kFollowTrigonometric}) {
+    for (const auto& loss : losses) {
+      SetUp();
+      store.FollowMethod = method;
+      if (loss.point == 0)
+        Calibrate(1, kUncalibratedPairs);
+      else
+        *store.Pan(1, loss.point) = Uncalibrated;
+      engine.Start();
+      const auto calls = CallsOf([&] { return engine.OnTimer(store); });
+      for (const HostCall& call : calls)
+        EXPECT_EQ(call.kind, HostCall::Read) << method << ", " << loss.what;
+      // The flags are refreshed as in every tick.
+      EXPECT_EQ(store.DeviceCalibrated, (std::array<VBool, 4>{VFalse, VTrue, VTrue, VTrue}))
+          << method << ", " << loss.what;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tb

@@ -22,6 +22,10 @@ class RangeCheckTest : public ::testing::Test, public FollowRig {
 
   // A 630/265 head over the stage, where its ranges matter.
   const Head wideOverhead = HungDown({2.5, 3.5, 7.0}, 90.0, 630.0, 265.0);
+  // Heads on the floor, whose beams to the marks lean far from their axis:
+  // too small a tilt range bends some of them backwards.
+  const Head standingLeft = testing::StandingUp({-3.0, 1.0, 0.5}, 0.0);
+  const Head standingFarOut = testing::StandingUp({-3.0, -6.0, 0.5}, 0.0);
 };
 
 TEST_F(RangeCheckTest, CorrectRangesPassOnEveryMounting) {
@@ -51,7 +55,7 @@ TEST_F(RangeCheckTest, WideHeadEnteredAsDefaultIsFlaggedWithItsAngle) {
   ASSERT_EQ(findings.size(), 1u);
   EXPECT_EQ(findings[0].device, 3);
   EXPECT_EQ(findings[0].kind, Kind::OffBy);
-  EXPECT_GT(findings[0].degrees, kRangeCheckDegrees);
+  EXPECT_GT(findings[0].degrees, findings[0].limit);
   EXPECT_LT(findings[0].degrees, 10.0);
   EXPECT_EQ(findings[0].panRange, 540);
   EXPECT_EQ(findings[0].tiltRange, 270);
@@ -82,9 +86,81 @@ TEST_F(RangeCheckTest, PointsThatSpanNothingCannotFollow) {
   ASSERT_EQ(masterFindings.size(), 1u);
   EXPECT_EQ(masterFindings[0].device, 1);
   EXPECT_EQ(masterFindings[0].kind, Kind::NoMap);
-  // No master, nothing to check.
+  // Without a master every head is judged by its own points.
   store.MasterDevice = 0;
-  EXPECT_TRUE(CheckFollowRanges(store).empty());
+  const auto alone = CheckFollowRanges(store);
+  ASSERT_EQ(alone.size(), 3u);
+  for (std::size_t i = 0; i < alone.size(); ++i) {
+    EXPECT_EQ(alone[i].device, std::vector<std::int16_t>({1, 3, 4})[i]);
+    EXPECT_EQ(alone[i].kind, Kind::NoMap);
+  }
+  // The same for a master that lost its calibration.
+  store.MasterDevice = 2;
+  Calibrate(2, kUncalibratedPairs);
+  EXPECT_EQ(CheckFollowRanges(store).size(), 3u);
+}
+
+// Heads whose own rounding moves KM by more than a few degrees: far away,
+// at a grazing angle, over a raked stage. Entered with their right ranges
+// they must never be told to check them.
+TEST_F(RangeCheckTest, CorrectRangesNeverWarn) {
+  using testing::StandingUp;
+  std::vector<testing::Mounting> rigs = testing::Mountings();
+  const testing::Aim positive = testing::kPositiveSide;
+  // Each of these misses KM by 4 to 10 degrees through its own rounding.
+  rigs.push_back({"standing at the front edge", StandingUp({2.5, -0.2, 0.3}, 90.0), positive});
+  rigs.push_back({"on the floor at the front edge", StandingUp({5.5, 0.0, 0.2}, 90.0), positive});
+  rigs.push_back(
+      {"on the floor at the middle of the edge", StandingUp({4.0, 0.0, 0.2}, 90.0), positive});
+  rigs.push_back({"20 m out, low", HungDown({-10.0, -20.0, 4.0}, 90.0), positive});
+  // And these by less.
+  rigs.push_back({"20 m out in front", HungDown({4.0, -20.0, 8.0}, 90.0), positive});
+  rigs.push_back({"20 m out at the side", HungDown({-16.0, 3.0, 9.0}, 0.0), positive});
+  rigs.push_back({"over a raked stage",
+                  testing::OverRakedStage(HungDown({3.0, 2.0, 7.0}, 90.0), 6.0), positive});
+  rigs.push_back({"overhead", HungDown({4.0, 3.0, 6.0}, 90.0), positive});
+  rigs.push_back({"630/265 overhead", wideOverhead, positive});
+  rigs.push_back({"standing on the floor at the left", standingLeft, positive});
+  rigs.push_back({"standing on the floor far out", standingFarOut, positive});
+  for (const auto& rig : rigs) {
+    Install(2, rig.head, rig.side);
+    const auto findings = CheckFollowRanges(store);
+    EXPECT_TRUE(findings.empty()) << rig.name << ": "
+                                  << (findings.empty() ? "" : RangeFindingMessage(findings[0]))
+                                  << " (limit " << (findings.empty() ? 0 : findings[0].limit)
+                                  << ")";
+  }
+}
+
+// A range mistake so large that the five points give no map at all is
+// still a range mistake, told with its angle.
+TEST_F(RangeCheckTest, LargeRangeMistakesAreToldWithTheirAngle) {
+  const struct Case {
+    const char* what;
+    Head head;
+    std::int32_t pan, tilt;
+  } cases[] = {
+      {"540/270 over a raked stage entered as 360/180",
+       testing::OverRakedStage(HungDown({3.0, 2.0, 7.0}, 90.0), 6.0), 360, 180},
+      {"630/265 overhead entered as 360/180", wideOverhead, 360, 180},
+      {"630/265 overhead entered as 540/270", wideOverhead, 540, 270},
+      // Before, these were "its five points do not span the stage".
+      {"540/270 on the floor entered as 360/180", standingLeft, 360, 180},
+      {"540/270 on the floor entered as 540/200", standingLeft, 540, 200},
+      {"540/270 on the floor entered as 540/180", standingLeft, 540, 180},
+      {"540/270 on the floor far out entered as 540/180", standingFarOut, 540, 180},
+  };
+  for (const Case& c : cases) {
+    Install(2, c.head, testing::kPositiveSide);
+    store.Device(2)->PanRange = c.pan;
+    store.Device(2)->TiltRange = c.tilt;
+    const auto findings = CheckFollowRanges(store);
+    ASSERT_EQ(findings.size(), 1u) << c.what;
+    EXPECT_EQ(findings[0].kind, Kind::OffBy) << c.what << ": " << RangeFindingMessage(findings[0]);
+    EXPECT_GT(findings[0].degrees, findings[0].limit) << c.what;
+    EXPECT_EQ(findings[0].panRange, c.pan) << c.what;
+    EXPECT_EQ(findings[0].tiltRange, c.tilt) << c.what;
+  }
 }
 
 TEST(RangeFindingMessageTest, TextsAsTheOperatorReadsThem) {

@@ -45,6 +45,11 @@ Head Leaned(Head head, double degrees) {
   return head;
 }
 
+Head OverRakedStage(Head head, double degrees) {
+  head.position = RotateAboutX(head.position, -degrees);
+  return Leaned(head, -degrees);
+}
+
 Point3 OwnRay(const Head& head, FloorPoint target) {
   const Point3 to{target.x - head.position.x, target.y - head.position.y, -head.position.z};
   const double length = std::sqrt(Dot(to, to));

@@ -50,6 +50,11 @@ Head StandingUp(Point3 position, double facing, double panRange = 540.0, double 
 // The same head with its mounting leaned by `degrees` about the stage x axis.
 Head Leaned(Head head, double degrees);
 
+// The same head over a stage raked by `degrees` (rising upstage), hung
+// level: the stage stays flat in these coordinates, so the head and its
+// place turn about the downstage edge instead.
+Head OverRakedStage(Head head, double degrees);
+
 // The unit direction from the head to a floor point, in the head's frame.
 Point3 OwnRay(const Head& head, FloorPoint target);
 

@@ -654,7 +654,10 @@ TEST_F(MainWindowTest, EachOptionSetsItsMethodAndTheNextTickFollowsIt) {
   EXPECT_TRUE(Control<QRadioButton>(*form, "OptLin")->isChecked());
 }
 
-TEST_F(MainWindowTest, TrigonometricEnableTellsEachDeviceThatCannotFollowOncePerSwitch) {
+// With "trigonometric" chosen each press checks what that method needs in
+// place of the plausibility check: every finding is told, a device without a
+// map stops the save, and follow mode switches all the same.
+TEST_F(MainWindowTest, TrigonometricEnableAndStopTellEachDeviceThatCannotFollow) {
   Install(rig, 1, FrontMaster());
   Install(rig, 2, Mountings()[0].head);
   // A 630/265 head over the stage, entered with the default ranges.
@@ -671,27 +674,26 @@ TEST_F(MainWindowTest, TrigonometricEnableTellsEachDeviceThatCannotFollowOncePer
   const std::string prefix =
       "Device 3: its five points do not fit a 540\u00b0/270\u00b0 head (KM is off by ";
   const std::string suffix = "\u00b0). Check its pan and tilt range.";
-  // After the plausibility check's message (these marks fail it), one
-  // message per device.
   const std::string plausibility = "Check Values for device ";
   auto expectFindings = [&](const std::vector<std::string>& shown) {
-    ASSERT_EQ(shown.size(), 3u);
-    EXPECT_TRUE(shown[0].starts_with(plausibility)) << shown[0];
-    EXPECT_EQ(shown[1], cannotFollow);
-    EXPECT_TRUE(shown[2].starts_with(prefix)) << shown[2];
-    EXPECT_TRUE(shown[2].ends_with(suffix)) << shown[2];
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0], cannotFollow);
+    EXPECT_TRUE(shown[1].starts_with(prefix)) << shown[1];
+    EXPECT_TRUE(shown[1].ends_with(suffix)) << shown[1];
     // One decimal: "N.N".
     const std::string angle =
-        shown[2].substr(prefix.size(), shown[2].size() - prefix.size() - suffix.size());
+        shown[1].substr(prefix.size(), shown[1].size() - prefix.size() - suffix.size());
     EXPECT_EQ(angle.size() - angle.find('.'), 2u) << angle;
   };
+  const QString file = QString::fromStdString(path);
 
-  // Linear: no range check.
+  // Linear: the plausibility check alone, which these marks fail.
   Click(Button("CmdEnableTB"));
   ASSERT_EQ(sink.shown.size(), 1u);
   EXPECT_TRUE(sink.shown[0].starts_with(plausibility)) << sink.shown[0];
   Click(Button("CmdEnableTB"));
   ASSERT_FALSE(Timer()->isActive());
+  EXPECT_FALSE(QFile::exists(file));
 
   Click(Control<QRadioButton>(*form, "OptTrigo"));
   for (int round = 0; round < 2; ++round) {
@@ -704,12 +706,74 @@ TEST_F(MainWindowTest, TrigonometricEnableTellsEachDeviceThatCannotFollowOncePer
     host->calls.clear();
     ASSERT_TRUE(WaitForCalls(2));
     QTest::qWait(250);
-    // Never again from the ticks; at Stop only the plausibility check.
+    // Never from the ticks; Stop checks again.
+    sink.shown.clear();
     Click(Button("CmdEnableTB"));
-    ASSERT_EQ(sink.shown.size(), 4u);
-    EXPECT_TRUE(sink.shown[3].starts_with(plausibility)) << sink.shown[3];
+    expectFindings(sink.shown);
     EXPECT_FALSE(Timer()->isActive());
+    EXPECT_FALSE(QFile::exists(file));
   }
+
+  // Device 2 retaken on the marks: the range message stays a warning, and
+  // the calibration is saved.
+  Install(rig, 2, Mountings()[0].head);
+  sink.shown.clear();
+  Click(Button("CmdEnableTB"));
+  ASSERT_EQ(sink.shown.size(), 1u);
+  EXPECT_TRUE(sink.shown[0].starts_with(prefix)) << sink.shown[0];
+  EXPECT_TRUE(Timer()->isActive());
+  ASSERT_TRUE(QFile::exists(file));
+  RigStore back;
+  read_config(back, path);
+  EXPECT_EQ(back.PanCalibration, rig.PanCalibration);
+  EXPECT_EQ(back.TiltCalibration, rig.TiltCalibration);
+}
+
+// Side heads fail the plausibility check at every press; with the method
+// they need chosen, their calibration is kept.
+TEST_F(MainWindowTest, SideHeadsAreSavedWithDistanceOrTrigonometricChosen) {
+  Install(rig, 1, FrontMaster());
+  Install(rig, 2, Mountings()[1].head);  // boom left, turned 90
+  Install(rig, 3, Mountings()[3].head);  // boom right, on its negative tilt side
+  Open();
+  PickEntry(Masters(), 0);
+  const QString file = QString::fromStdString(path);
+  const struct {
+    const char* option;
+    bool saved;
+  } choices[] = {{"OptLin", false}, {"OptDist", true}, {"OptTrigo", true}};
+  for (const auto& choice : choices) {
+    SCOPED_TRACE(choice.option);
+    Click(Control<QRadioButton>(*form, choice.option));
+    for (const char* press : {"Enable TB", "Stop TB"}) {
+      SCOPED_TRACE(press);
+      QFile::remove(file);
+      sink.shown.clear();
+      ASSERT_EQ(Button("CmdEnableTB")->text(), press);
+      Click(Button("CmdEnableTB"));
+      EXPECT_EQ(QFile::exists(file), choice.saved);
+      EXPECT_EQ(sink.shown.empty(), choice.saved) << (sink.shown.empty() ? "" : sink.shown[0]);
+    }
+  }
+}
+
+// Channels no follow step can be right with are told once, at Enable, after
+// the checks; follow mode starts all the same.
+TEST_F(MainWindowTest, EnableNamesChannelsThatCannotBeRight) {
+  for (int d = 1; d <= 3; ++d) Calibrate(d, d);
+  rig.Device(1)->PanChannel = 0;
+  rig.Device(3)->TiltChannel = rig.Device(2)->PanChannel;
+  Open();
+  PickEntry(Masters(), 1);
+  Click(Button("CmdEnableTB"));
+  EXPECT_EQ(sink.shown, std::vector<std::string>{
+                            "Check the channels in the device setup: device 1 has pan channel 0; "
+                            "devices 2 and 3 share channel 21."});
+  EXPECT_TRUE(Timer()->isActive());
+  sink.shown.clear();
+  Click(Button("CmdEnableTB"));
+  EXPECT_TRUE(sink.shown.empty());
+  EXPECT_FALSE(Timer()->isActive());
 }
 
 TEST_F(MainWindowTest, ClosingUnloadsAndTheNextShowLoadsAfresh) {
