@@ -28,6 +28,7 @@ constexpr int kResidualsPerPoint = 2;
 // hardly moves it. Below this the pan's weight stays as it is here.
 constexpr double kLeastLean = 0.1;
 constexpr double kDegree = std::numbers::pi / 180.0;
+constexpr int kMostEvaluations = 4000;
 
 Vector3d ToEigen(const Vec3& v) { return Vector3d(v.x, v.y, v.z).normalized(); }
 
@@ -152,6 +153,9 @@ Fit FitStage(std::span<const StageHead> heads, const Fit& start) {
   VectorXd x = functor.Unknowns(start);
   Eigen::NumericalDiff<StageFunctor> numeric(functor);
   Eigen::LevenbergMarquardt<Eigen::NumericalDiff<StageFunctor>> lm(numeric);
+  // Heads that all see the marks from one side fix their distances only
+  // weakly: the fit creeps along that valley for many steps.
+  lm.parameters.maxfev = kMostEvaluations;
   const auto status = lm.minimize(x);
 
   Fit fit;

@@ -4,6 +4,7 @@
 // to the lengths is the best fit of both together.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include "follow/stage_fit.h"
@@ -24,6 +25,8 @@ constexpr std::array<double, 4> kAspects = {2.0 / 3.0, 1.0, 0.4, 1.5};
 
 // A head this close to the floor (of K1-K3) sees the marks edge on.
 constexpr double kLeastHeight = 1e-3;
+// The volume three unit rays span; exactly flat bundles land near 1e-16.
+constexpr double kLeastSpread = 1e-9;
 
 bool IsLength(double value) {
   return std::isfinite(value) && value > 0.0 && value <= kMaxStageLength;
@@ -63,22 +66,46 @@ Judged Judge(std::span<const StageHead> heads, const Fit& fit) {
       return {StageStatus::BelowFloor, heads[i].device, judged.largest};
   }
   if (!stage::CornersInOrder(fit.marks)) return {StageStatus::Mirrored, worst, judged.largest};
+  // One wrong point pulls every head a little: the one it pulls most is
+  // named here.
+  std::optional<std::size_t> missed;
   for (std::size_t i = 0; i < heads.size(); ++i) {
-    if (!(judged.largest[i].degrees <= kStageFitDegrees))
-      return {StageStatus::NoFit, heads[i].device, judged.largest};
+    const stage::Residual& r = judged.largest[i];
+    if (r.steps > kStageFitSteps && r.degrees > kStageFitDegrees &&
+        (!missed || r.steps > judged.largest[*missed].steps))
+      missed = i;
   }
+  if (missed) return {StageStatus::NoFit, heads[*missed].device, judged.largest};
   return judged;
 }
 
-std::optional<Fit> Start(std::span<const StageHead> heads, double aspect) {
+// None, naming the head, when a head's rays fix no homography.
+std::optional<Fit> Start(std::span<const StageHead> heads, double aspect, std::int16_t& failed) {
   Fit start;
   start.marks = stage::Rectangle(aspect);
   for (const StageHead& head : heads) {
     const auto pose = stage::StartPose(head, start.marks);
-    if (!pose) return std::nullopt;
+    if (!pose) {
+      failed = head.device;
+      return std::nullopt;
+    }
     start.poses.push_back(*pose);
   }
   return start;
+}
+
+// Rays that do not lie in one plane through the head: a stage can be
+// tried on them, whether they show the marks in order or not.
+bool Spread(const std::array<Vec3, kPointCount>& rays) {
+  constexpr std::array<std::array<int, 3>, 4> kTriples = {
+      {{0, 1, 2}, {0, 1, 3}, {0, 2, 3}, {1, 2, 3}}};
+  for (const auto& t : kTriples) {
+    const Eigen::Vector3d a(rays[t[0]].x, rays[t[0]].y, rays[t[0]].z);
+    const Eigen::Vector3d b(rays[t[1]].x, rays[t[1]].y, rays[t[1]].z);
+    const Eigen::Vector3d c(rays[t[2]].x, rays[t[2]].y, rays[t[2]].z);
+    if (std::abs(a.dot(b.cross(c))) > kLeastSpread) return true;
+  }
+  return false;
 }
 
 // The size that fits both lengths best, each by its relative error.
@@ -123,6 +150,46 @@ StageSolution Failed(StageStatus status, std::int16_t device) {
   return solution;
 }
 
+// Every start in turn until one gives a stage. A start that converged
+// names the fault better than one that did not.
+StageSolution SolveAll(std::span<const StageHead> heads, StageLengths lengths) {
+  std::optional<Judged> failure;
+  std::int16_t noStart = heads[0].device;
+  for (double aspect : kAspects) {
+    const auto start = Start(heads, aspect, noStart);
+    if (!start) continue;
+    const Fit fit = stage::FitStage(heads, *start);
+    const Judged judged = Judge(heads, fit);
+    if (judged.status == StageStatus::Solved) return Solved(heads, fit, judged, lengths);
+    if (!failure || (fit.converged && failure->status == StageStatus::NoFit)) failure = judged;
+  }
+  if (!failure) return Failed(StageStatus::NoFit, noStart);
+  return Failed(failure->status, failure->device);
+}
+
+// One wrong point pulls every head's fit; the head whose calibration holds
+// it is most likely the one without which the others fit best (fewer
+// heads may fit a wrong point too, but worse). Two heads cannot tell.
+std::int16_t Culprit(std::span<const StageHead> heads, StageLengths lengths, std::int16_t worst) {
+  if (heads.size() < 3) return worst;
+  std::int16_t found = worst;
+  double best = std::numeric_limits<double>::infinity();
+  for (std::size_t left = 0; left < heads.size(); ++left) {
+    std::vector<StageHead> others;
+    for (std::size_t i = 0; i < heads.size(); ++i)
+      if (i != left) others.push_back(heads[i]);
+    const StageSolution rest = SolveAll(others, lengths);
+    if (!rest.Valid()) continue;
+    double largest = 0.0;
+    for (const SolvedHead& head : rest.heads) largest = std::max(largest, head.largestSteps);
+    if (largest < best) {
+      best = largest;
+      found = heads[left].device;
+    }
+  }
+  return found;
+}
+
 }  // namespace
 
 StageLengths UsableLengths(double k1k3, double k1k2) {
@@ -135,19 +202,10 @@ StageSolution SolveStage(std::span<const StageHead> heads, StageLengths lengths)
   if (heads.size() < 2) return Failed(StageStatus::TooFewHeads, 0);
   for (const StageHead& head : heads)
     if (!stage::CornersInOrder(head)) return Failed(StageStatus::Mirrored, head.device);
-
-  // A start that converged names the fault better than one that did not.
-  std::optional<Judged> failure;
-  for (double aspect : kAspects) {
-    const auto start = Start(heads, aspect);
-    if (!start) continue;
-    const Fit fit = stage::FitStage(heads, *start);
-    const Judged judged = Judge(heads, fit);
-    if (judged.status == StageStatus::Solved) return Solved(heads, fit, judged, lengths);
-    if (!failure || (fit.converged && failure->status == StageStatus::NoFit)) failure = judged;
-  }
-  if (!failure) return Failed(StageStatus::NoFit, heads[0].device);
-  return Failed(failure->status, failure->device);
+  StageSolution solution = SolveAll(heads, lengths);
+  if (solution.status == StageStatus::NoFit)
+    solution.device = Culprit(heads, lengths, solution.device);
+  return solution;
 }
 
 std::vector<StageHead> StageHeadsOf(RigStore& store) {
@@ -157,7 +215,7 @@ std::vector<StageHead> StageHeadsOf(RigStore& store) {
   const auto add = [&](std::int16_t d) {
     if (!store.IsDeviceCalibrated(d).value) return false;
     const auto rays = CalibrationRays(store, d);
-    if (!FitMarkSquare(rays).usable) return false;
+    if (!Spread(rays)) return false;
     const HeadRanges ranges = RangesOf(store.DeviceTable[d - 1]);
     heads.push_back(
         {d, rays, ranges.pan / ranges.panTop * kDegree, ranges.tilt / ranges.tiltTop * kDegree});

@@ -50,9 +50,11 @@ struct StageLengths {
 
 // Longer than any stage: taken as a typing error, not a length.
 inline constexpr double kMaxStageLength = 1000.0;
-// Beyond this the solved directions miss a calibration ray by more than a
-// head can be mis-set by rounding: the five points fit no stage.
-inline constexpr double kStageFitDegrees = 5.0;
+// A point whose solved direction misses its calibration ray by more than
+// both of these fits no stage: rounding leaves at most about one value on
+// an axis, an operator's aim with fine channels a few tenths of a degree.
+inline constexpr double kStageFitSteps = 1.5;
+inline constexpr double kStageFitDegrees = 0.5;
 // Beyond this the two lengths contradict each other.
 inline constexpr double kLengthsDisagreePercent = 3.0;
 
@@ -62,7 +64,8 @@ enum class StageStatus {
   TooFewHeads,  // the master and at least one slave with usable rays needed
   BelowFloor,   // the fit puts `device` below the floor
   Mirrored,     // `device`'s marks (or the solved marks) are not in stage order
-  NoFit,        // no start converged to a fit of `device`'s five points
+  NoFit,        // no start converged to a fit of `device`'s five points, or
+                // the fit misses one of them
 };
 
 struct SolvedHead {
@@ -92,8 +95,9 @@ StageLengths UsableLengths(double k1k3, double k1k2);
 // heads[0] is the master. Allocates; never call it from a tick.
 StageSolution SolveStage(std::span<const StageHead> heads, StageLengths lengths);
 
-// The master, then every calibrated slave in device order, whose rays span
-// the marks (the others cannot be followed by rays at all).
+// The master, then every calibrated slave in device order, whose rays do
+// not lie in one plane through the head (those cannot be followed by rays
+// at all; the range check names them).
 std::vector<StageHead> StageHeadsOf(RigStore& store);
 
 // What the operator is told about a solve at Enable TB.

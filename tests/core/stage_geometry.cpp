@@ -150,7 +150,7 @@ std::vector<Rig> ReferenceRigs() {
   };
   return {
       {"default",
-       {hung("Truss L", {3.7, -4.0, 8.0}, 90.0), hung("Truss R", {4.4, -4.5, 7.0}, 90.0),
+       {hung("Truss R", {4.4, -4.5, 7.0}, 90.0), hung("Truss L", {3.7, -4.0, 8.0}, 90.0),
         hung("FOH L", {3.9, -7.0, 6.0}, 90.0), hung("FOH R", {4.2, -8.0, 8.5}, 90.0)}},
       {"sides",
        {hung("FOH", {4.3, -6.0, 7.5}, 90.0),

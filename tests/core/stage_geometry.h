@@ -92,7 +92,7 @@ struct Mounting {
 // one leaned. None hangs over the marks, where pan says little.
 std::vector<Mounting> Mountings();
 
-// The reference host's rigs on the same stage, the master first: default
+// The reference host's rigs on the same stage, its demo's master first: default
 // (all in front), sides (booms and a back truss), mixed (a standing head,
 // a 630/265 head, one at the back), overhead (heads over the stage).
 struct Rig {

@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <optional>
+#include <utility>
 
 #include "follow_rig.h"
 #include "stage_geometry.h"
@@ -33,8 +35,29 @@ class StageRig : public FollowRig {
   }
   double Scale8(std::int32_t value) const { return fine_ ? value * 255.0 / 65535.0 : value; }
 
+  // Of the values around an exact aim (8-bit scale), the pair in the
+  // device's resolution whose beam passes nearest `target`, as an operator
+  // takes it.
+  std::pair<std::int32_t, std::int32_t> BestPair(const Head& head, Aim exact, Point3 target) const {
+    const double scale = fine_ ? 65535.0 / 255.0 : 1.0;
+    std::pair<std::int32_t, std::int32_t> best{Own(exact.pan), Own(exact.tilt)};
+    double bestDistance = std::numeric_limits<double>::infinity();
+    for (double pan : {std::floor(exact.pan * scale), std::ceil(exact.pan * scale)}) {
+      for (double tilt : {std::floor(exact.tilt * scale), std::ceil(exact.tilt * scale)}) {
+        const auto spot = SpotAt(head, pan / scale, tilt / scale, target.z);
+        if (!spot) continue;
+        const double distance = std::hypot(spot->x - target.x, spot->y - target.y);
+        if (distance < bestDistance) {
+          bestDistance = distance;
+          best = {static_cast<std::int32_t>(pan), static_cast<std::int32_t>(tilt)};
+        }
+      }
+    }
+    return best;
+  }
+
   // Device d's calibration from the exact aims at the marks, each moved by
-  // `shift` (8-bit scale) before rounding.
+  // `shift` (8-bit scale) before the best pair is taken.
   void Install(std::int16_t d, std::array<Aim, 5> shift = {}) {
     const Mounting& mounting = rig_.heads[d - 1];
     DeviceRecord& device = *store.Device(d);
@@ -44,8 +67,9 @@ class StageRig : public FollowRig {
     device.TiltFineChannel = fine_ ? TiltFineChannel(d) : 0;
     const auto aims = CalibrationAims(mounting.head, mounting.side);
     for (int p = 1; p <= 5; ++p) {
-      const std::int32_t pan = Own(aims[p - 1].pan + shift[p - 1].pan);
-      const std::int32_t tilt = Own(aims[p - 1].tilt + shift[p - 1].tilt);
+      const Aim aim{aims[p - 1].pan + shift[p - 1].pan, aims[p - 1].tilt + shift[p - 1].tilt};
+      const FloorPoint mark = kMarks[p - 1];
+      const auto [pan, tilt] = BestPair(mounting.head, aim, {mark.x, mark.y, 0.0});
       *store.Pan(d, p) = fine_ ? pan / 256 : pan;
       *store.Tilt(d, p) = fine_ ? tilt / 256 : tilt;
       *store.PanFine(d, p) = fine_ ? pan % 256 : 0;
@@ -59,8 +83,7 @@ class StageRig : public FollowRig {
     const Head& master = HeadOf(1);
     const auto aim = AimNear(master, target, rig_.heads[0].side);
     if (!aim) return std::nullopt;
-    const std::int32_t pan = Own(aim->pan);
-    const std::int32_t tilt = Own(aim->tilt);
+    const auto [pan, tilt] = BestPair(master, *aim, target);
     MasterReads(fine_ ? pan / 256 : pan, fine_ ? tilt / 256 : tilt);
     if (fine_) {
       host->channels[PanFineChannel(1)] = pan % 256;
@@ -90,7 +113,8 @@ class StageRig : public FollowRig {
   std::optional<Point3> IdealAt(std::int16_t d, Point3 target) const {
     const auto aim = AimNear(HeadOf(d), target, rig_.heads[d - 1].side);
     if (!aim) return std::nullopt;
-    return SpotAt(HeadOf(d), Scale8(Own(aim->pan)), Scale8(Own(aim->tilt)), target.z);
+    const auto [pan, tilt] = BestPair(HeadOf(d), *aim, target);
+    return SpotAt(HeadOf(d), Scale8(pan), Scale8(tilt), target.z);
   }
 
  private:
