@@ -77,6 +77,7 @@ std::vector<StageFinding> TrigonometricFollow::PrepareStage(RigStore& store) {
     solution_ = SolveStage(StageHeadsOf(store), key.lengths);
     SetPoses(key);
     solved_ = true;
+    ++solves_;
   }
   return StageFindings(solution_);
 }

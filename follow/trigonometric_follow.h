@@ -52,8 +52,9 @@ class TrigonometricFollow {
 
   // Whether the last tick followed at a height.
   bool FollowedAtHeight() const { return followedAtHeight_; }
-  // The stage last solved.
+  // The stage last solved, and how many solves ran so far.
   const StageSolution& Stage() const { return solution_; }
+  std::uint64_t Solves() const { return solves_; }
 
   // How many maps were fitted so far.
   std::uint64_t Fits() const { return fits_; }
@@ -125,6 +126,7 @@ class TrigonometricFollow {
   Poses poses_;
   StageSolution solution_;
   bool solved_ = false;
+  std::uint64_t solves_ = 0;
   bool followedAtHeight_ = false;
 };
 
