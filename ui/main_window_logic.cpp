@@ -207,9 +207,13 @@ void MainWindowLogic::CmdEnableTB_Click() {
 // calibration that does not fit them is told once here, never by the tick,
 // and does not stop the switch.
 void MainWindowLogic::StartFollowing() {
+  // Solved here whatever the method, so that a switch to trigonometric
+  // while following finds the stage ready; the tick never solves.
+  const std::vector<StageFinding> stage = engine_.PrepareStage(ctx_.rig);
   if (ctx_.rig.FollowMethod == kFollowTrigonometric) {
     for (const RangeFinding& finding : CheckFollowRanges(ctx_.rig))
       ctx_.messages.Show(RangeFindingMessage(finding));
+    for (const StageFinding& finding : stage) ctx_.messages.Show(StageFindingMessage(finding));
   }
   engine_.Start();
   c_.CmdEnableTB.SetCaption(kStopCaption);

@@ -46,10 +46,10 @@ Head Leaned(Head head, double degrees) {
 }
 
 Point3 OwnRay(const Head& head, FloorPoint target) {
-  return OwnRay(head, Point3{target.x, target.y, 0.0});
+  return OwnRayTo(head, Point3{target.x, target.y, 0.0});
 }
 
-Point3 OwnRay(const Head& head, Point3 target) {
+Point3 OwnRayTo(const Head& head, Point3 target) {
   const Point3 to{target.x - head.position.x, target.y - head.position.y,
                   target.z - head.position.z};
   const double length = std::sqrt(Dot(to, to));
@@ -58,11 +58,11 @@ Point3 OwnRay(const Head& head, Point3 target) {
 }
 
 std::vector<Aim> AimsAt(const Head& head, FloorPoint target) {
-  return AimsAt(head, Point3{target.x, target.y, 0.0});
+  return AimsAtPoint(head, Point3{target.x, target.y, 0.0});
 }
 
-std::vector<Aim> AimsAt(const Head& head, Point3 target) {
-  const Point3 own = OwnRay(head, target);
+std::vector<Aim> AimsAtPoint(const Head& head, Point3 target) {
+  const Point3 own = OwnRayTo(head, target);
   const double tilt = std::acos(std::clamp(own.z, -1.0, 1.0)) / kRad;
   const double pan = std::atan2(own.y, own.x) / kRad;
   std::vector<Aim> aims;
@@ -78,12 +78,12 @@ std::vector<Aim> AimsAt(const Head& head, Point3 target) {
 }
 
 std::optional<Aim> AimNear(const Head& head, FloorPoint target, Aim preferred) {
-  return AimNear(head, Point3{target.x, target.y, 0.0}, preferred);
+  return AimNearPoint(head, Point3{target.x, target.y, 0.0}, preferred);
 }
 
-std::optional<Aim> AimNear(const Head& head, Point3 target, Aim preferred) {
+std::optional<Aim> AimNearPoint(const Head& head, Point3 target, Aim preferred) {
   std::optional<Aim> best;
-  for (const Aim& aim : AimsAt(head, target)) {
+  for (const Aim& aim : AimsAtPoint(head, target)) {
     const auto distance = [&](const Aim& a) {
       return std::hypot(a.pan - preferred.pan, a.tilt - preferred.tilt);
     };

@@ -52,15 +52,15 @@ Head Leaned(Head head, double degrees);
 
 // The unit direction from the head to a floor point, in the head's frame.
 Point3 OwnRay(const Head& head, FloorPoint target);
-Point3 OwnRay(const Head& head, Point3 target);
+Point3 OwnRayTo(const Head& head, Point3 target);
 
 // Every (pan, tilt) within 0..255 that aims the head at a floor point (or
 // any point).
 std::vector<Aim> AimsAt(const Head& head, FloorPoint target);
-std::vector<Aim> AimsAt(const Head& head, Point3 target);
+std::vector<Aim> AimsAtPoint(const Head& head, Point3 target);
 // Of those, the one nearest `preferred`, as an operator picks one side.
 std::optional<Aim> AimNear(const Head& head, FloorPoint target, Aim preferred);
-std::optional<Aim> AimNear(const Head& head, Point3 target, Aim preferred);
+std::optional<Aim> AimNearPoint(const Head& head, Point3 target, Aim preferred);
 // Where the beam of a pair meets the floor; none when it points level or up.
 std::optional<FloorPoint> Spot(const Head& head, double pan, double tilt);
 // Where it meets the plane z = height ahead of the head.

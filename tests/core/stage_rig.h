@@ -57,8 +57,10 @@ class StageRig : public FollowRig {
   }
 
   // Device d's calibration from the exact aims at the marks, each moved by
-  // `shift` (8-bit scale) before the best pair is taken.
-  void Install(std::int16_t d, std::array<Aim, 5> shift = {}) {
+  // `shift` (8-bit scale) before the best pair is taken; `miss`: the points
+  // on the floor aimed at instead of the marks, as an operator's eye.
+  void Install(std::int16_t d, std::array<Aim, 5> shift = {},
+               std::optional<std::array<FloorPoint, 5>> miss = std::nullopt) {
     const Mounting& mounting = rig_.heads[d - 1];
     DeviceRecord& device = *store.Device(d);
     device.PanRange = static_cast<std::int32_t>(mounting.head.panRange);
@@ -67,8 +69,9 @@ class StageRig : public FollowRig {
     device.TiltFineChannel = fine_ ? TiltFineChannel(d) : 0;
     const auto aims = CalibrationAims(mounting.head, mounting.side);
     for (int p = 1; p <= 5; ++p) {
-      const Aim aim{aims[p - 1].pan + shift[p - 1].pan, aims[p - 1].tilt + shift[p - 1].tilt};
-      const FloorPoint mark = kMarks[p - 1];
+      const FloorPoint mark = miss ? (*miss)[p - 1] : kMarks[p - 1];
+      const Aim exact = miss ? AimNear(mounting.head, mark, aims[p - 1]).value() : aims[p - 1];
+      const Aim aim{exact.pan + shift[p - 1].pan, exact.tilt + shift[p - 1].tilt};
       const auto [pan, tilt] = BestPair(mounting.head, aim, {mark.x, mark.y, 0.0});
       *store.Pan(d, p) = fine_ ? pan / 256 : pan;
       *store.Tilt(d, p) = fine_ ? tilt / 256 : tilt;
@@ -81,7 +84,7 @@ class StageRig : public FollowRig {
   // its beam meets the plane at the point's height.
   std::optional<Point3> MasterAt(Point3 target) {
     const Head& master = HeadOf(1);
-    const auto aim = AimNear(master, target, rig_.heads[0].side);
+    const auto aim = AimNearPoint(master, target, rig_.heads[0].side);
     if (!aim) return std::nullopt;
     const auto [pan, tilt] = BestPair(master, *aim, target);
     MasterReads(fine_ ? pan / 256 : pan, fine_ ? tilt / 256 : tilt);
@@ -111,7 +114,7 @@ class StageRig : public FollowRig {
   // Device d aimed exactly at `target` then rounded: where its beam meets
   // the plane at the target's height.
   std::optional<Point3> IdealAt(std::int16_t d, Point3 target) const {
-    const auto aim = AimNear(HeadOf(d), target, rig_.heads[d - 1].side);
+    const auto aim = AimNearPoint(HeadOf(d), target, rig_.heads[d - 1].side);
     if (!aim) return std::nullopt;
     const auto [pan, tilt] = BestPair(HeadOf(d), *aim, target);
     return SpotAt(HeadOf(d), Scale8(pan), Scale8(tilt), target.z);

@@ -139,7 +139,9 @@ TEST(StageSolveTest, CalibrationsNoStageCanGiveNameTheDevice) {
     const auto findings = StageFindings(solution);
     ASSERT_EQ(findings.size(), 1u);
     EXPECT_EQ(findings[0].device, 3);
-    if (fault.message != nullptr) EXPECT_EQ(StageFindingMessage(findings[0]), fault.message);
+    if (fault.message != nullptr) {
+      EXPECT_EQ(StageFindingMessage(findings[0]), fault.message);
+    }
   }
 }
 
