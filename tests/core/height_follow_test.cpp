@@ -11,6 +11,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "follow/follow_methods.h"
@@ -267,6 +268,29 @@ TEST_F(HeightTickTest, AChangedRigFollowsTheFloorUntilTheStageIsSolvedAgain) {
     TickAt(1.5);
     EXPECT_TRUE(engine.Trigonometric().FollowedAtHeight());
   }
+}
+
+TEST_F(HeightTickTest, HostileReadingsAndCalibrationsNeitherCrashNorWriteNonsense) {
+  constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+  constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+  stage.store.FollowHeight = 1.5;
+  Prepare();
+  ASSERT_TRUE(engine.Trigonometric().Stage().Valid());
+  for (const auto& [pan, tilt] : {std::pair{kMin, kMin}, {kMax, kMax}, {kMin, kMax}, {-1, 256}}) {
+    stage.MasterReads(pan, tilt);
+    for (const auto& call : Tick()) {
+      if (call.kind != testing::HostCall::Write) continue;
+      EXPECT_GE(call.value, 0);
+      EXPECT_LE(call.value, 255);
+    }
+  }
+  // A slave's points at the ends of the int32 range: no stage, no crash.
+  for (int p = 1; p <= kPointCount; ++p) {
+    *stage.store.Pan(3, p) = p % 2 == 0 ? kMin : kMax;
+    *stage.store.Tilt(3, p) = p % 3 == 0 ? kMax : kMin + p;
+  }
+  engine.PrepareStage(stage.store);
+  TickAt(1.5);
 }
 
 TEST_F(HeightTickTest, AStageThatCannotBeFollowsTheFloorAsBefore) {
