@@ -145,6 +145,20 @@ TEST(StageSolveTest, CalibrationsNoStageCanGiveNameTheDevice) {
   }
 }
 
+// No rays tried here put a head below the floor: each head starts on the
+// side that has it above, and a reflected head fits its rays equally well.
+// Should the fit ever pull one through the floor, this is what is told.
+TEST(StageSolveTest, AHeadBelowTheFloorIsNamed) {
+  StageSolution solution;
+  solution.status = StageStatus::BelowFloor;
+  solution.device = 2;
+  const auto findings = StageFindings(solution);
+  ASSERT_EQ(findings.size(), 1u);
+  EXPECT_EQ(StageFindingMessage(findings[0]),
+            "Device 2: the stage fitted to the five points puts it below the floor, so TrailBeam "
+            "follows the floor. Check its calibration.");
+}
+
 TEST(StageSolveTest, AHeadWhosePanTurnsTheOtherWayIsSolvedMirrored) {
   testing::Rig rig = RigNamed("sides");
   Point3& y = rig.heads[2].head.frame[1];
