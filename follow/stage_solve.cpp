@@ -25,6 +25,8 @@ constexpr std::array<double, 4> kAspects = {2.0 / 3.0, 1.0, 0.4, 1.5};
 
 // A head this close to the floor (of K1-K3) sees the marks edge on.
 constexpr double kLeastHeight = 1e-3;
+// No mark of a stage lies this many K1-K3 lengths from K1.
+constexpr double kFarthestMark = 10.0;
 // The volume three unit rays span; exactly flat bundles land near 1e-16.
 constexpr double kLeastSpread = 1e-9;
 
@@ -66,6 +68,10 @@ Judged Judge(std::span<const StageHead> heads, const Fit& fit) {
       return {StageStatus::BelowFloor, heads[i].device, judged.largest};
   }
   if (!stage::CornersInOrder(fit.marks)) return {StageStatus::Mirrored, worst, judged.largest};
+  // Two heads that see the marks from one side can fit their rays with a
+  // mark thousands of K1-K3 away: rays right, stage nonsense.
+  for (const Eigen::Vector2d& mark : fit.marks)
+    if (!(mark.norm() <= kFarthestMark)) return {StageStatus::NoFit, worst, judged.largest};
   // One wrong point pulls every head a little: the one it pulls most is
   // named here.
   std::optional<std::size_t> missed;

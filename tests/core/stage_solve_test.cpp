@@ -145,6 +145,16 @@ TEST(StageSolveTest, CalibrationsNoStageCanGiveNameTheDevice) {
   }
 }
 
+TEST(StageSolveTest, TwoHeadsWhoseOnlyFitIsNoStageAreRefused) {
+  // Truss R and Truss L, both in front at 8 bit: every start ends with K4
+  // kilometres away and both heads a metre above the floor, each ray right.
+  StageRig stage(RigNamed("default"), false);
+  for (std::int16_t d = 3; d <= 4; ++d) stage.Calibrate(d, testing::FollowRig::kUncalibratedPairs);
+  const StageSolution solution = Solve(stage);
+  EXPECT_EQ(solution.status, StageStatus::NoFit);
+  EXPECT_EQ(StageFindings(solution).size(), 1u);
+}
+
 // No rays tried here put a head below the floor: each head starts on the
 // side that has it above, and a reflected head fits its rays equally well.
 // Should the fit ever pull one through the floor, this is what is told.
