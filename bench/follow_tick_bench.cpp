@@ -10,10 +10,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 #include "alloc_counter.h"
 #include "follow/follow.h"
 #include "follow/follow_methods.h"
+#include "follow/stage_solve.h"
 #include "orvn/dispatchimpl.h"
 #include "shell/host_helper.h"
 
@@ -210,6 +212,54 @@ void BM_TrigonometricTickWithRefit(benchmark::State& state) {
       static_cast<double>(engine.Fits() - fitsBefore) / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_TrigonometricTickWithRefit);
+
+// The marked floor of the stage rig, inside the marks.
+constexpr Sweep kInsideSweep{118, 18, 170, 9};
+
+// Following at 1.5 m: the stage solved once before the timing, the height
+// channel read after the master (three reads, six writes per tick).
+void BM_TrigonometricTickAtHeight(benchmark::State& state) {
+  tb::RigStore store;
+  ArrayHost* host = nullptr;
+  SetUpStageRig(store, host);
+  store.FollowMethod = tb::kFollowTrigonometric;
+  store.StageK1K3 = 6.0;
+  store.HeightChannel = 200;
+  host->channels[200] = 150;
+  tb::FollowEngine engine;
+  if (!engine.PrepareStage(store).empty() || !engine.Trigonometric().Stage().Valid()) {
+    state.SkipWithError("the stage rig gives no stage");
+    return;
+  }
+  engine.Start();
+  const std::int64_t writesBefore = host->writes;
+  if (!TickAndCountAllocations(state, host->channels, kInsideSweep,
+                               [&] { return engine.OnTimer(store); }))
+    return;
+  CheckWrites(state, *host, writesBefore);
+  if (!engine.Trigonometric().FollowedAtHeight()) state.SkipWithError("not followed at a height");
+  if (engine.Trigonometric().Solves() != 1) state.SkipWithError("the stage was solved again");
+}
+BENCHMARK(BM_TrigonometricTickAtHeight);
+
+// The stage solve for the master and three slaves, 8-bit, as at Enable TB
+// after a change of calibration (it must stay well under 50 ms).
+void BM_StageSolve(benchmark::State& state) {
+  tb::RigStore store;
+  ArrayHost* host = nullptr;
+  SetUpStageRig(store, host);
+  const std::vector<tb::StageHead> heads = tb::StageHeadsOf(store);
+  for (auto _ : state) {
+    const tb::StageSolution solution = tb::SolveStage(heads, {6.0, 4.0});
+    if (!solution.Valid()) {
+      state.SkipWithError("the stage rig gives no stage");
+      return;
+    }
+    benchmark::DoNotOptimize(solution.heads.data());
+  }
+  state.counters["devices"] = static_cast<double>(heads.size());
+}
+BENCHMARK(BM_StageSolve)->Unit(benchmark::kMillisecond);
 
 // A host as a COM object: the helper hands out its one output object with
 // AddRef for every write, as a host that keeps its output object would.

@@ -29,6 +29,13 @@ class FollowEngine {
   // solution nearest its KM pair.
   void Start();
 
+  // Solves the stage for following at a height when it is to be solved
+  // (TrigonometricFollow::PrepareStage) and returns what the operator is
+  // told about it. Call it when following starts, not from the timer.
+  std::vector<StageFinding> PrepareStage(RigStore& store) {
+    return trigonometric_.PrepareStage(store);
+  }
+
   // 1 FollowTick, 2 DistanceTick, 3 the trigonometric step; any other
   // method reads and writes nothing. After a linear or distance tick the
   // trigonometric step starts again from each slave's KM pair.
@@ -36,6 +43,8 @@ class FollowEngine {
 
   // How many trigonometric maps were fitted so far.
   std::uint64_t Fits() const { return trigonometric_.Fits(); }
+
+  const TrigonometricFollow& Trigonometric() const { return trigonometric_; }
 
  private:
   TrigonometricFollow trigonometric_;

@@ -52,6 +52,15 @@ DmxPair TrigonometricFollow::Reference(const RigStore& store, std::int16_t slave
   return {own.pan[kPointKM - 1], own.tilt[kPointKM - 1]};
 }
 
+// Recorded as it goes out: a failing write ends the tick, and the next one
+// measures from where the slave was sent.
+DmxPair TrigonometricFollow::Aim(const RigStore& store, std::int16_t slave, const Vec3& ray) {
+  const HeadRanges ranges = RangesOf(store.DeviceTable[slave - 1]);
+  const DmxPair pair = RayToDmx(ray, ranges, Reference(store, slave, ranges));
+  lastWritten_[slave - 1] = Written{pair, ranges.panTop, ranges.tiltTop};
+  return pair;
+}
+
 std::error_code TrigonometricFollow::Tick(RigStore& store) {
   MasterReading reading;
   if (auto e = ReadMaster(store, reading)) return e;
@@ -62,6 +71,8 @@ std::error_code TrigonometricFollow::Tick(RigStore& store) {
     Forget();
     lastMaster_ = m;
   }
+  followedAtHeight_ = poses_.valid && poses_.key == StageKeyOf(store);
+  if (followedAtHeight_) return HeightTick(store, reading);
   const HeadInputs masterInputs = InputsOf(store, m);
   const Vec3 ray = DmxToRay(reading.pan, reading.tilt, RangesOf(store.DeviceTable[m - 1]));
   const bool onTheFloor = NearTheMarks(MarkSquare(store, m, masterInputs), ray);
@@ -71,12 +82,7 @@ std::error_code TrigonometricFollow::Tick(RigStore& store) {
     if (!onTheFloor) return std::nullopt;
     const RayMap& map = SlaveMap(store, m, masterInputs, d);
     if (!map.usable) return std::nullopt;
-    // Recorded as it goes out: a failing write ends the tick, and the next
-    // one measures from where the slave was sent.
-    const HeadRanges ranges = RangesOf(store.DeviceTable[d - 1]);
-    const DmxPair pair = RayToDmx(map.g * ray, ranges, Reference(store, d, ranges));
-    lastWritten_[d - 1] = Written{pair, ranges.panTop, ranges.tiltTop};
-    return pair;
+    return Aim(store, d, map.g * ray);
   });
 }
 

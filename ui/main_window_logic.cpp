@@ -209,6 +209,12 @@ void MainWindowLogic::CmdEnableTB_Click() {
 void MainWindowLogic::StartFollowing() {
   if (const std::string channels = CheckFollowChannels(ctx_.rig); !channels.empty())
     ctx_.messages.Show(channels);
+  // Solved here whatever the method, so that a switch to trigonometric
+  // while following finds the stage ready; the tick never solves. The
+  // ranges were told by the check before the switch.
+  const std::vector<StageFinding> stage = engine_.PrepareStage(ctx_.rig);
+  if (ctx_.rig.FollowMethod == kFollowTrigonometric)
+    for (const StageFinding& finding : stage) ctx_.messages.Show(StageFindingMessage(finding));
   engine_.Start();
   c_.CmdEnableTB.SetCaption(kStopCaption);
   c_.TimerDMX.Start();

@@ -57,18 +57,27 @@ Head OverRakedStage(Head head, double degrees);
 
 // The unit direction from the head to a floor point, in the head's frame.
 Point3 OwnRay(const Head& head, FloorPoint target);
+Point3 OwnRayTo(const Head& head, Point3 target);
 
-// Every (pan, tilt) within 0..255 that aims the head at a floor point.
+// Every (pan, tilt) within 0..255 that aims the head at a floor point (or
+// any point).
 std::vector<Aim> AimsAt(const Head& head, FloorPoint target);
+std::vector<Aim> AimsAtPoint(const Head& head, Point3 target);
 // Of those, the one nearest `preferred`, as an operator picks one side.
 std::optional<Aim> AimNear(const Head& head, FloorPoint target, Aim preferred);
+std::optional<Aim> AimNearPoint(const Head& head, Point3 target, Aim preferred);
 // Where the beam of a pair meets the floor; none when it points level or up.
 std::optional<FloorPoint> Spot(const Head& head, double pan, double tilt);
+// Where it meets the plane z = height ahead of the head.
+std::optional<Point3> SpotAt(const Head& head, double pan, double tilt, double height);
 
 using Pairs = std::array<std::pair<std::int32_t, std::int32_t>, 5>;  // K1..K4, KM
 // The five marks as an operator takes them: KM on the side nearest
 // `preferred`, the corners nearest KM, each rounded to 8 bits.
 Pairs Calibrate(const Head& head, Aim preferred);
+
+// The aims Calibrate rounds, exact.
+std::array<Aim, 5> CalibrationAims(const Head& head, Aim preferred);
 
 // Preferences for the calibration's tilt side.
 inline constexpr Aim kPositiveSide{127.5, 200.0};
@@ -87,5 +96,14 @@ struct Mounting {
 // calibrated on its negative tilt side, standing upright, a 630/265 head,
 // one leaned. None hangs over the marks, where pan says little.
 std::vector<Mounting> Mountings();
+
+// The reference host's rigs on the same stage, its demo's master first: default
+// (all in front), sides (booms and a back truss), mixed (a standing head,
+// a 630/265 head, one at the back), overhead (heads over the stage).
+struct Rig {
+  const char* name;
+  std::vector<Mounting> heads;
+};
+std::vector<Rig> ReferenceRigs();
 
 }  // namespace tb::testing

@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -774,6 +775,36 @@ TEST_F(MainWindowTest, EnableNamesChannelsThatCannotBeRight) {
   Click(Button("CmdEnableTB"));
   EXPECT_TRUE(sink.shown.empty());
   EXPECT_FALSE(Timer()->isActive());
+}
+
+TEST_F(MainWindowTest, TrigonometricEnableNamesADeviceWhoseMarksCannotBeAStage) {
+  Install(rig, 1, FrontMaster());
+  Install(rig, 2, Mountings()[0].head);
+  Install(rig, 3, Mountings()[2].head);
+  rig.StageK1K3 = 6.0;
+  Open();
+  PickEntry(Masters(), 0);
+  Click(Control<QRadioButton>(*form, "OptTrigo"));
+  const std::string mirrored =
+      "Device 3: its five points are not in the order of the marks on the stage, so TrailBeam "
+      "follows the floor. Check its calibration.";
+  const auto told = [&] { return std::count(sink.shown.begin(), sink.shown.end(), mirrored); };
+
+  sink.shown.clear();
+  Click(Button("CmdEnableTB"));
+  EXPECT_EQ(told(), 0);
+  for (const std::string& shown : sink.shown)
+    EXPECT_EQ(shown.find("follows the floor"), std::string::npos) << shown;
+  Click(Button("CmdEnableTB"));
+  ASSERT_FALSE(Timer()->isActive());
+
+  // K2 and K4 taken in each other's place.
+  std::swap(*rig.Pan(3, 2), *rig.Pan(3, 4));
+  std::swap(*rig.Tilt(3, 2), *rig.Tilt(3, 4));
+  sink.shown.clear();
+  Click(Button("CmdEnableTB"));
+  EXPECT_EQ(told(), 1);
+  EXPECT_TRUE(Timer()->isActive());
 }
 
 TEST_F(MainWindowTest, ClosingUnloadsAndTheNextShowLoadsAfresh) {
