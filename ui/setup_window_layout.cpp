@@ -30,9 +30,9 @@ constexpr ControlLayout kControls[] = {
     {.name = "txtK1K2", .kind = K::Edit,
      .left = 2820, .top = 2325, .width = 735, .height = 285, .tab = 2},
     {.name = "lblHeightChannel", .kind = K::Label,
-     .left = 3720, .top = 2340, .width = 1200, .height = 255, .text = "Height channel"},
+     .left = 3720, .top = 2340, .width = 1380, .height = 255, .text = "Height channel"},
     {.name = "txtHeightChannel", .kind = K::Edit,
-     .left = 4920, .top = 2325, .width = 735, .height = 285, .tab = 3},
+     .left = 5100, .top = 2325, .width = 735, .height = 285, .tab = 3},
     // Neither default nor cancel: Enter belongs to the list's editor, and
     // Escape must not throw the edits away.
     {.name = "cmdOK", .kind = K::Button,
