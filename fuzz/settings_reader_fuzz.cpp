@@ -40,8 +40,8 @@ bool SameStore(const tb::RigStore& a, const tb::RigStore& b) {
     }
   }
   return a.StageK1K3 == b.StageK1K3 && a.StageK1K2 == b.StageK1K2 &&
-         a.HeightChannel == b.HeightChannel && a.PanCalibration == b.PanCalibration && a.TiltCalibration == b.TiltCalibration &&
-         a.PanFineCalibration == b.PanFineCalibration &&
+         a.HeightChannel == b.HeightChannel && a.PanCalibration == b.PanCalibration &&
+         a.TiltCalibration == b.TiltCalibration && a.PanFineCalibration == b.PanFineCalibration &&
          a.TiltFineCalibration == b.TiltFineCalibration && a.DeviceCalibrated == b.DeviceCalibrated;
 }
 
