@@ -3,8 +3,10 @@
 //  - a device not marked calibrated after reading has no point loaded;
 //  - fine values are loaded only for a device with a fine channel;
 //  - every pan and tilt range read lies in 1..1080;
-//  - whatever was read saves to 25 CR LF lines and reads back to the same
-//    store, byte for byte on a second save.
+//  - the extension's values read are "not given" or values it would write;
+//  - whatever was read saves to 25 CR LF lines, followed by the extension
+//    section only when it has values, and reads back to the same store,
+//    byte for byte on a second save.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "rig/settings_extension.h"
 #include "rig/settings_file.h"
 
 namespace {
@@ -36,14 +39,24 @@ bool SameStore(const tb::RigStore& a, const tb::RigStore& b) {
       return false;
     }
   }
-  return a.PanCalibration == b.PanCalibration && a.TiltCalibration == b.TiltCalibration &&
-         a.PanFineCalibration == b.PanFineCalibration &&
+  return a.StageK1K3 == b.StageK1K3 && a.StageK1K2 == b.StageK1K2 &&
+         a.HeightChannel == b.HeightChannel && a.PanCalibration == b.PanCalibration &&
+         a.TiltCalibration == b.TiltCalibration && a.PanFineCalibration == b.PanFineCalibration &&
          a.TiltFineCalibration == b.TiltFineCalibration && a.DeviceCalibrated == b.DeviceCalibrated;
 }
 
 [[noreturn]] void Fail(const char* what) {
   std::fprintf(stderr, "settings_reader_fuzz: %s\n", what);
   std::abort();
+}
+
+bool IsStoredLength(double metres) { return metres == 0.0 || tb::StageCentimetres(metres); }
+
+std::size_t CountLines(std::string_view bytes) {
+  std::size_t lines = 0;
+  for (std::size_t pos = 0; (pos = bytes.find("\r\n", pos)) != std::string_view::npos; pos += 2)
+    ++lines;
+  return lines;
 }
 
 }  // namespace
@@ -74,12 +87,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       Fail("a range read is not 1..1080");
   }
 
-  const std::string saved = tb::ConfigFileBytes(first);
-  std::size_t lines = 0;
-  for (std::size_t pos = 0; (pos = saved.find("\r\n", pos)) != std::string::npos; pos += 2) ++lines;
-  if (lines != 25 || saved.size() < 2 || saved.compare(saved.size() - 2, 2, "\r\n") != 0) {
-    Fail("saved file is not 25 CR LF lines");
+  if (!IsStoredLength(first.StageK1K3) || !IsStoredLength(first.StageK1K2) ||
+      first.HeightChannel < 0 || first.HeightChannel > tb::kMaxHeightChannel) {
+    Fail("an extension value read would not be written");
   }
+
+  const std::string saved = tb::ConfigFileBytes(first);
+  const std::string extension = tb::ExtensionLines(first);
+  if (saved.size() < extension.size() + 2 ||
+      saved.compare(saved.size() - extension.size(), extension.size(), extension) != 0) {
+    Fail("saved file does not end in its extension section");
+  }
+  const std::string_view described(saved.data(), saved.size() - extension.size());
+  if (CountLines(described) != 25 || described.substr(described.size() - 2) != "\r\n") {
+    Fail("saved file does not begin with 25 CR LF lines");
+  }
+  const bool given = first.StageK1K3 != 0.0 || first.StageK1K2 != 0.0 || first.HeightChannel != 0;
+  if (given == extension.empty()) Fail("extension section written without values or lost");
 
   tb::RigStore second;
   Prime(second);

@@ -16,6 +16,7 @@ int RunDemo(HostParts& parts, const HostOptions& options) {
   parts.window.show();
   DemoSettings settings;
   settings.seconds = options.seconds;
+  settings.height = options.height.value_or(0.0);
   settings.master = parts.rig.master;
   if (options.compare)
     settings.methods.assign(kAllMethods.begin(), kAllMethods.end());

@@ -26,7 +26,7 @@ constexpr OptionName kOwnOptions[] = {
     {"--png", true},     {"--report", true}, {"--screenshot", true}, {"--seconds", true},
     {"--follow", false}, {"--ola-in", true}, {"--ola-out", true},    {"--ola-port", true},
     {"--rig", true},     {"--method", true}, {"--compare", false},   {"--run", false},
-    {"--master", true},  {"--fine", false},
+    {"--master", true},  {"--fine", false},  {"--height", true},     {"--height-channel", true},
 };
 
 // What QGuiApplication and QApplication take from the command line, with one
@@ -153,6 +153,31 @@ std::string SetSeconds(double& into, const std::string& text) {
   return {};
 }
 
+// Metres with at most two decimals, as the height box takes them; kept in
+// whole centimetres so that the box shows exactly what was asked for.
+std::string SetHeight(std::optional<double>& into, const std::string& text) {
+  const char* const wrong = "--height needs metres from 0.00 to 3.00, at most two decimals";
+  const auto point = text.find('.');
+  const std::string whole = text.substr(0, point);
+  const std::string part = point == std::string::npos ? "" : text.substr(point + 1);
+  if (whole.empty() && part.empty()) return wrong;
+  if (part.size() > 2 || (point != std::string::npos && part.empty())) return wrong;
+  const auto metres = whole.empty() ? std::optional<std::uint64_t>(0) : ParseCount(whole, 3);
+  const auto hundredths = part.empty() ? std::optional<std::uint64_t>(0) : ParseCount(part, 99);
+  if (!metres || !hundredths) return wrong;
+  const std::uint64_t cm = *metres * 100 + (part.size() == 1 ? *hundredths * 10 : *hundredths);
+  if (cm > 300) return wrong;
+  into = static_cast<double>(cm) / 100.0;
+  return {};
+}
+
+std::string SetHeightChannel(std::optional<std::int32_t>& into, const std::string& text) {
+  const auto n = ParseCount(text, 512);
+  if (!n || *n == 0) return "--height-channel needs a DMX channel from 1 to 512";
+  into = static_cast<std::int32_t>(*n);
+  return {};
+}
+
 // "a, b, c" of the names an option takes.
 template <class Names>
 std::string OneOf(const Names& names) {
@@ -213,6 +238,8 @@ std::string Apply(HostOptions& o, std::string_view name, const std::string& valu
   if (name == "--ola-in") return SetUniverse(o.olaIn, name, value);
   if (name == "--ola-out") return SetUniverse(o.olaOut, name, value);
   if (name == "--ola-port") return SetPort(o.olaPort, value);
+  if (name == "--height") return SetHeight(o.height, value);
+  if (name == "--height-channel") return SetHeightChannel(o.heightChannel, value);
   return {};
 }
 
@@ -220,6 +247,7 @@ std::string Apply(HostOptions& o, std::string_view name, const std::string& valu
 // its master and both universes before it touches the operator's rig.
 std::string RunConflicts(const HostOptions& o) {
   if (!o.run) {
+    if (o.heightChannel) return "--height-channel is the show box's and needs --run";
     return o.master ? "--master picks the master of --run and needs --run" : std::string();
   }
   if (o.demo) return "--demo and --run exclude each other";
@@ -251,6 +279,8 @@ std::string Conflicts(const HostOptions& o) {
     return "--report is the demo's and cannot be used with --follow";
   if (o.follow && o.secondsGiven) return "--seconds is the demo's and cannot be used with --follow";
   if (o.compare && o.method) return "--compare plays every method and cannot be used with --method";
+  if (o.follow && o.height)
+    return "--height is the demo's and --run's and cannot be used with --follow";
   if (o.compare && !o.screenshot.empty())
     return "--screenshot shows one session and cannot be used with --compare";
   // The host would hear its own output and take it back in as a change.
@@ -302,10 +332,10 @@ HostMode ModeFor(const HostOptions& options, bool hasDisplay) {
   if (options.run) return HostMode::Run;
   if (options.follow) return HostMode::Follow;
   // A screenshot shows the demo session on the real screen; a method, a
-  // comparison of them, a report and a length are things the demo plays
+  // comparison of them, a report, a length and a height are things the demo plays
   // and writes. A picture alone is not: run-demo always asks for one.
   if (options.demo || !hasDisplay || !options.screenshot.empty() || options.compare ||
-      options.method || !options.report.empty() || options.secondsGiven)
+      options.method || !options.report.empty() || options.secondsGiven || options.height)
     return HostMode::Demo;
   return HostMode::Interactive;
 }
@@ -313,11 +343,12 @@ HostMode ModeFor(const HostOptions& options, bool hasDisplay) {
 const char* HostUsage() {
   return "usage: trailbeam-host [--plugin PATH] [--rig NAME] [--fine] [--demo]\n"
          "                      [--method M | --compare]\n"
-         "                      [--seconds N] [--png FILE] [--report FILE] [--screenshot FILE]\n"
+         "                      [--seconds N] [--height M] [--png FILE] [--report FILE]\n"
+         "                      [--screenshot FILE]\n"
          "                      [--follow] [--ola-in U] [--ola-out U] [--ola-port P]\n"
          "                      [Qt options]\n"
          "       trailbeam-host --run --master NAME|N [--method M] --ola-in U --ola-out U\n"
-         "                      [--ola-port P] [--plugin PATH]\n"
+         "                      [--height M] [--height-channel N] [--ola-port P] [--plugin PATH]\n"
          "  --plugin PATH      the module to register and load (default: TrailBeam.so\n"
          "                     next to this program)\n"
          "  --rig NAME         the simulated heads: default, sides (booms and a back\n"
@@ -334,6 +365,10 @@ const char* HostUsage() {
          "  --compare          demo: follow the same path once per method, print one\n"
          "                     table and draw one picture with a panel per method\n"
          "  --seconds N        demo: seconds of follow mode (1..120, default 6)\n"
+         "  --height M         the follow height in metres (0.00..3.00). --run types it\n"
+         "                     into the main window's height box, which takes it only\n"
+         "                     with a K1-K3 length in the device setup; the demo\n"
+         "                     records it in its report (\"height\")\n"
          "  --png FILE         demo: picture of the stage (default trailbeam-demo.png)\n"
          "  --report FILE      demo: the outcome as JSON, every tick included\n"
          "  --screenshot FILE  play the demo on the screen and save a picture of it\n"
@@ -345,6 +380,8 @@ const char* HostUsage() {
          "                     used in place), until SIGTERM or SIGINT; then Stop TB\n"
          "  --master NAME|N    --run: the master, by its name in the device setup or by\n"
          "                     its device number there (1..4)\n"
+         "  --height-channel N --run: enter DMX channel N (1..512) as the height channel\n"
+         "                     in the device setup; its OK stores it in TrailBeam.ini\n"
          "  --ola-in U         take channel values from OLA universe U (the console);\n"
          "                     the latest change wins over the host's faders\n"
          "  --ola-out U        send the host's universe to OLA universe U (the fixtures)\n"

@@ -30,6 +30,7 @@ struct HostOptions {
   std::optional<FollowChoice> method;  // demo and follow mode; linear when not given
   bool compare = false;                // demo: one follow session per method
   bool fine = false;                   // every head with pan and tilt fine channels
+  std::optional<double> height;        // demo and --run: the follow height in metres, 0..3
   std::string error;                   // set when the command line is unusable
 
   // Follow mode kept running, and the bridge to olad (real DMX).
@@ -40,8 +41,9 @@ struct HostOptions {
 
   // The show box: the module's own TrailBeam.ini, follow mode until a signal.
   bool run = false;
-  std::optional<MasterChoice> master;  // --run: the device that leads
-  bool rigGiven = false;               // --rig was on the command line
+  std::optional<MasterChoice> master;         // --run: the device that leads
+  bool rigGiven = false;                      // --rig was on the command line
+  std::optional<std::int32_t> heightChannel;  // --run: the channel that sets the height, 1..512
 };
 
 enum class HostMode {

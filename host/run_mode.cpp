@@ -115,9 +115,11 @@ bool PrepareFollowing(ShowOperator& op, const HostOptions& options, FollowChoice
     pick = FindMaster(listed, options.master.value_or(MasterChoice{}));
     return pick.error;
   };
+  op.EnterHeightChannel(options.heightChannel.value_or(0));
   if (!op.SetUpDevices(check) || !op.OpenMainWindow()) return false;
   const std::string& name = rows[static_cast<std::size_t>(pick.device - 1)].name;
-  return op.PickMaster(pick.entry, QString::fromStdString(name)) && op.PickMethod(method);
+  return op.PickMaster(pick.entry, QString::fromStdString(name)) && op.PickMethod(method) &&
+         (!options.height || op.SetHeight(*options.height));
 }
 
 }  // namespace

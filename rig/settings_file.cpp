@@ -6,6 +6,8 @@
 //           (flag "1" when the device is calibrated, else "0"; the same on
 //           all five lines)
 //   8..25   the same for devices 2 to 4.
+//   26..    the extension section, only when it holds something
+//           (settings_extension.h).
 // Fields are neither quoted nor escaped. Names are stored in Windows-1252,
 // the code page of the Windows component that shares these files; the store
 // holds them as UTF-8.
@@ -41,7 +43,9 @@
 //  - A line longer than kMaxLineBytes, or a name longer than kMaxNameBytes,
 //    ends the reading like any broken line, so a damaged or hostile file
 //    cannot exhaust memory, and every name read can be saved and read back.
-//  - The first fault ends the reading silently; what was assigned stays.
+//  - The first fault ends the reading of the 25 lines silently; what was
+//    assigned stays. The extension after them is read all the same, and
+//    none of its lines ends the reading.
 #include "rig/settings_file.h"
 
 #include <algorithm>
@@ -51,6 +55,7 @@
 #include <limits>
 #include <optional>
 
+#include "rig/settings_extension.h"
 #include "rig/settings_io.h"
 
 namespace tb {
@@ -58,6 +63,9 @@ namespace tb {
 namespace {
 
 constexpr const char* kLineEnd = "\r\n";
+// The title, then a device line and five point lines for devices 1 to 4:
+// what every reader of the file knows, however many devices come later.
+constexpr int kDescribedLines = 25;
 
 // ---- Windows-1252 <-> UTF-8 ----------------------------------------------
 
@@ -182,33 +190,47 @@ void AppendDeviceLine(std::string& out, std::string_view name, const DeviceRecor
 
 // ---- Reading ---------------------------------------------------------------
 
-// Lines from a byte source: LF, CR LF or a lone CR ends a line. Next()
-// fails at the end of the input and on an over-long line.
+// Lines from a byte source: LF, CR LF or a lone CR ends a line. A line
+// longer than kMaxLineBytes is consumed whole but not kept.
 template <class Source>
 class LineReader {
  public:
+  enum Status { kLine, kTooLong, kEnd };
+
   explicit LineReader(Source& source) : source_(source) {}
 
-  bool Next(std::string& line) {
+  Status Read(std::string& line) {
     line.clear();
     bool any = false;
+    bool tooLong = false;
     for (;;) {
       const int c = source_.Get();
-      if (c < 0) return any;
+      if (c < 0) break;
       any = true;
-      if (c == '\n') return true;
+      if (c == '\n') break;
       if (c == '\r') {
         const int next = source_.Get();
         if (next >= 0 && next != '\n') source_.Unget(next);
-        return true;
+        break;
       }
-      if (line.size() == kMaxLineBytes) return false;
-      line += static_cast<char>(c);
+      if (line.size() == kMaxLineBytes) tooLong = true;
+      if (!tooLong) line += static_cast<char>(c);
     }
+    if (!any) return kEnd;
+    ++count_;
+    if (tooLong) line.clear();
+    return tooLong ? kTooLong : kLine;
   }
+
+  // Fails at the end of the input and on an over-long line.
+  bool Next(std::string& line) { return Read(line) == kLine; }
+
+  // Lines consumed so far, over-long ones included.
+  int Count() const { return count_; }
 
  private:
   Source& source_;
+  int count_ = 0;
 };
 
 class ByteSource {
@@ -317,8 +339,7 @@ std::int32_t OptionalField(const Fields& f, std::size_t index) {
 
 // Each assignment takes effect at once; the first fault returns.
 template <class Source>
-void LoadInto(RigStore& store, Source& source) {
-  LineReader<Source> lines(source);
+void LoadDescribed(RigStore& store, LineReader<Source>& lines) {
   std::string line;
   if (!lines.Next(line)) return;  // the title
   for (int d = 0; d < kDeviceCount; ++d) {
@@ -363,6 +384,25 @@ void LoadInto(RigStore& store, Source& source) {
   }
 }
 
+// A fault in the described lines ends only their reading: the extension
+// after them is looked for all the same, and no extension line can end it.
+template <class Source>
+void LoadInto(RigStore& store, Source& source) {
+  using Reader = LineReader<Source>;
+  Reader lines(source);
+  LoadDescribed(store, lines);
+  ExtensionReader extension(store);
+  std::string line;
+  while (lines.Count() < kDescribedLines) {
+    if (lines.Read(line) == Reader::kEnd) return;
+  }
+  for (;;) {
+    const auto status = lines.Read(line);
+    if (status == Reader::kEnd) return;
+    if (status == Reader::kLine) extension.Line(line);
+  }
+}
+
 }  // namespace
 
 std::string ConfigFileBytes(const RigStore& store) {
@@ -383,6 +423,7 @@ std::string ConfigFileBytes(const RigStore& store) {
       out += kLineEnd;
     }
   }
+  out += ExtensionLines(store);
   return out;
 }
 

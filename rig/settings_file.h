@@ -1,7 +1,8 @@
 // TrailBeam.ini: devices and calibration between runs. 25 lines, CR LF,
 // Windows-1252, comma-separated fields (see the file's layout in
-// settings_file.cpp). The core takes the file's path; the shell finds it
-// next to the plug-in's module file.
+// settings_file.cpp), and after them, when the rig has values they cannot
+// hold, the extension section (settings_extension.h). The core takes the file's path; the shell
+// finds it next to the plug-in's module file.
 #pragma once
 
 #include <cstddef>

@@ -48,7 +48,7 @@ HRESULT ModuleInfo(IHostModuleInfo** info) {
 HRESULT Configure(VARIANT_BOOL* result) {
   if (result == nullptr) return E_POINTER;
   if (!ui::ComponentWindows::CanCreateWindows()) return E_UNEXPECTED;
-  Windows().Config().readTBConfiguration();
+  Windows().Configure();
   *result = VARIANT_TRUE;
   return S_OK;
 }

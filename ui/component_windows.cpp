@@ -61,6 +61,11 @@ frmTBConfig& ComponentWindows::Config() {
   return *config_;
 }
 
+void ComponentWindows::Configure() {
+  Config().readTBConfiguration();
+  if (main_ != nullptr) main_->RefreshHeightBox();
+}
+
 void ComponentWindows::DeleteWindows() {
   delete main_.data();
   delete config_.data();

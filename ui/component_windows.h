@@ -23,6 +23,9 @@ class ComponentWindows {
   // Both need a running QApplication.
   FormTBMain& Main();
   frmTBConfig& Config();
+  // The device setup window, modal; afterwards the main window offers the
+  // follow height as the stage now allows.
+  void Configure();
 
   FormTBMain* ExistingMain() const { return main_; }
   frmTBConfig* ExistingConfig() const { return config_; }

@@ -53,6 +53,19 @@ class TextBoxControl {
   virtual void ResetColours() = 0;
 };
 
+// A field the operator types into. The window reads it when the operator
+// confirms it (Enter, or leaving it) or when another control acts on it.
+class EditControl {
+ public:
+  virtual ~EditControl() = default;
+  virtual std::string Text() const = 0;
+  virtual void SetText(const std::string& text) = 0;
+  // A disabled field shows its text greyed and takes no input.
+  virtual void SetEnabled(bool enabled) = 0;
+  virtual bool Enabled() const = 0;
+  virtual void SetToolTip(const std::string& text) = 0;
+};
+
 class ButtonControl {
  public:
   virtual ~ButtonControl() = default;

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -28,6 +29,7 @@ struct FormTBMain::Controls {
                   QtTextBox(Box(w, 3)), QtTextBox(Box(w, 4))},
         CmdEnableTB(FindControl<QPushButton>(w, "CmdEnableTB")),
         OptLin(FindControl<QRadioButton>(w, "OptLin")),
+        TxtHeight(FindControl<QLineEdit>(w, "TxtHeight")),
         TimerDMX(FindControl<QTimer>(w, "TimerDMX")) {}
 
   MainWindowControls View(std::function<void()> showHelp) {
@@ -36,6 +38,7 @@ struct FormTBMain::Controls {
             {&TxtCalibr[0], &TxtCalibr[1], &TxtCalibr[2], &TxtCalibr[3], &TxtCalibr[4]},
             CmdEnableTB,
             OptLin,
+            TxtHeight,
             TimerDMX,
             std::move(showHelp)};
   }
@@ -45,6 +48,7 @@ struct FormTBMain::Controls {
   std::array<QtTextBox, kPointCount> TxtCalibr;
   QtButton CmdEnableTB;
   QtOption OptLin;
+  QtEdit TxtHeight;
   QtTimer TimerDMX;
 };
 
@@ -85,6 +89,9 @@ void FormTBMain::Connect() {
     connect(FindControl<QAbstractButton>(*this, click.first), &QAbstractButton::clicked, this,
             [logic, handler] { (logic->*handler)(); });
   }
+  // Enter, or the focus leaving the box.
+  connect(FindControl<QLineEdit>(*this, "TxtHeight"), &QLineEdit::editingFinished, this,
+          [logic] { logic->TxtHeight_Validate(); });
   connect(timer_, &QTimer::timeout, this, [logic] { logic->TimerDMX_Timer(); });
 }
 

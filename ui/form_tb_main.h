@@ -35,6 +35,8 @@ class FormTBMain final : public QWidget {
   QTimer* Timer() const { return timer_; }
 
   void RefreshCalibrationBoxes(std::int16_t device) { logic_->RefreshCalibrationBoxes(device); }
+  // After the device setup window: the stage's lengths may have changed.
+  void RefreshHeightBox() { logic_->RefreshHeightBox(); }
 
   void setVisible(bool visible) override;
 

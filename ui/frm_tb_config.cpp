@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 #include "platform/extlv/extlv.h"
@@ -21,8 +22,12 @@ frmTBConfig::frmTBConfig(WindowContext context, QWidget* parent)
   window_ = std::make_unique<QtWindow>(this, [this] { accept(); });
   lblConf_ = std::make_unique<QtLabel>(FindControl<QLabel>(*this, "lblConf"));
   lvConf_ = std::make_unique<QtList>(list);
-  logic_ = std::make_unique<SetupWindowLogic>(std::move(context),
-                                              SetupWindowControls{*window_, *lblConf_, *lvConf_});
+  txtK1K3_ = std::make_unique<QtEdit>(FindControl<QLineEdit>(*this, "txtK1K3"));
+  txtK1K2_ = std::make_unique<QtEdit>(FindControl<QLineEdit>(*this, "txtK1K2"));
+  txtHeightChannel_ = std::make_unique<QtEdit>(FindControl<QLineEdit>(*this, "txtHeightChannel"));
+  logic_ = std::make_unique<SetupWindowLogic>(
+      std::move(context),
+      SetupWindowControls{*window_, *lblConf_, *lvConf_, *txtK1K3_, *txtK1K2_, *txtHeightChannel_});
 
   SetupWindowLogic* logic = logic_.get();
   connect(cmdOK, &QPushButton::clicked, this, [logic] { logic->cmdOK_Click(); });

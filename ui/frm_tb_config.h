@@ -44,6 +44,9 @@ class frmTBConfig final : public QDialog {
   std::unique_ptr<QtWindow> window_;
   std::unique_ptr<QtLabel> lblConf_;
   std::unique_ptr<QtList> lvConf_;
+  std::unique_ptr<QtEdit> txtK1K3_;
+  std::unique_ptr<QtEdit> txtK1K2_;
+  std::unique_ptr<QtEdit> txtHeightChannel_;
   std::unique_ptr<SetupWindowLogic> logic_;
 };
 

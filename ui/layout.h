@@ -14,6 +14,7 @@ enum class ControlKind {
   Label,
   Combo,    // drop-down list with an edit field
   TextBox,  // clickable, written only by the window
+  Edit,     // a field the operator types into
   Button,
   Frame,  // holds a group of options
   Option,

@@ -50,6 +50,13 @@ constexpr ControlLayout kControls[] = {
     {.name = "OptTrigo", .kind = K::Option,
      .left = 2340, .top = 180, .width = 1575, .height = 495, .tab = 15,
      .text = "trigonometric", .parent = "Frame1"},
+    // The follow height, under the method it serves; offered only with a
+    // measured stage.
+    {.name = "LblHeight", .kind = K::Label,
+     .left = 2280, .top = 2580, .width = 900, .height = 255, .text = "Height (m)"},
+    {.name = "TxtHeight", .kind = K::Edit,
+     .left = 3195, .top = 2565, .width = 585, .height = 285, .tab = 17, .text = kHeightText,
+     .tooltip = kHeightToolTip},
     {.name = "CmdEnableTB", .kind = K::Button,
      .left = 3840, .top = 2520, .width = 1215, .height = 375, .tab = 0,
      .text = kEnableCaption, .tooltip = "trail beam mode"},

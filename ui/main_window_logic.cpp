@@ -4,7 +4,9 @@
 
 #include "follow/calibration_checks.h"
 #include "follow/resolution.h"
+#include "rig/settings_extension.h"
 #include "ui/main_window_layout.h"
+#include "ui/stage_entries.h"
 
 namespace tb::ui {
 
@@ -49,6 +51,8 @@ void MainWindowLogic::ResetControls() {
     c_.TxtCalibr[i]->SetText(kBoxTexts[i]);
   }
   c_.OptLin.Select();
+  c_.TxtHeight.SetText(kHeightText);
+  RefreshHeightBox();
 }
 
 void MainWindowLogic::Load() {
@@ -62,8 +66,13 @@ void MainWindowLogic::Unload() {
   ResetControls();
 }
 
+// The height, like the method, is run state: each loading starts on the
+// floor.
 void MainWindowLogic::Form_Load() {
   ctx_.rig.InitRunState();
+  ctx_.rig.FollowHeight = 0.0;
+  c_.TxtHeight.SetText(FollowHeightText(ctx_.rig.FollowHeight));
+  RefreshHeightBox();
   int named = 0;
   for (int d = 1; d <= kDeviceCount; ++d) {
     const DeviceRecord* device = ctx_.rig.Device(d);
@@ -228,6 +237,31 @@ void MainWindowLogic::OptTrigo_Click() { ctx_.rig.FollowMethod = kFollowTrigonom
 
 void MainWindowLogic::CmdHelp_Click() {
   if (c_.ShowHelp) c_.ShowHelp();
+}
+
+void MainWindowLogic::RefreshHeightBox() {
+  const bool stage = StageCentimetres(ctx_.rig.StageK1K3).has_value();
+  const std::int32_t channel = ctx_.rig.HeightChannel;
+  c_.TxtHeight.SetEnabled(stage && channel == 0);
+  if (!stage) {
+    c_.TxtHeight.SetToolTip(kHeightNeedsStage);
+  } else if (channel != 0) {
+    c_.TxtHeight.SetToolTip("The follow height comes from channel " + std::to_string(channel) +
+                            ".");
+  } else {
+    c_.TxtHeight.SetToolTip(kHeightToolTip);
+  }
+}
+
+// Run state only, like the method: the next tick follows at the new
+// height. The box is put right before a refusal is shown, so that the focus
+// the message box takes cannot confirm the same wrong text again.
+void MainWindowLogic::TxtHeight_Validate() {
+  if (!c_.TxtHeight.Enabled()) return;
+  const auto height = FollowHeightEntry(c_.TxtHeight.Text());
+  if (height) ctx_.rig.FollowHeight = *height;
+  c_.TxtHeight.SetText(FollowHeightText(ctx_.rig.FollowHeight));
+  if (!height) ctx_.messages.Show(kHeightRefused);
 }
 
 // A failing tick is not reported: a message box ten times a second would

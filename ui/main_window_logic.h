@@ -28,6 +28,11 @@ inline constexpr Colour MarkedColor = 0x80FFFF;
 // the minus sign alone for negatives.
 std::string BoxNumber(std::int32_t value);
 
+inline constexpr const char* kHeightRefused =
+    "The follow height must be given in metres from 0.00 to 3.00, with at most two decimals.";
+inline constexpr const char* kHeightNeedsStage =
+    "Enter the K1-K3 length in the device setup to follow at a height.";
+
 // The controls the behaviour touches. TxtCalibr by box index.
 struct MainWindowControls {
   ComboControl& ComboDeviceList;
@@ -35,6 +40,7 @@ struct MainWindowControls {
   std::array<TextBoxControl*, kPointCount> TxtCalibr;
   ButtonControl& CmdEnableTB;
   OptionControl& OptLin;
+  EditControl& TxtHeight;
   TimerControl& TimerDMX;
   // Opens the help window or brings the open one forward.
   std::function<void()> ShowHelp;
@@ -68,7 +74,13 @@ class MainWindowLogic {
   void OptDist_Click();
   void OptTrigo_Click();
   void CmdHelp_Click();
+  // The operator confirmed the height box (Enter, or leaving it).
+  void TxtHeight_Validate();
   void TimerDMX_Timer();
+
+  // Offers the height box when the stage has its K1-K3 length and no
+  // height channel sets the height; run whenever those may have changed.
+  void RefreshHeightBox();
 
  private:
   void ResetControls();

@@ -51,6 +51,12 @@ void QtTextBox::SetBackColour(Colour colour) {
 std::string QtTextBox::ToolTip() const { return box_->toolTip().toStdString(); }
 void QtTextBox::SetToolTip(const std::string& text) { box_->setToolTip(Q(text)); }
 
+std::string QtEdit::Text() const { return edit_->text().toStdString(); }
+void QtEdit::SetText(const std::string& text) { edit_->setText(Q(text)); }
+void QtEdit::SetEnabled(bool enabled) { edit_->setEnabled(enabled); }
+bool QtEdit::Enabled() const { return edit_->isEnabled(); }
+void QtEdit::SetToolTip(const std::string& text) { edit_->setToolTip(Q(text)); }
+
 void QtTextBox::ResetColours() { box_->setPalette(box_->window()->palette()); }
 
 std::string QtButton::Caption() const { return button_->text().toStdString(); }

@@ -68,6 +68,19 @@ class QtTextBox final : public TextBoxControl {
   QLineEdit* box_;
 };
 
+class QtEdit final : public EditControl {
+ public:
+  explicit QtEdit(QLineEdit* edit) : edit_(edit) {}
+  std::string Text() const override;
+  void SetText(const std::string& text) override;
+  void SetEnabled(bool enabled) override;
+  bool Enabled() const override;
+  void SetToolTip(const std::string& text) override;
+
+ private:
+  QLineEdit* edit_;
+};
+
 class QtButton final : public ButtonControl {
  public:
   explicit QtButton(QAbstractButton* button) : button_(button) {}

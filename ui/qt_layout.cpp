@@ -108,6 +108,11 @@ QWidget* MakeWidget(const ControlLayout& c, QWidget* parent) {
       box->setText(Q(c.text));
       return box;
     }
+    case ControlKind::Edit: {
+      auto* edit = new QLineEdit(Q(c.text), parent);
+      edit->setTextMargins(0, 0, 0, 0);
+      return edit;
+    }
     case ControlKind::Button:
       return MakeButton(c, parent);
     case ControlKind::Frame:

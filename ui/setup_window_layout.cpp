@@ -19,10 +19,24 @@ constexpr ControlLayout kControls[] = {
     {.name = "lvConf", .kind = K::List,
      .left = 120, .top = 960, .width = 6015 + kFineColumns, .height = 1215, .tab = 0,
      .font = {.family = "Verdana", .points = 8.25}},
+    // The stage's measured lengths and the height channel, in a row beside
+    // OK, filled in before it in the keyboard order.
+    {.name = "lblK1K3", .kind = K::Label,
+     .left = 120, .top = 2340, .width = 900, .height = 255, .text = "K1-K3 (m)"},
+    {.name = "txtK1K3", .kind = K::Edit,
+     .left = 1020, .top = 2325, .width = 735, .height = 285, .tab = 1},
+    {.name = "lblK1K2", .kind = K::Label,
+     .left = 1920, .top = 2340, .width = 900, .height = 255, .text = "K1-K2 (m)"},
+    {.name = "txtK1K2", .kind = K::Edit,
+     .left = 2820, .top = 2325, .width = 735, .height = 285, .tab = 2},
+    {.name = "lblHeightChannel", .kind = K::Label,
+     .left = 3720, .top = 2340, .width = 1380, .height = 255, .text = "Height channel"},
+    {.name = "txtHeightChannel", .kind = K::Edit,
+     .left = 5100, .top = 2325, .width = 735, .height = 285, .tab = 3},
     // Neither default nor cancel: Enter belongs to the list's editor, and
     // Escape must not throw the edits away.
     {.name = "cmdOK", .kind = K::Button,
-     .left = 5160 + kFineColumns, .top = 2280, .width = 855, .height = 375, .tab = 1,
+     .left = 5160 + kFineColumns, .top = 2280, .width = 855, .height = 375, .tab = 4,
      .text = "OK"},
 };
 

@@ -6,6 +6,7 @@
 #include "rig/settings_file.h"
 #include "ui/leading_number.h"
 #include "ui/setup_window_layout.h"
+#include "ui/stage_entries.h"
 
 namespace tb::ui {
 
@@ -36,6 +37,9 @@ void SetupWindowLogic::Form_Load() {
     c_.lvConf.AddColumn(column.header, column.widthTwips);
   read_config();
   for (int i = 1; i <= kDeviceCount; ++i) AddDeviceRow(i);
+  c_.txtK1K3.SetText(StageLengthText(ctx_.rig.StageK1K3));
+  c_.txtK1K2.SetText(StageLengthText(ctx_.rig.StageK1K2));
+  c_.txtHeightChannel.SetText(HeightChannelText(ctx_.rig.HeightChannel));
   c_.lvConf.Focus();
 }
 
@@ -78,7 +82,16 @@ void SetupWindowLogic::lvConf_EditEnd(const std::string&, const std::string& new
   c_.lvConf.SetCell(row, column, newText);
 }
 
+// The three fields are checked before anything is stored, so that a
+// refused one leaves the store and the file as the window found them.
 void SetupWindowLogic::cmdOK_Click() {
+  const auto k1k3 = StageLengthEntry(c_.txtK1K3.Text());
+  const auto k1k2 = StageLengthEntry(c_.txtK1K2.Text());
+  const auto channel = HeightChannelEntry(c_.txtHeightChannel.Text());
+  if (!k1k3 || !k1k2 || !channel) {
+    ctx_.messages.Show(!k1k3 ? kK1K3Refused : !k1k2 ? kK1K2Refused : kHeightChannelRefused);
+    return;
+  }
   const int rows = std::min(c_.lvConf.RowCount(), kDeviceCount);
   for (int i = 1; i <= rows; ++i) {
     DeviceRecord* device = ctx_.rig.Device(i);
@@ -91,6 +104,9 @@ void SetupWindowLogic::cmdOK_Click() {
     device->PanFineChannel = LeadingNumber(c_.lvConf.Cell(i, 5));
     device->TiltFineChannel = LeadingNumber(c_.lvConf.Cell(i, 6));
   }
+  ctx_.rig.StageK1K3 = *k1k3;
+  ctx_.rig.StageK1K2 = *k1k2;
+  ctx_.rig.HeightChannel = *channel;
   // A failed save keeps the window open with the operator's edits.
   if (const std::error_code error = save_config()) {
     ctx_.messages.Show("TrailBeam.ini could not be saved: " + error.message());

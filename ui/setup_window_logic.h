@@ -1,8 +1,10 @@
 // What the device setup window does. Loading reads TrailBeam.ini into the
 // rig store and lists the four devices (name, pan and tilt channel, pan
-// and tilt range, pan and tilt fine channel, 0 for none); OK copies the
-// list into the device table, ranges limited to 1..1080, and saves the
-// file; the close box discards the edits.
+// and tilt range, pan and tilt fine channel, 0 for none), and shows the
+// stage's measured lengths and the height channel; OK checks those three
+// fields, then copies the list into the device table, ranges limited to
+// 1..1080, stores the fields and saves the file; the close box discards the
+// edits.
 #pragma once
 
 #include <string>
@@ -18,10 +20,24 @@ inline constexpr const char* kNameRefused =
     "This name cannot be stored in TrailBeam.ini: commas, line breaks and characters "
     "outside Windows-1252 are not allowed. The previous name is kept.";
 
+// A field OK cannot take is told so; the window stays open with every edit
+// and nothing is stored or saved.
+inline constexpr const char* kK1K3Refused =
+    "The K1-K3 length must be given in metres from 0.10 to 100.00, with at most two decimals, "
+    "or left empty when it was not measured.";
+inline constexpr const char* kK1K2Refused =
+    "The K1-K2 length must be given in metres from 0.10 to 100.00, with at most two decimals, "
+    "or left empty when it was not measured.";
+inline constexpr const char* kHeightChannelRefused =
+    "The height channel must be a DMX channel from 1 to 512, or left empty for none.";
+
 struct SetupWindowControls {
   WindowControl& window;
   LabelControl& lblConf;
   ListControl& lvConf;
+  EditControl& txtK1K3;
+  EditControl& txtK1K2;
+  EditControl& txtHeightChannel;
 };
 
 class SetupWindowLogic {

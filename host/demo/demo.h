@@ -25,6 +25,7 @@ class PluginSession;
 
 struct DemoSettings {
   double seconds = 6.0;  // of follow mode, per method
+  double height = 0.0;   // the follow height asked for, in metres; 0: the floor
   int master = 1;        // rig index of the master head
   // Played in this order, each on the same path and the same calibration.
   std::vector<FollowChoice> methods = {FollowChoice::Linear};

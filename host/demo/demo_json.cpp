@@ -76,6 +76,7 @@ bool WriteDemoJson(const StageRig& rig, const DemoSettings& settings, const Demo
   root["rig"] = QString::fromStdString(rig.name);
   root["master"] = settings.master;
   root["seconds"] = settings.seconds;
+  root["height"] = settings.height;
   root["messages"] = QJsonArray::fromStringList(outcome.messages);
   root["allCalls"] = Calls(outcome.allCalls);
   root["heads"] = Heads(rig, outcome);

@@ -4,6 +4,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -33,6 +34,20 @@ class ShowOperator::Watch {
 
 ShowOperator::ShowOperator(PluginSession& session, Listener pluginSays)
     : session_(session), pluginSays_(std::move(pluginSays)) {}
+
+namespace {
+
+// Clicks into the field, selects what it holds and types over it.
+bool TypeInto(QLineEdit* field, const QString& text) {
+  if (field == nullptr) return false;
+  QTest::mouseClick(field, Qt::LeftButton, {}, field->rect().center());
+  QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(field, Qt::Key_Delete);
+  QTest::keyClicks(field, text);
+  return true;
+}
+
+}  // namespace
 
 bool ShowOperator::Fail(const QString& why) {
   failure_ = why;
@@ -65,6 +80,12 @@ bool ShowOperator::SetUpDevices(const DevicesCheck& keep) {
     if (const std::string why = keep(rows); !why.empty()) {
       Fail(QString::fromStdString(why));
       dialog->close();  // as it was: nothing taken, nothing saved
+      return;
+    }
+    if (heightChannel_ != 0 && !TypeInto(dialog->findChild<QLineEdit*>("txtHeightChannel"),
+                                         QString::number(heightChannel_))) {
+      Fail("the device setup window has no txtHeightChannel field");
+      dialog->close();
       return;
     }
     QTest::mouseClick(ok, Qt::LeftButton);
@@ -141,6 +162,21 @@ bool ShowOperator::PickMethod(FollowChoice method) {
   Settle();
   if (messages_.size() != before) return Fail("the plug-in did not take the method");
   if (!option->isChecked()) return Fail(name + " was not selected by the click");
+  return true;
+}
+
+bool ShowOperator::SetHeight(double metres) {
+  Watch watch(*this);
+  auto* box = main_ != nullptr ? main_->findChild<QLineEdit*>("TxtHeight") : nullptr;
+  if (box == nullptr) return Fail("the main window has no TxtHeight");
+  if (!box->isEnabled()) return Fail("the main window offers no follow height: " + box->toolTip());
+  const qsizetype before = messages_.size();
+  const QString text = QString::number(metres, 'f', 2);
+  TypeInto(box, text);
+  QTest::keyClick(box, Qt::Key_Return);
+  Settle();
+  if (messages_.size() != before || box->text() != text)
+    return Fail("the plug-in did not take the height " + text);
   return true;
 }
 

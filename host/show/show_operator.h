@@ -38,6 +38,12 @@ class ShowOperator {
   // false when the plug-in refused it.
   bool PickMaster(int entry, const QString& name);
   bool PickMethod(FollowChoice method);
+  // Types the follow height into the main window's height box and confirms
+  // it with Enter; false when the box is not offered or refuses it.
+  bool SetHeight(double metres);
+  // The setup window's height channel field gets this before OK; 0 leaves
+  // the field as the file filled it.
+  void EnterHeightChannel(int channel) { heightChannel_ = channel; }
   // Presses Enable TB, or Stop TB; true when follow mode is then on, or off.
   bool Enable();
   bool Stop();
@@ -59,6 +65,7 @@ class ShowOperator {
   qsizetype told_ = 0;    // of which pluginSays_ heard this many
   QWidget* main_ = nullptr;
   QString failure_;
+  int heightChannel_ = 0;
 };
 
 }  // namespace tbhost

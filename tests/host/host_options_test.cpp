@@ -207,6 +207,69 @@ TEST(HostOptions, RunRefusesWhatItCannotDo) {
   }
 }
 
+// The follow height for the demo and the show box, the height channel for
+// the show box only; a value the windows would refuse is refused here.
+TEST(HostOptions, HeightAndHeightChannelTakeWhatTheWindowsTake) {
+  const Args run = {"--run", "--master", "1", "--ola-in", "1", "--ola-out", "2"};
+  const auto with = [](Args args, const Args& more) {
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+  };
+  const std::string height = "--height needs metres from 0.00 to 3.00, at most two decimals";
+  const std::string channel = "--height-channel needs a DMX channel from 1 to 512";
+  struct Case {
+    Args args;
+    std::optional<double> height;
+    std::optional<std::int32_t> channel;
+    std::string error;
+  };
+  const Case cases[] = {
+      {{"--height", "1.5"}, 1.5, std::nullopt, ""},
+      {{"--height", "0"}, 0.0, std::nullopt, ""},
+      {{"--height", "3.00"}, 3.0, std::nullopt, ""},
+      {{"--height", ".25"}, 0.25, std::nullopt, ""},
+      {with(run, {"--height", "1.25", "--height-channel", "17"}), 1.25, 17, ""},
+      {with(run, {"--height-channel", "512"}), std::nullopt, 512, ""},
+      {{"--height", "3.01"}, std::nullopt, std::nullopt, height},
+      {{"--height", "-1"}, std::nullopt, std::nullopt, height},
+      {{"--height", "1,5"}, std::nullopt, std::nullopt, height},
+      {{"--height", "1.505"}, std::nullopt, std::nullopt, height},
+      {{"--height", "1."}, std::nullopt, std::nullopt, height},
+      {{"--height", "."}, std::nullopt, std::nullopt, height},
+      {{"--height", ""}, std::nullopt, std::nullopt, height},
+      {{"--height", "1e0"}, std::nullopt, std::nullopt, height},
+      {{"--height", "nan"}, std::nullopt, std::nullopt, height},
+      {{"--height", "99999999999999999999"}, std::nullopt, std::nullopt, height},
+      {{"--height"}, std::nullopt, std::nullopt, "--height needs a value"},
+      {with(run, {"--height-channel", "0"}), std::nullopt, std::nullopt, channel},
+      {with(run, {"--height-channel", "513"}), std::nullopt, std::nullopt, channel},
+      {with(run, {"--height-channel", "-5"}), std::nullopt, std::nullopt, channel},
+      {with(run, {"--height-channel", "4294967313"}), std::nullopt, std::nullopt, channel},
+      {{"--height-channel", "5"},
+       std::nullopt,
+       5,
+       "--height-channel is the show box's and needs --run"},
+      {{"--follow", "--height", "1"},
+       1.0,
+       std::nullopt,
+       "--height is the demo's and --run's and cannot be used with --follow"},
+      {{"--heigth", "1"},
+       std::nullopt,
+       std::nullopt,
+       "unknown option --heigth (did you mean --height?)"},
+  };
+  for (const Case& c : cases) {
+    const Parsed p = Parse(c.args);
+    EXPECT_EQ(p.options.error, c.error) << Line(c.args);
+    if (!c.error.empty()) continue;
+    EXPECT_EQ(p.options.height, c.height) << Line(c.args);
+    EXPECT_EQ(p.options.heightChannel, c.channel) << Line(c.args);
+    EXPECT_TRUE(p.forQt.empty()) << Line(c.args);
+  }
+  // A height alone asks for the demo, as a method does.
+  EXPECT_EQ(ModeFor(Parse({"--height", "1.5"}).options, true), HostMode::Demo);
+}
+
 TEST(HostOptions, RefusesWhatItDoesNotKnowNamingTheArgument) {
   struct Case {
     Args args;

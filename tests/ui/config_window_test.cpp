@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <memory>
 
+#include "core/temp_dir.h"
 #include "platform/extlv/extlv.h"
 #include "rig/settings_file.h"
 #include "ui/frm_tb_config.h"
@@ -83,6 +84,16 @@ class ConfigWindowTest : public ::testing::Test {
     QTest::keyClick(editor, Qt::Key_Return);
   }
   void PressOK() { Click(Control<QPushButton>(*window, "cmdOK")); }
+  QLineEdit* Field(const char* name) { return Control<QLineEdit>(*window, name); }
+  // Clicks into a field, selects what it holds and types over it.
+  void TypeField(const char* name, const char* text) {
+    QLineEdit* field = Field(name);
+    ASSERT_NE(field, nullptr);
+    QTest::mouseClick(field, Qt::LeftButton, {}, field->rect().center());
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_Delete);
+    QTest::keyClicks(field, text);
+  }
 
   QTemporaryDir dir;
   std::string path;
@@ -189,7 +200,7 @@ TEST_F(ConfigWindowTest, AnEditEndsInTheCellItStartedInHoweverItEnds) {
       {"Enter", End::Key, Qt::Key_Return, {}, "42", true, "lvConf"},
       {"keypad Enter", End::Key, Qt::Key_Enter, Qt::KeypadModifier, "42", true, "lvConf"},
       {"Enter without typing", End::Key, Qt::Key_Return, {}, "", true, "lvConf"},
-      {"Tab", End::Key, Qt::Key_Tab, {}, "42", true, "cmdOK"},
+      {"Tab", End::Key, Qt::Key_Tab, {}, "42", true, "txtK1K3"},
       {"Shift+Tab", End::Key, Qt::Key_Backtab, Qt::ShiftModifier, "42", true, "cmdOK"},
       {"Escape", End::Key, Qt::Key_Escape, {}, "42", false, "lvConf"},
       {"click on another cell", End::ClickOtherCell, {}, {}, "42", true, "lvConf"},
@@ -266,8 +277,9 @@ TEST_F(ConfigWindowTest, AnEditEndsInTheCellItStartedInHoweverItEnds) {
   }
 }
 
-// The window's tab order is the list, then OK; Tab never walks the cells.
-TEST_F(ConfigWindowTest, TabGoesFromTheListToOKAndShiftTabBack) {
+// The window's tab order is the list, the stage's three fields, then OK;
+// Tab never walks the cells.
+TEST_F(ConfigWindowTest, TabGoesFromTheListThroughTheFieldsToOKAndShiftTabBack) {
   Open();
   QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, Cell(2, 1));
   const struct {
@@ -275,11 +287,13 @@ TEST_F(ConfigWindowTest, TabGoesFromTheListToOKAndShiftTabBack) {
     Qt::KeyboardModifiers modifiers;
     const char* focusAfter;
   } steps[] = {
+      {Qt::Key_Tab, {}, "txtK1K3"},
+      {Qt::Key_Tab, {}, "txtK1K2"},
+      {Qt::Key_Tab, {}, "txtHeightChannel"},
       {Qt::Key_Tab, {}, "cmdOK"},
-      {Qt::Key_Backtab, Qt::ShiftModifier, "lvConf"},
-      {Qt::Key_Backtab, Qt::ShiftModifier, "cmdOK"},
       {Qt::Key_Tab, {}, "lvConf"},
-      {Qt::Key_Tab, {}, "cmdOK"},
+      {Qt::Key_Backtab, Qt::ShiftModifier, "cmdOK"},
+      {Qt::Key_Backtab, Qt::ShiftModifier, "txtHeightChannel"},
   };
   for (const auto& step : steps) {
     QWidget* focus = QApplication::focusWidget();
@@ -306,11 +320,157 @@ TEST_F(ConfigWindowTest, EnterPressesOKOnlyWhenOKHasTheFocus) {
     QFile::remove(QString::fromStdString(path));
     Open();
     QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, Cell(0, 1));
-    if (c.tabToOK) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    if (c.tabToOK) QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     EXPECT_EQ(window->isVisible(), !c.closes);
     EXPECT_EQ(QFile::exists(QString::fromStdString(path)), c.closes);
     EXPECT_EQ(List()->Editor(), nullptr);
+  }
+}
+
+// The stage's fields show what the file holds and OK stores what the
+// operator typed with the devices, in the file's extension section.
+TEST_F(ConfigWindowTest, StageFieldsShowTheFileAndOKStoresThemWithTheDevices) {
+  struct Case {
+    const char* name;
+    double k1k3, k1k2;
+    std::int32_t channel;
+    const char* shown[3];
+    const char* typed[3];  // null: left as shown
+    double k1k3After, k1k2After;
+    std::int32_t channelAfter;
+    const char* extension;  // the file's lines after line 25
+  };
+  const Case cases[] = {
+      {"nothing given, nothing typed",
+       0,
+       0,
+       0,
+       {"", "", ""},
+       {nullptr, nullptr, nullptr},
+       0,
+       0,
+       0,
+       ""},
+      {"given, left alone",
+       8.0,
+       6.5,
+       17,
+       {"8.00", "6.50", "17"},
+       {nullptr, nullptr, nullptr},
+       8.0,
+       6.5,
+       17,
+       "[TrailBeam extension]\r\nStageK1K3=8.00\r\nStageK1K2=6.50\r\nHeightChannel=17\r\n"},
+      {"typed with a comma and blanks",
+       0,
+       0,
+       0,
+       {"", "", ""},
+       {" 12,5 ", "9", "512"},
+       12.5,
+       9.0,
+       512,
+       "[TrailBeam extension]\r\nStageK1K3=12.50\r\nStageK1K2=9.00\r\nHeightChannel=512\r\n"},
+      {"emptied or zero: not given",
+       8.0,
+       6.5,
+       17,
+       {"8.00", "6.50", "17"},
+       {"", "0", "0"},
+       0,
+       0,
+       0,
+       ""},
+      {"smallest and largest",
+       0,
+       0,
+       0,
+       {"", "", ""},
+       {"0.10", "100", "1"},
+       0.1,
+       100.0,
+       1,
+       "[TrailBeam extension]\r\nStageK1K3=0.10\r\nStageK1K2=100.00\r\nHeightChannel=1\r\n"},
+  };
+  const char* fields[3] = {"txtK1K3", "txtK1K2", "txtHeightChannel"};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RigStore saved;
+    saved.StageK1K3 = c.k1k3;
+    saved.StageK1K2 = c.k1k2;
+    saved.HeightChannel = c.channel;
+    saved.Device(1)->Name = "Spot";
+    ASSERT_FALSE(save_config(saved, path));
+    Open();
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(Field(fields[i])->text().toStdString(), c.shown[i]);
+    for (int i = 0; i < 3; ++i)
+      if (c.typed[i] != nullptr) TypeField(fields[i], c.typed[i]);
+    PressOK();
+    EXPECT_TRUE(sink.shown.empty());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_DOUBLE_EQ(rig.StageK1K3, c.k1k3After);
+    EXPECT_DOUBLE_EQ(rig.StageK1K2, c.k1k2After);
+    EXPECT_EQ(rig.HeightChannel, c.channelAfter);
+    const std::string bytes = ReadBytes(path);
+    std::size_t end = 0;
+    for (int line = 0; line < 25; ++line) end = bytes.find("\r\n", end) + 2;
+    EXPECT_EQ(bytes.substr(end), c.extension);
+    EXPECT_EQ(rig.DeviceTable[0].Name, "Spot");
+  }
+}
+
+// A field OK cannot take is named in a message; the window stays open with
+// every edit, and neither the store nor the file changes until it is put
+// right.
+TEST_F(ConfigWindowTest, StageFieldsOKCannotTakeAreToldAndNothingIsStored) {
+  struct Case {
+    const char* field;
+    const char* typed;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"txtK1K3", "abc", ui::kK1K3Refused},
+      {"txtK1K3", "0.05", ui::kK1K3Refused},
+      {"txtK1K3", "100.01", ui::kK1K3Refused},
+      {"txtK1K3", "8.123", ui::kK1K3Refused},
+      {"txtK1K3", "-3", ui::kK1K3Refused},
+      {"txtK1K3", "8m", ui::kK1K3Refused},
+      {"txtK1K2", "1e2", ui::kK1K2Refused},
+      {"txtK1K2", "6.5.1", ui::kK1K2Refused},
+      {"txtHeightChannel", "513", ui::kHeightChannelRefused},
+      {"txtHeightChannel", "1.5", ui::kHeightChannelRefused},
+      {"txtHeightChannel", "-1", ui::kHeightChannelRefused},
+      {"txtHeightChannel", "ch 5", ui::kHeightChannelRefused},
+      {"txtHeightChannel", "99999999999", ui::kHeightChannelRefused},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.field) + " \"" + c.typed + "\"");
+    RigStore saved;
+    saved.StageK1K3 = 8.0;
+    saved.HeightChannel = 17;
+    ASSERT_FALSE(save_config(saved, path));
+    const std::string before = ReadBytes(path);
+    sink.shown.clear();
+    Open();
+    Type(0, 1, "33");
+    TypeField(c.field, c.typed);
+    PressOK();
+    ASSERT_EQ(sink.shown.size(), 1u);
+    EXPECT_EQ(sink.shown[0], c.message);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(Field(c.field)->text().toStdString(), c.typed);
+    EXPECT_EQ(Rows()[0][2], "33");
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_DOUBLE_EQ(rig.StageK1K3, 8.0);
+    EXPECT_EQ(rig.HeightChannel, 17);
+    EXPECT_EQ(rig.DeviceTable[0].PanChannel, 0);
+
+    TypeField(c.field, "");
+    PressOK();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(rig.DeviceTable[0].PanChannel, 33);
+    EXPECT_EQ(sink.shown.size(), 1u);
   }
 }
 

@@ -18,8 +18,11 @@
 #include "core/stage_geometry.h"
 #include "follow/follow_methods.h"
 #include "rig/settings_file.h"
+#include "ui/component_windows.h"
 #include "ui/form_tb_main.h"
 #include "ui/frm_about.h"
+#include "ui/frm_tb_config.h"
+#include "ui/main_window_layout.h"
 #include "ui_test_support.h"
 
 namespace tb::testing {
@@ -831,6 +834,124 @@ TEST_F(MainWindowTest, ClosingUnloadsAndTheNextShowLoadsAfresh) {
   // The kept master still starts follow mode.
   Click(Button("CmdEnableTB"));
   EXPECT_TRUE(Timer()->isActive());
+}
+
+// The height box is offered only where the trigonometric method can use
+// it: with a measured K1-K3 length, and no height channel setting it.
+TEST_F(MainWindowTest, HeightBoxIsOfferedOnlyWithAK1K3LengthAndNoHeightChannel) {
+  struct Case {
+    const char* name;
+    double k1k3, k1k2;
+    std::int32_t channel;
+    bool enabled;
+    const char* toolTip;
+  };
+  const Case cases[] = {
+      {"no lengths", 0, 0, 0, false, ui::kHeightNeedsStage},
+      {"only K1-K2", 0, 6.0, 0, false, ui::kHeightNeedsStage},
+      {"K1-K3", 8.0, 0, 0, true, ui::kHeightToolTip},
+      {"K1-K3 and a channel", 8.0, 6.0, 17, false, "The follow height comes from channel 17."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    rig.StageK1K3 = c.k1k3;
+    rig.StageK1K2 = c.k1k2;
+    rig.HeightChannel = c.channel;
+    Open();
+    QLineEdit* height = Control<QLineEdit>(*form, "TxtHeight");
+    ASSERT_NE(height, nullptr);
+    EXPECT_EQ(height->isEnabled(), c.enabled);
+    EXPECT_EQ(height->toolTip().toStdString(), c.toolTip);
+    EXPECT_EQ(height->text().toStdString(), "0.00");
+  }
+}
+
+// Typed while following, the height is the next tick's; a text outside
+// 0.00 to 3.00 m is told and the box shows the height in use again.
+TEST_F(MainWindowTest, HeightTypedWhileFollowingIsTakenOnEnterOrLeavingTheBox) {
+  Calibrate(1, 0);
+  Calibrate(2, 5);
+  rig.StageK1K3 = 8.0;
+  Open();
+  form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+  PickEntry(Masters(), 0);
+  Click(Button("CmdEnableTB"));
+  ASSERT_TRUE(Timer()->isActive());
+  sink.shown.clear();
+
+  QLineEdit* height = Control<QLineEdit>(*form, "TxtHeight");
+  ASSERT_NE(height, nullptr);
+  struct Step {
+    const char* typed;
+    Qt::Key confirm;
+    double height;  // in use afterwards
+    const char* shown;
+    bool refused;
+  };
+  const Step steps[] = {
+      {"1.5", Qt::Key_Return, 1.5, "1.50", false},    {"2,25", Qt::Key_Tab, 2.25, "2.25", false},
+      {"3.01", Qt::Key_Return, 2.25, "2.25", true},   {"-1", Qt::Key_Return, 2.25, "2.25", true},
+      {"abc", Qt::Key_Tab, 2.25, "2.25", true},       {"0.005", Qt::Key_Return, 2.25, "2.25", true},
+      {"3", Qt::Key_Enter, 3.0, "3.00", false},       {"", Qt::Key_Return, 0.0, "0.00", false},
+      {" .75 ", Qt::Key_Return, 0.75, "0.75", false},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(std::string("\"") + step.typed + "\"");
+    sink.shown.clear();
+    const double before = rig.FollowHeight;
+    QTest::mouseClick(height, Qt::LeftButton, {}, height->rect().center());
+    ASSERT_TRUE(height->hasFocus());
+    QTest::keyClick(height, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(height, Qt::Key_Delete);
+    QTest::keyClicks(height, step.typed);
+    EXPECT_DOUBLE_EQ(rig.FollowHeight, before);  // typing alone takes nothing
+    QTest::keyClick(height, step.confirm);
+    EXPECT_DOUBLE_EQ(rig.FollowHeight, step.height);
+    EXPECT_EQ(height->text().toStdString(), step.shown);
+    if (step.refused) {
+      EXPECT_EQ(sink.shown, std::vector<std::string>{ui::kHeightRefused});
+    } else {
+      EXPECT_TRUE(sink.shown.empty());
+    }
+    EXPECT_TRUE(Timer()->isActive());
+  }
+
+  // Like the method, the height is run state: loading starts on the floor.
+  form->close();
+  form->show();
+  EXPECT_DOUBLE_EQ(rig.FollowHeight, 0.0);
+  EXPECT_EQ(height->text().toStdString(), "0.00");
+  RigStore back;
+  read_config(back, path);
+  EXPECT_DOUBLE_EQ(back.FollowHeight, 0.0);
+}
+
+// The device setup window is modal over the main window: what its OK
+// stores decides, as soon as it closes, whether the height is offered.
+TEST_F(MainWindowTest, DeviceSetupChangesWhetherTheHeightIsOffered) {
+  ui::ComponentWindows windows({rig, sink, path});
+  windows.Main().show();
+  QLineEdit* height = Control<QLineEdit>(windows.Main(), "TxtHeight");
+  ASSERT_NE(height, nullptr);
+  ASSERT_FALSE(height->isEnabled());
+  for (const char* typed : {"8", "", "12.5"}) {
+    SCOPED_TRACE(std::string("K1-K3 \"") + typed + "\"");
+    QTimer::singleShot(0, [&] {
+      ui::frmTBConfig& config = windows.Config();
+      auto* field = Control<QLineEdit>(config, "txtK1K3");
+      if (field == nullptr) return;
+      QTest::mouseClick(field, Qt::LeftButton, {}, field->rect().center());
+      QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClick(field, Qt::Key_Delete);
+      QTest::keyClicks(field, typed);
+      Click(Control<QPushButton>(config, "cmdOK"));
+    });
+    windows.Configure();
+    EXPECT_FALSE(windows.Config().isVisible());
+    EXPECT_EQ(height->isEnabled(), *typed != 0);
+  }
+  windows.DeleteWindows();
 }
 
 TEST_F(MainWindowTest, HelpOpensOneWindowAndBringsItForward) {

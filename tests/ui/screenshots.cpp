@@ -89,6 +89,9 @@ int main(int argc, char** argv) {
       *rig.Tilt(d, p) = taken ? tilt[p - 1] + 2 * d : tb::Uncalibrated;
     }
   }
+  // A measured stage, so that the main window offers the follow height.
+  rig.StageK1K3 = 8.0;
+  rig.StageK1K2 = 6.0;
   if (tb::save_config(rig, context.settingsPath)) return 1;
 
   tb::ui::FormTBMain main(context);

@@ -71,6 +71,9 @@ int main(int argc, char** argv) {
   NoMessages messages;
   const tb::ui::WindowContext context{rig, messages, (folder / "TrailBeam.ini").string()};
   SampleRig(rig);
+  // A measured stage, so that the main window offers the follow height.
+  rig.StageK1K3 = 8.0;
+  rig.StageK1K2 = 6.0;
   if (tb::save_config(rig, context.settingsPath)) return 1;
 
   HINSTANCE module = GetModuleHandleW(nullptr);

@@ -17,6 +17,7 @@
 
 #include "core/fake_host.h"
 #include "follow/follow_methods.h"
+#include "rig/settings_file.h"
 #include "trace/follow_scenario.h"
 #include "ui/about_window_layout.h"
 #include "ui/main_window_layout.h"
@@ -473,6 +474,52 @@ TEST_F(WindowsTest, HelpOpensOnceAndClosesWithOKEnterEscapeOrTheCloseBox) {
   }
 }
 
+// The height box takes a height on Enter or when the focus leaves it,
+// refuses one outside 0.00 to 3.00 m in a message box, and is offered only
+// with a K1-K3 length.
+TEST_F(WindowsTest, HeightBoxTakesTheHeightOnEnterOrLeavingIt) {
+  rig.StageK1K3 = 8.0;
+  Main();
+  HWND height = MainControl("TxtHeight");
+  ASSERT_NE(height, nullptr);
+  ASSERT_TRUE(IsWindowEnabled(height));
+  EXPECT_EQ(Text(height), L"0.00");
+  MessageBoxAnswerer answerer;
+  struct Step {
+    const wchar_t* typed;
+    UINT confirm;
+    double height;
+    const wchar_t* shown;
+    bool refused;
+  };
+  const Step steps[] = {
+      {L"1,5", VK_RETURN, 1.5, L"1.50", false}, {L"4", VK_RETURN, 1.5, L"1.50", true},
+      {L"2.25", VK_TAB, 2.25, L"2.25", false},  {L"x", VK_TAB, 2.25, L"2.25", true},
+      {L"", VK_RETURN, 0.0, L"0.00", false},
+  };
+  std::size_t boxes = 0;  // message boxes so far
+  for (const Step& step : steps) {
+    SCOPED_TRACE(Utf8(step.typed));
+    const double before = rig.FollowHeight;
+    RECT r{};
+    GetClientRect(height, &r);
+    tb::testing::Click(height, tb::testing::Centre(r));
+    SendMessageW(height, EM_SETSEL, 0, -1);
+    tb::testing::Type(*step.typed != 0 ? std::wstring(step.typed) : std::wstring(L"\b"));
+    EXPECT_EQ(rig.FollowHeight, before) << "typing alone takes nothing";
+    tb::testing::Key(step.confirm);
+    tb::testing::Pump();
+    EXPECT_DOUBLE_EQ(rig.FollowHeight, step.height);
+    EXPECT_EQ(Text(height), step.shown);
+    if (step.refused) {
+      ++boxes;
+      ASSERT_EQ(answerer.Seen().size(), boxes);
+      EXPECT_EQ(answerer.Seen().back().text, Wide(kHeightRefused));
+    }
+    EXPECT_EQ(answerer.Seen().size(), boxes);
+  }
+}
+
 // The setup window, shown modally: the steps run inside its loop.
 class SetupWindowTest : public WindowsTest {
  protected:
@@ -577,18 +624,63 @@ TEST_F(SetupWindowTest, AFailedSaveIsToldAndTheWindowKeepsTheEdits) {
   EXPECT_EQ(answerer.Seen()[0].text.rfind(L"TrailBeam.ini could not be saved: ", 0), 0u);
 }
 
-// Enter on the list does nothing; Tab goes to OK, where Enter presses it.
-TEST_F(SetupWindowTest, TabGoesToOKWhereEnterPressesIt) {
+// A field OK cannot take is named and keeps the window open; put right, OK
+// stores the lengths and the channel, and the main window offers the height
+// as soon as the window has closed.
+TEST_F(SetupWindowTest, StageFieldsAreCheckedOnOKAndOfferTheHeight) {
+  Main();
+  HWND height = MainControl("TxtHeight");
+  ASSERT_NE(height, nullptr);
+  EXPECT_FALSE(IsWindowEnabled(height));
+  MessageBoxAnswerer answerer;
+  const auto typeInto = [&](const char* field, const std::wstring& text) {
+    RECT r{};
+    GetClientRect(Setup(field), &r);
+    tb::testing::Click(Setup(field), tb::testing::Centre(r));
+    SendMessageW(Setup(field), EM_SETSEL, 0, -1);
+    tb::testing::Type(text);
+  };
+  ASSERT_TRUE(RunSetup([&] {
+    typeInto("txtK1K3", L"8,5");
+    typeInto("txtHeightChannel", L"513");
+    Press(Setup("cmdOK"));
+    EXPECT_TRUE(IsWindowVisible(windows->ExistingSetup()->Handle()));
+    EXPECT_EQ(rig.StageK1K3, 0.0);
+    EXPECT_FALSE(fs::exists(path));
+    typeInto("txtHeightChannel", L"\b\b\b");
+    Press(Setup("cmdOK"));
+  }));
+  ASSERT_EQ(answerer.Seen().size(), 1u);
+  EXPECT_EQ(answerer.Seen()[0].text, Wide(kHeightChannelRefused));
+  EXPECT_FALSE(IsWindowVisible(windows->ExistingSetup()->Handle()));
+  EXPECT_DOUBLE_EQ(rig.StageK1K3, 8.5);
+  EXPECT_EQ(rig.HeightChannel, 0);
+  EXPECT_TRUE(IsWindowEnabled(height));
+  RigStore back;
+  read_config(back, path);
+  EXPECT_DOUBLE_EQ(back.StageK1K3, 8.5);
+}
+
+// Enter on the list or in a field does nothing; Tab goes through the
+// stage's fields to OK, where Enter presses it.
+TEST_F(SetupWindowTest, TabGoesThroughTheFieldsToOKWhereEnterPressesIt) {
   ASSERT_TRUE(RunSetup([&] {
     tb::testing::Click(List().List(), Cell(2, 1));
     EXPECT_EQ(GetFocus(), List().List());
     tb::testing::Key(VK_RETURN);
     EXPECT_TRUE(IsWindowVisible(windows->ExistingSetup()->Handle()));
+    for (const char* next : {"txtK1K3", "txtK1K2", "txtHeightChannel", "cmdOK"}) {
+      tb::testing::Key(VK_TAB);
+      EXPECT_EQ(GetFocus(), Setup(next)) << next;
+      if (std::string(next) == "txtK1K2") {
+        tb::testing::Key(VK_RETURN);
+        EXPECT_TRUE(IsWindowVisible(windows->ExistingSetup()->Handle()));
+      }
+    }
     tb::testing::Key(VK_TAB);
-    EXPECT_EQ(GetFocus(), Setup("cmdOK"));
-    tb::testing::Key(VK_TAB, true);
     EXPECT_EQ(GetFocus(), List().List());
-    tb::testing::Key(VK_TAB);
+    tb::testing::Key(VK_TAB, true);
+    EXPECT_EQ(GetFocus(), Setup("cmdOK"));
     tb::testing::Key(VK_RETURN);
   }));
   EXPECT_FALSE(IsWindowVisible(windows->ExistingSetup()->Handle()));

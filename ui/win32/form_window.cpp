@@ -159,6 +159,11 @@ void FormWindow::CreateControlOf(const ControlLayout& control, int id) {
       built->textBoxDefault = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
           built->hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TextBoxProcedure)));
       break;
+    case ControlKind::Edit:
+      style |= ES_AUTOHSCROLL;
+      built->hwnd =
+          CreateControl(Handle(), L"EDIT", text, style, place, id, font, WS_EX_CLIENTEDGE);
+      break;
     case ControlKind::Button:
       style |= control.isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
       built->hwnd = CreateControl(Handle(), L"BUTTON", text, style, place, id, font);
@@ -290,10 +295,11 @@ LRESULT FormWindow::ColourOf(HWND control, HDC dc) {
     SetBkColor(dc, built->back);
     return reinterpret_cast<LRESULT>(built->brush);
   }
-  SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-  if (built->layout->kind == ControlKind::TextBox) SetBkColor(dc, GetSysColor(COLOR_WINDOW));
-  return reinterpret_cast<LRESULT>(
-      GetSysColorBrush(built->layout->kind == ControlKind::TextBox ? COLOR_WINDOW : COLOR_BTNFACE));
+  // A field the operator types into is white while it takes input.
+  const bool white = built->layout->kind == ControlKind::TextBox ||
+                     (built->layout->kind == ControlKind::Edit && IsWindowEnabled(control));
+  SetBkColor(dc, GetSysColor(white ? COLOR_WINDOW : COLOR_BTNFACE));
+  return reinterpret_cast<LRESULT>(GetSysColorBrush(white ? COLOR_WINDOW : COLOR_BTNFACE));
 }
 
 // Lines are filled rectangles as wide as the line, centred on it.
@@ -310,11 +316,16 @@ void FormWindow::PaintLines(HDC dc) const {
   }
 }
 
-// Enter presses the button with the focus, else the default button; Escape
-// presses the cancel button. A window without them ignores the keys.
+// Enter confirms the field with the focus, else presses the button with the
+// focus, else the default button; Escape presses the cancel button. A
+// window without them ignores the keys.
 void FormWindow::KeyboardButton(bool enter) {
   HWND press = nullptr;
   const Built* focus = Find(GetFocus());
+  if (enter && focus != nullptr && focus->layout->kind == ControlKind::Edit) {
+    OnControl(*focus->layout, kEntered);
+    return;
+  }
   if (enter && focus != nullptr && focus->layout->kind == ControlKind::Button) press = focus->hwnd;
   for (const auto& built : controls_) {
     if (press != nullptr) break;

@@ -46,8 +46,10 @@ class FormWindow : public Window {
 
  protected:
   // A notification of a control: code is the platform's (BN_CLICKED,
-  // CBN_SELCHANGE), or kClicked for a text box the operator clicked.
+  // CBN_SELCHANGE, EN_KILLFOCUS), kClicked for a text box the operator
+  // clicked, or kEntered for Enter in a field.
   static constexpr int kClicked = 0x7F00;
+  static constexpr int kEntered = 0x7F01;
 
   // Builds the window (hidden) and its controls; false if the platform
   // refused it.

@@ -14,6 +14,7 @@ struct MainWindow::Views {
   std::vector<std::unique_ptr<NativeTextBox>> boxes;
   NativeButton enable;
   NativeOption linear;
+  NativeEdit height;
   NativeTimer timer;
 };
 
@@ -27,6 +28,7 @@ MainWindow::MainWindow(WindowContext context, HINSTANCE module, std::function<vo
                          {},
                          NativeButton(*this, Control("CmdEnableTB")),
                          NativeOption(Control("OptLin"), options),
+                         NativeEdit(*this, Control("TxtHeight")),
                          NativeTimer(*timer)});
   std::array<TextBoxControl*, kPointCount> boxes{};
   for (int i = 0; i < kPointCount; ++i) {
@@ -35,8 +37,9 @@ MainWindow::MainWindow(WindowContext context, HINSTANCE module, std::function<vo
     boxes[static_cast<std::size_t>(i)] = views_->boxes.back().get();
   }
   logic_ = std::make_unique<MainWindowLogic>(
-      std::move(context), MainWindowControls{views_->devices, views_->master, boxes, views_->enable,
-                                             views_->linear, views_->timer, std::move(showHelp)});
+      std::move(context),
+      MainWindowControls{views_->devices, views_->master, boxes, views_->enable, views_->linear,
+                         views_->height, views_->timer, std::move(showHelp)});
 }
 
 MainWindow::~MainWindow() { Destroy(); }
@@ -74,6 +77,10 @@ void MainWindow::OnControl(const ControlLayout& control, int code) {
   }
   if (name == "TxtCalibr") {
     if (code == kClicked) logic.TxtCalibr_Click(control.index);
+    return;
+  }
+  if (name == "TxtHeight") {
+    if (code == kEntered || code == EN_KILLFOCUS) logic.TxtHeight_Validate();
     return;
   }
   if (code != BN_CLICKED) return;

@@ -23,6 +23,10 @@ class MainWindow final : public FormWindow {
   void Show();
   void Hide();
   MainWindowLogic& Logic() { return *logic_; }
+  // After the device setup window: the stage's lengths may have changed.
+  void RefreshHeightBox() {
+    if (logic_ != nullptr) logic_->RefreshHeightBox();
+  }
 
  protected:
   void OnControl(const ControlLayout& control, int code) override;

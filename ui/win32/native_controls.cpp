@@ -47,6 +47,12 @@ std::string NativeTextBox::ToolTip() const { return window_.ToolTip(box_); }
 void NativeTextBox::SetToolTip(const std::string& text) { window_.SetToolTip(box_, text); }
 void NativeTextBox::ResetColours() { window_.SetBackColour(box_, kDefaultColour); }
 
+std::string NativeEdit::Text() const { return Utf8(WindowText(edit_)); }
+void NativeEdit::SetText(const std::string& text) { win32::SetText(edit_, text); }
+void NativeEdit::SetEnabled(bool enabled) { EnableWindow(edit_, enabled ? TRUE : FALSE); }
+bool NativeEdit::Enabled() const { return IsWindowEnabled(edit_) != FALSE; }
+void NativeEdit::SetToolTip(const std::string& text) { window_.SetToolTip(edit_, text); }
+
 std::string NativeButton::Caption() const { return Utf8(WindowText(button_)); }
 void NativeButton::SetCaption(const std::string& text) { win32::SetText(button_, text); }
 void NativeButton::Focus() { window_.FocusControl(button_); }

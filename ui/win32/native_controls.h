@@ -63,6 +63,20 @@ class NativeTextBox final : public TextBoxControl {
   HWND box_;
 };
 
+class NativeEdit final : public EditControl {
+ public:
+  NativeEdit(FormWindow& window, HWND edit) : window_(window), edit_(edit) {}
+  std::string Text() const override;
+  void SetText(const std::string& text) override;
+  void SetEnabled(bool enabled) override;
+  bool Enabled() const override;
+  void SetToolTip(const std::string& text) override;
+
+ private:
+  FormWindow& window_;
+  HWND edit_;
+};
+
 class NativeButton final : public ButtonControl {
  public:
   NativeButton(FormWindow& window, HWND button) : window_(window), button_(button) {}

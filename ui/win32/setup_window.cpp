@@ -31,6 +31,9 @@ struct SetupWindow::Views {
   NativeWindow window;
   NativeLabel label;
   NativeList list;
+  NativeEdit k1k3;
+  NativeEdit k1k2;
+  NativeEdit heightChannel;
 };
 
 SetupWindow::SetupWindow(WindowContext context, HINSTANCE module) {
@@ -39,9 +42,13 @@ SetupWindow::SetupWindow(WindowContext context, HINSTANCE module) {
   if (list == nullptr || list->Handle() == nullptr) return;
   list->SetTitleHeightTwips(kListTitleHeight);
   views_.reset(new Views{NativeWindow(Handle(), [this] { ShowWindow(Handle(), SW_HIDE); }),
-                         NativeLabel(Control("lblConf")), NativeList(*this, *list)});
+                         NativeLabel(Control("lblConf")), NativeList(*this, *list),
+                         NativeEdit(*this, Control("txtK1K3")),
+                         NativeEdit(*this, Control("txtK1K2")),
+                         NativeEdit(*this, Control("txtHeightChannel"))});
   logic_ = std::make_unique<SetupWindowLogic>(
-      std::move(context), SetupWindowControls{views_->window, views_->label, views_->list});
+      std::move(context), SetupWindowControls{views_->window, views_->label, views_->list,
+                                              views_->k1k3, views_->k1k2, views_->heightChannel});
   list->OnItemMouse = [this](int, int button, int flag) {
     logic_->lvConf_ItemMouseEvent(button, flag);
   };

@@ -38,6 +38,8 @@ std::u16string ComponentWindows::MainCaption() const {
 void ComponentWindows::ShowConfigModal() {
   if (setup_ == nullptr) setup_ = std::make_unique<SetupWindow>(context_, module_);
   setup_->RunModal();
+  // What OK stored may offer or withdraw the follow height.
+  if (main_ != nullptr) main_->RefreshHeightBox();
 }
 
 // The help window is owned by the main window, so that it stays in front
