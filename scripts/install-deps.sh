@@ -8,7 +8,9 @@ packages=(
   qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev libeigen3-dev
   xvfb xauth fonts-dejavu-core
   ola libola-dev pkg-config
-  # TrailBeam.dll: cross compilers, widl, Wine (64-bit and, from i386, 32-bit)
+  # TrailBeam.dll: cross compilers, widl, Wine (64-bit and, from i386, 32-bit);
+  # fonts-wine carries marlett.ttf, the caption buttons' symbol font that
+  # scripts/win32-screenshots.sh copies into its prefix
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix
   gcc-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64 wine64-tools libwine-dev fonts-wine wine32:i386 imagemagick

@@ -89,22 +89,24 @@ HRESULT RegisterLibrary(const std::wstring& path) {
   return hr;
 }
 
-// Whether ORVNTypeLib's registration is the one in this DLL (or none).
-bool HostLibraryIsOurs(const std::wstring& embedded, bool& registered) {
-  BSTR path = nullptr;
-  registered = SUCCEEDED(::QueryPathOfRegTypeLib(LIBID_ORVNTypeLib, kMajor, kMinor, 0, &path));
-  bool ours = false;
-  if (registered && path != nullptr) ours = ::lstrcmpiW(path, embedded.c_str()) == 0;
-  ::SysFreeString(path);
-  return ours;
-}
-
 HRESULT UnregisterLibrary(REFGUID libId) {
   BSTR path = nullptr;
   const bool registered = SUCCEEDED(::QueryPathOfRegTypeLib(libId, kMajor, kMinor, 0, &path));
   ::SysFreeString(path);
   if (!registered) return S_OK;
   return ::UnRegisterTypeLib(libId, kMajor, kMinor, 0, kSysKind);
+}
+
+// Earlier builds registered ORVNTypeLib from the DLL's second resource
+// where no host had registered it; such a registration is the DLL's own to
+// remove. One the host made names the host's file and stays.
+bool HostLibraryRegisteredFrom(const std::wstring& embedded) {
+  BSTR path = nullptr;
+  const bool registered =
+      SUCCEEDED(::QueryPathOfRegTypeLib(LIBID_ORVNTypeLib, kMajor, kMinor, 0, &path));
+  const bool ours = registered && path != nullptr && ::lstrcmpiW(path, embedded.c_str()) == 0;
+  ::SysFreeString(path);
+  return ours;
 }
 
 }  // namespace
@@ -114,23 +116,6 @@ HRESULT RegisterServer() {
   if (module.empty()) return SELFREG_E_CLASS;
   if (const HRESULT hr = WriteClassKeys(module); FAILED(hr)) return SELFREG_E_CLASS;
   if (FAILED(RegisterLibrary(module))) return SELFREG_E_TYPELIB;
-
-  // The component's library carries the host's two interfaces as well, so
-  // registering it pointed their keys at it. The host's library goes
-  // last: the host's interfaces belong to it.
-  bool hostRegistered = false;
-  const std::wstring hostLibrary = module + L"\\2";
-  const bool ours = HostLibraryIsOurs(hostLibrary, hostRegistered);
-  std::wstring hostPath = hostLibrary;
-  if (hostRegistered && !ours) {
-    BSTR path = nullptr;
-    if (SUCCEEDED(::QueryPathOfRegTypeLib(LIBID_ORVNTypeLib, kMajor, kMinor, 0, &path)) &&
-        path != nullptr) {
-      hostPath = path;
-    }
-    ::SysFreeString(path);
-  }
-  if (FAILED(RegisterLibrary(hostPath))) return SELFREG_E_TYPELIB;
   return S_OK;
 }
 
@@ -142,11 +127,8 @@ HRESULT UnregisterServer() {
   if (FAILED(DeleteTree(L"CLSID\\" + GuidText(orvn::CLSID_clsORVNPlugIn))))
     result = SELFREG_E_CLASS;
   if (FAILED(UnregisterLibrary(orvn::LIBID_ORVN_TB_plugin2))) result = SELFREG_E_TYPELIB;
-  bool hostRegistered = false;
-  if (HostLibraryIsOurs(module + L"\\2", hostRegistered) &&
-      FAILED(UnregisterLibrary(LIBID_ORVNTypeLib))) {
+  if (HostLibraryRegisteredFrom(module + L"\\2") && FAILED(UnregisterLibrary(LIBID_ORVNTypeLib)))
     result = SELFREG_E_TYPELIB;
-  }
   return result;
 }
 

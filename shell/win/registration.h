@@ -8,12 +8,13 @@ namespace tb::shell::win {
 
 // Writes the class keys (ProgID, CLSID, InprocServer32 with the DLL's path
 // and ThreadingModel Apartment, TypeLib, VERSION) and registers the
-// component's type library. The host's library ORVNTypeLib is registered
-// from the DLL only where the host has not registered it.
+// component's type library. The host's library ORVNTypeLib and its
+// interfaces' keys are the host's: untouched.
 HRESULT RegisterServer();
 
-// Removes everything RegisterServer wrote; ORVNTypeLib only where its
-// registration is the DLL's own. Succeeds when nothing was registered.
+// Removes everything RegisterServer wrote, and an ORVNTypeLib registration
+// that names this DLL (left by earlier builds). Succeeds when nothing was
+// registered.
 HRESULT UnregisterServer();
 
 }  // namespace tb::shell::win

@@ -1,5 +1,7 @@
 # A Wine prefix of its own for the Windows tests, made headless:
-#   cmake -DACTION=up|down -DPREFIX=dir -DLOADER=wine64 -DSERVER=wineserver -P wine_prefix.cmake
+#   cmake -DACTION=up|down -DPREFIX=dir [-DDPI=120] -DLOADER=wine64 -DSERVER=wineserver
+#         -P wine_prefix.cmake
+# DPI is the screen's resolution in dots per inch (96 when not given).
 # The wineserver and the services that the first Wine program starts keep
 # the output of whoever started them open; started here with everything on
 # /dev/null, no test's output pipe is held after the test has ended.
@@ -42,7 +44,11 @@ must(${LOADER} wineboot -i)
 # Windows without a display (the null driver when there is no X server), a
 # crash ends the program instead of opening a debugger's dialog, and
 # windows under X need no window manager.
+if(NOT DPI)
+  set(DPI 96)
+endif()
 foreach(setting
+    "HKCU\\Control Panel\\Desktop;LogPixels;REG_DWORD;${DPI}"
     "HKCU\\Software\\Wine\\Drivers;Graphics;REG_SZ;x11,null"
     "HKCU\\Software\\Wine\\WineDbg;ShowCrashDialog;REG_DWORD;0"
     "HKCU\\Software\\Wine\\X11 Driver;Decorated;REG_SZ;N"

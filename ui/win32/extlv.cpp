@@ -14,6 +14,8 @@ namespace tb::ui::win32 {
 namespace {
 
 constexpr UINT kDestroyEditor = WM_APP + 1;
+constexpr wchar_t kFace[] = L"Verdana";
+constexpr double kPoints = 8.25;
 constexpr int kEditorId = 100;
 
 // Buttons as the list reports them.
@@ -48,25 +50,10 @@ WNDPROC Subclass(HWND hwnd, void* owner, WNDPROC procedure) {
 
 }  // namespace
 
-// Verdana where the system has it; otherwise Tahoma, the narrowest face
-// Wine offers, so that most header texts fit columns sized for Verdana.
-HFONT ListFont(int dpi) {
-  HDC screen = GetDC(nullptr);
-  for (const wchar_t* face : {L"Verdana", L"Tahoma"}) {
-    HFONT font = CreatePointFont(face, 8.25, FW_NORMAL, dpi);
-    wchar_t got[LF_FACESIZE] = {};
-    if (screen != nullptr && font != nullptr) {
-      HGDIOBJ before = SelectObject(screen, font);
-      GetTextFaceW(screen, LF_FACESIZE, got);
-      SelectObject(screen, before);
-    }
-    if (lstrcmpiW(got, face) == 0 || lstrcmpiW(face, L"Tahoma") == 0) {
-      if (screen != nullptr) ReleaseDC(nullptr, screen);
-      return font;
-    }
-    DeleteObject(font);
-  }
-  return nullptr;
+int HeaderTextRoom(HWND header, int width) {
+  int margin = header != nullptr ? static_cast<int>(Header_GetBitmapMargin(header)) : 0;
+  if (margin <= 0) margin = 3 * GetSystemMetrics(SM_CXEDGE);
+  return width - 2 * margin;
 }
 
 int ColumnPixels(double widthTwips, int dpi) {
@@ -81,7 +68,8 @@ ExtLV::ExtLV(HINSTANCE module, HWND parent, RECT place, int dpi, int id) : dpi_(
                       place, parent) == nullptr)
     return;
   SetWindowLongPtrW(Handle(), GWLP_ID, id);
-  font_ = ListFont(dpi_);
+  fonts_ = std::make_unique<FontFitter>(dpi_);
+  font_ = fonts_->Plain(kFace, kPoints, false);
   // Report view, full-row selection, grid lines, several rows selectable,
   // the selection kept visible without the focus.
   list_ = CreateControl(
@@ -100,7 +88,6 @@ ExtLV::~ExtLV() {
   // find no edit to report.
   editor_ = nullptr;
   Destroy();
-  if (font_ != nullptr) DeleteObject(font_);
 }
 
 void ExtLV::OnDestroyed() {
@@ -154,6 +141,29 @@ void ExtLV::AddColumn(const std::string& header, double widthTwips) {
   ListView_InsertColumn(list_, at, &column);
   // The first column may come back wider than asked when rows exist.
   ListView_SetColumnWidth(list_, at, column.cx);
+  FitHeaders();
+}
+
+void ExtLV::FitHeaders() {
+  HWND header = ListView_GetHeader(list_);
+  if (header == nullptr) return;
+  std::vector<std::pair<std::wstring, int>> columns;
+  for (int c = 0; c < ColumnCount(); ++c) {
+    wchar_t text[256] = {};
+    HDITEMW item{};
+    item.mask = HDI_TEXT | HDI_WIDTH;
+    item.pszText = text;
+    item.cchTextMax = 256;
+    if (Header_GetItem(header, c, &item)) columns.emplace_back(text, item.cxy);
+  }
+  HFONT font = fonts_->Fit(kFace, kPoints, false, [&](HFONT candidate) {
+    return std::all_of(columns.begin(), columns.end(), [&](const auto& column) {
+      return TextExtent(candidate, column.first).cx <= HeaderTextRoom(header, column.second);
+    });
+  });
+  if (font == font_) return;
+  font_ = font;
+  SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
 }
 
 int ExtLV::ColumnCount() const {

@@ -20,9 +20,11 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "ui/win32/font_fit.h"
 #include "ui/win32/window.h"
 
 namespace tb::ui::win32 {
@@ -31,8 +33,9 @@ class ExtLV final : public Window {
  public:
   enum class EditEnding { Confirm, Cancel, ConfirmAndNext, ConfirmAndPrevious };
 
-  // A child window of parent at place (pixels), drawn in ListFont(dpi). Handle() is null when the
-  // platform refused it.
+  // A child window of parent at place (pixels), drawn in Verdana 8.25 point
+  // at dpi, or in a fallback where a header would not fit its column.
+  // Handle() is null when the platform refused it.
   ExtLV(HINSTANCE module, HWND parent, RECT place, int dpi, int id);
   ~ExtLV() override;
 
@@ -41,6 +44,7 @@ class ExtLV final : public Window {
   HWND List() const { return list_; }
   HWND Editor() const { return editor_; }
 
+  // The list's font is chosen anew so that every header fits its column.
   void AddColumn(const std::string& header, double widthTwips);
   int ColumnCount() const;
   void ClearColumns();
@@ -85,9 +89,11 @@ class ExtLV final : public Window {
   void FinishEdit(bool confirmed);
   void PlaceEditor();
   RECT CellRect(int row, int column) const;
+  void FitHeaders();
 
   int dpi_;
-  HFONT font_ = nullptr;
+  std::unique_ptr<FontFitter> fonts_;
+  HFONT font_ = nullptr;  // one of fonts_
   HWND list_ = nullptr;
   HWND editor_ = nullptr;
   WNDPROC listDefault_ = nullptr;
@@ -102,8 +108,8 @@ class ExtLV final : public Window {
   std::string editOldText_;
 };
 
-// The list's font at dpi; the caller deletes it.
-HFONT ListFont(int dpi);
+// The pixels a header leaves the text of a column width pixels wide.
+int HeaderTextRoom(HWND header, int width);
 
 // How many pixels wide a column is at dpi; for tests and layouts alike.
 int ColumnPixels(double widthTwips, int dpi);

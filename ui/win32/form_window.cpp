@@ -6,6 +6,7 @@
 
 #include "ui/win32/dpi.h"
 #include "ui/win32/extlv.h"
+#include "ui/win32/font_fit.h"
 #include "ui/win32/text.h"
 #include "ui/win32/timer.h"
 
@@ -34,11 +35,19 @@ DWORD FrameExStyle(WindowFrame frame) {
   return WS_EX_CONTROLPARENT | (frame == WindowFrame::FixedDialog ? WS_EX_DLGMODALFRAME : 0);
 }
 
-bool SameFont(const FontLayout& a, const FontLayout& b) {
-  const bool sameFamily = (a.family == nullptr || b.family == nullptr)
-                              ? a.family == b.family
-                              : std::string(a.family) == b.family;
-  return sameFamily && a.points == b.points && a.bold == b.bold;
+// The kinds whose text is fitted to their place; a combo's entries are the
+// operator's names, and a list fits its own headers.
+bool FitsItsText(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::Label:
+    case ControlKind::TextBox:
+    case ControlKind::Button:
+    case ControlKind::Frame:
+    case ControlKind::Option:
+      return true;
+    default:
+      return false;
+  }
 }
 
 // Tab stops first, in keyboard order, then what takes no focus; frames
@@ -58,7 +67,7 @@ struct FormWindow::Built {
   std::unique_ptr<Timer> timer;
   Colour back = kDefaultColour;
   HBRUSH brush = nullptr;
-  WNDPROC textBoxDefault = nullptr;
+  WNDPROC defaultProcedure = nullptr;
   std::string tip;
 };
 
@@ -68,6 +77,7 @@ FormWindow::~FormWindow() { Destroy(); }
 bool FormWindow::Build(HINSTANCE module, const WindowLayout& layout, HWND owner) {
   layout_ = &layout;
   dpi_ = ScreenDpi();
+  fonts_ = std::make_unique<FontFitter>(dpi_);
   const DWORD style = FrameStyle(layout.frame);
   const DWORD exStyle = FrameExStyle(layout.frame);
   RECT frame = Place(0, 0, TwipsToPixels(layout.width, dpi_), TwipsToPixels(layout.height, dpi_));
@@ -111,13 +121,64 @@ RECT FormWindow::PlaceOf(const ControlLayout& control) const {
 }
 
 HFONT FormWindow::FontOf(const FontLayout& font) {
-  for (const auto& [layout, handle] : fonts_)
-    if (SameFont(layout, font)) return handle;
-  const std::wstring family = font.family != nullptr ? Wide(font.family) : L"MS Shell Dlg 2";
-  HFONT handle =
-      CreatePointFont(family.c_str(), font.points, font.bold ? FW_BOLD : FW_NORMAL, dpi_);
-  fonts_.emplace_back(font, handle);
-  return handle;
+  const std::wstring family = font.family != nullptr ? Wide(font.family) : L"";
+  return fonts_->Plain(font.family != nullptr ? family.c_str() : nullptr, font.points, font.bold);
+}
+
+// A wrapping label ends where a line crosses it: text that ran over the line
+// would be read as the next part of the window.
+int FormWindow::TextHeightRoom(const Built& built) const {
+  RECT client{};
+  GetClientRect(built.hwnd, &client);
+  int room = client.bottom;
+  const RECT place = PlaceOf(*built.layout);
+  for (const LineLayout& line : layout_->lines) {
+    if (line.y1 != line.y2) continue;
+    const int y = TwipsToPixels(line.y1, dpi_) - line.widthPixels / 2;
+    const int x1 = TwipsToPixels(std::min(line.x1, line.x2), dpi_);
+    const int x2 = TwipsToPixels(std::max(line.x1, line.x2), dpi_);
+    if (y > place.top && y < place.bottom && x1 < place.right && x2 > place.left)
+      room = std::min(room, y - static_cast<int>(place.top));
+  }
+  return room;
+}
+
+// The font in which the control's present text shows whole.
+void FormWindow::FitText(const Built& built) {
+  const ControlLayout& control = *built.layout;
+  if (built.hwnd == nullptr || !FitsItsText(control.kind)) return;
+  const std::wstring text = WindowText(built.hwnd);
+  RECT client{};
+  GetClientRect(built.hwnd, &client);
+  const int width = client.right;
+  const int height = control.wrap ? TextHeightRoom(built) : client.bottom;
+  HWND hwnd = built.hwnd;
+  const auto fits = [&](HFONT font) {
+    if (control.kind == ControlKind::Label && control.wrap)
+      return WrappedHeight(font, text, width) <= height;
+    const SIZE size = TextExtent(font, text);
+    int room = width;
+    switch (control.kind) {
+      case ControlKind::TextBox:
+        room = EditTextRoom(hwnd, font, width);
+        break;
+      case ControlKind::Button:
+        room = ButtonTextRoom(hwnd, width);
+        break;
+      case ControlKind::Option:
+        room = OptionTextRoom(hwnd, width);
+        break;
+      case ControlKind::Frame:
+        return size.cx <= FrameTextRoom(width);
+      default:
+        break;
+    }
+    return size.cx <= room && size.cy <= height;
+  };
+  const std::wstring family = control.font.family != nullptr ? Wide(control.font.family) : L"";
+  HFONT font = fonts_->Fit(control.font.family != nullptr ? family.c_str() : nullptr,
+                           control.font.points, control.font.bold, fits);
+  SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 }
 
 void FormWindow::CreateControlOf(const ControlLayout& control, int id) {
@@ -155,9 +216,6 @@ void FormWindow::CreateControlOf(const ControlLayout& control, int id) {
       style |= ES_READONLY | ES_AUTOHSCROLL;
       built->hwnd =
           CreateControl(Handle(), L"EDIT", text, style, place, id, font, WS_EX_CLIENTEDGE);
-      SetWindowLongPtrW(built->hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-      built->textBoxDefault = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
-          built->hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TextBoxProcedure)));
       break;
     case ControlKind::Edit:
       style |= ES_AUTOHSCROLL;
@@ -196,6 +254,13 @@ void FormWindow::CreateControlOf(const ControlLayout& control, int id) {
   }
   HWND hwnd = built->hwnd;
   controls_.push_back(std::move(built));
+  // Every text set later is fitted as it arrives.
+  if (hwnd != nullptr && FitsItsText(control.kind)) {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    controls_.back()->defaultProcedure = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlProcedure)));
+    FitText(*controls_.back());
+  }
   if (control.tooltip != nullptr) SetToolTip(hwnd, control.tooltip);
 }
 
@@ -335,15 +400,20 @@ void FormWindow::KeyboardButton(bool enter) {
   if (press != nullptr) SendMessageW(press, BM_CLICK, 0, 0);
 }
 
-LRESULT CALLBACK FormWindow::TextBoxProcedure(HWND hwnd, UINT message, WPARAM wParam,
+LRESULT CALLBACK FormWindow::ControlProcedure(HWND hwnd, UINT message, WPARAM wParam,
                                               LPARAM lParam) {
   auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   const Built* built = self != nullptr ? self->Find(hwnd) : nullptr;
   if (built == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
-  const WNDPROC original = built->textBoxDefault;
+  const WNDPROC original = built->defaultProcedure;
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+  }
   const LRESULT result = CallWindowProcW(original, hwnd, message, wParam, lParam);
-  // A click: the left button let go over the box.
-  if (message == WM_LBUTTONUP) {
+  if (message == WM_SETTEXT) self->FitText(*built);
+  // A click on a text box: the left button let go over it.
+  if (message == WM_LBUTTONUP && built->layout->kind == ControlKind::TextBox) {
     RECT inside{};
     GetClientRect(hwnd, &inside);
     const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
@@ -400,8 +470,7 @@ void FormWindow::OnDestroyed() {
     built->brush = nullptr;
     if (built->timer != nullptr) built->timer->Stop();
   }
-  for (auto& [layout, handle] : fonts_) DeleteObject(handle);
-  fonts_.clear();
+  fonts_.reset();
   tooltips_ = nullptr;
 }
 

@@ -1,5 +1,6 @@
 // A top-level window built from a layout table: its controls at the
-// screen's resolution in the layout's fonts, keyboard order and tooltips,
+// screen's resolution in the layout's fonts (or, where a text would not
+// show whole in one, a fallback that fits), keyboard order and tooltips,
 // lines beneath the controls, colours, and the controls' notifications
 // handed on by control.
 #pragma once
@@ -16,6 +17,7 @@
 namespace tb::ui::win32 {
 
 class ExtLV;
+class FontFitter;
 class Timer;
 
 class FormWindow : public Window {
@@ -67,18 +69,20 @@ class FormWindow : public Window {
   struct Built;
   void CreateControlOf(const ControlLayout& control, int id);
   HFONT FontOf(const FontLayout& font);
+  void FitText(const Built& built);
+  int TextHeightRoom(const Built& built) const;
   RECT PlaceOf(const ControlLayout& control) const;
   const Built* Find(HWND hwnd) const;
   const Built* FindId(int id) const;
   void KeyboardButton(bool enter);
   void PaintLines(HDC dc) const;
   LRESULT ColourOf(HWND control, HDC dc);
-  static LRESULT CALLBACK TextBoxProcedure(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT CALLBACK ControlProcedure(HWND, UINT, WPARAM, LPARAM);
 
   const WindowLayout* layout_ = nullptr;
   int dpi_ = 96;
   std::vector<std::unique_ptr<Built>> controls_;
-  std::vector<std::pair<FontLayout, HFONT>> fonts_;
+  std::unique_ptr<FontFitter> fonts_;
   HWND tooltips_ = nullptr;
   HWND focusOnShow_ = nullptr;
 };
