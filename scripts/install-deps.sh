@@ -12,6 +12,8 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix
   gcc-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64 wine64-tools libwine-dev fonts-wine wine32:i386 imagemagick
+  # The Debian package (cpack, dpkg-shlibdeps, lintian) and the Windows installers
+  dpkg-dev lintian nsis
 )
 
 missing=()
