@@ -14,5 +14,6 @@ add_subdirectory(follow)
 # The operator windows on native controls, before the module that shows them.
 add_subdirectory(ui)
 add_subdirectory(shell)
+include(cmake/windows-installer.cmake)
 add_subdirectory(tests/windows)
 add_subdirectory(tests/win32)

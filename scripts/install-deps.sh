@@ -16,6 +16,8 @@ packages=(
   wine wine64 wine64-tools libwine-dev fonts-wine wine32:i386 imagemagick
   # the interactive host's pictures, clicked through (scripts/host-feedback-screenshots.sh)
   xdotool
+  # The Debian package (cpack, dpkg-shlibdeps, lintian) and the Windows installers
+  dpkg-dev lintian nsis
 )
 
 missing=()

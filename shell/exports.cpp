@@ -7,18 +7,21 @@
 #include "shell/module_path.h"
 #include "shell/module_state.h"
 #include "shell/plugin.h"
+#include "trailbeam_version.h"
 
 using namespace orvn;
 
 #define TB_EXPORT extern "C" __attribute__((visibility("default")))
 
 // The version record, readable from the file without loading it.
+// clang-format off
 ORVN_VERSION_RECORD(
-    "FileVersion=1.0.0.0\n"
-    "ProductVersion=1.0.0.0\n"
+    "FileVersion=" TB_VERSION_TEXT "\n"
+    "ProductVersion=" TB_VERSION_TEXT "\n"
     "InternalName=TrailBeam\n"
     "ProductName=ORVN_TB_plugin2\n"
     "OriginalFilename=TrailBeam.so\n");
+// clang-format on
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include "orvn/comrt.h"
 #include "orvn/orvntypelib.h"
 #include "recording_host.h"
+#include "trailbeam_version.h"
 
 namespace {
 
@@ -77,8 +78,8 @@ TEST_F(PluginModule, ExportsExactlyTheFourEntries) {
 }
 
 TEST_F(PluginModule, VersionRecordIsReadableFromTheFile) {
-  const std::pair<const char*, const char*> expected[] = {{"FileVersion", "1.0.0.0"},
-                                                          {"ProductVersion", "1.0.0.0"},
+  const std::pair<const char*, const char*> expected[] = {{"FileVersion", TB_VERSION_TEXT},
+                                                          {"ProductVersion", TB_VERSION_TEXT},
                                                           {"InternalName", "TrailBeam"},
                                                           {"ProductName", "ORVN_TB_plugin2"}};
   for (const auto& [key, value] : expected) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "orvn/orvntypelib.h"
+#include "trailbeam_version.h"
 #include "windows/vtable_only.h"
 
 namespace {
@@ -338,15 +339,18 @@ TEST_F(PluginHost, VersionResourceCarriesTheVersionRecord) {
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
   ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-  EXPECT_EQ(fixed->dwFileVersionLS, 0u);
-  EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
+  constexpr DWORD kMs = (TB_VERSION_MAJOR << 16) | TB_VERSION_MINOR;
+  constexpr DWORD kLs = (TB_VERSION_PATCH << 16) | TB_VERSION_TWEAK;
+  EXPECT_EQ(fixed->dwFileVersionMS, kMs);
+  EXPECT_EQ(fixed->dwFileVersionLS, kLs);
+  EXPECT_EQ(fixed->dwProductVersionMS, kMs);
+  EXPECT_EQ(fixed->dwProductVersionLS, kLs);
 
   const struct {
     const wchar_t* key;
     const wchar_t* value;
-  } strings[] = {{L"FileVersion", L"1.0.0.0"},
-                 {L"ProductVersion", L"1.0.0.0"},
+  } strings[] = {{L"FileVersion", L"" TB_VERSION_TEXT},
+                 {L"ProductVersion", L"" TB_VERSION_TEXT},
                  {L"InternalName", L"TrailBeam"},
                  {L"ProductName", L"ORVN_TB_plugin2"}};
   for (const auto& entry : strings) {
