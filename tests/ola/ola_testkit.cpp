@@ -82,7 +82,9 @@ bool OwnSockets(pid_t pid, std::vector<SocketRow>& rows, std::string& error) {
   std::error_code ec;
   const fs::path proc = fs::path("/proc") / std::to_string(pid);
   for (const auto& entry : fs::directory_iterator(proc / "fd", ec)) {
-    const std::string target = fs::read_symlink(entry.path(), ec).string();
+    // A descriptor closed since the listing is simply gone, not an error.
+    std::error_code gone;
+    const std::string target = fs::read_symlink(entry.path(), gone).string();
     if (target.rfind("socket:[", 0) == 0) inodes.insert(target.substr(8, target.size() - 9));
   }
   if (ec) {

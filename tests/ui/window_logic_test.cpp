@@ -75,6 +75,17 @@ class FakeLabel final : public ui::LabelControl {
 
 // A list whose rows can be fewer than the window added, and whose current
 // cell can lie anywhere.
+class FakeEdit final : public ui::EditControl {
+ public:
+  std::string text, toolTip;
+  bool enabled = true;
+  std::string Text() const override { return text; }
+  void SetText(const std::string& t) override { text = t; }
+  void SetEnabled(bool e) override { enabled = e; }
+  bool Enabled() const override { return enabled; }
+  void SetToolTip(const std::string& t) override { toolTip = t; }
+};
+
 class FakeList final : public ui::ListControl {
  public:
   std::vector<std::vector<std::string>> rows;
@@ -118,7 +129,9 @@ class SetupLogicTest : public ::testing::Test {
   FakeWindow window;
   FakeLabel label;
   FakeList list;
-  ui::SetupWindowLogic logic{{rig, sink, dir.File("TrailBeam.ini")}, {window, label, list}};
+  FakeEdit k1k3, k1k2, heightChannel;
+  ui::SetupWindowLogic logic{{rig, sink, dir.File("TrailBeam.ini")},
+                             {window, label, list, k1k3, k1k2, heightChannel}};
 };
 
 // A current cell outside the list (no row yet, or a column the list does
@@ -214,6 +227,7 @@ TEST(MainLogic, PositionsThatNameNoDeviceAreNoPick) {
   std::array<FakeBox, kPointCount> boxes;
   FakeButton enable;
   FakeOption linear;
+  FakeEdit height;
   FakeTimer timer;
   ui::MainWindowLogic logic({rig, sink, dir.File("TrailBeam.ini")},
                             {devices,
@@ -221,6 +235,7 @@ TEST(MainLogic, PositionsThatNameNoDeviceAreNoPick) {
                              {&boxes[0], &boxes[1], &boxes[2], &boxes[3], &boxes[4]},
                              enable,
                              linear,
+                             height,
                              timer,
                              {}});
   for (int d = 1; d <= kDeviceCount; ++d) rig.Device(d)->Name = "D" + std::to_string(d);
