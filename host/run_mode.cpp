@@ -22,6 +22,7 @@
 #include "host/show/run_status.h"
 #include "host/show/show_master.h"
 #include "host/show/show_operator.h"
+#include "host/show/show_rig.h"
 
 namespace fs = std::filesystem;
 
@@ -107,32 +108,46 @@ class StatusReporter {
 };
 
 // The operator's steps up to Enable TB: the devices read and confirmed, the
-// master and the method picked. `rows` and `pick` tell what was found.
+// master and the method picked. `rig` is what the box found in the file;
+// the setup window is closed without OK unless it lists the same.
 bool PrepareFollowing(ShowOperator& op, const HostOptions& options, FollowChoice method,
-                      std::vector<ListedDevice>& rows, MasterPick& pick) {
+                      const ShowRig& rig, MasterPick& pick) {
   const auto check = [&](const std::vector<ListedDevice>& listed) {
-    rows = listed;
+    if (std::string why = CheckListedAsExpected(listed, rig.listed); !why.empty()) return why;
     pick = FindMaster(listed, options.master.value_or(MasterChoice{}));
     return pick.error;
   };
   op.EnterHeightChannel(options.heightChannel.value_or(0));
   if (!op.SetUpDevices(check) || !op.OpenMainWindow()) return false;
-  const std::string& name = rows[static_cast<std::size_t>(pick.device - 1)].name;
+  const std::string& name = rig.listed[static_cast<std::size_t>(pick.device - 1)].name;
   return op.PickMaster(pick.entry, QString::fromStdString(name)) && op.PickMethod(method) &&
          (!options.height || op.SetHeight(*options.height));
+}
+
+// Everything that would refuse the show and can be seen in the file, found
+// before the plug-in reads it: a refusal leaves the file as it was.
+int CheckRig(const fs::path& module, const HostOptions& options, ShowRig& rig) {
+  // The plug-in reads this file when its setup window opens; without it
+  // there is no rig, and confirming the setup would write an empty one.
+  const fs::path settings = module.parent_path() / "TrailBeam.ini";
+  std::error_code ec;
+  if (!fs::exists(fs::symlink_status(settings, ec)))
+    return Fail("no TrailBeam.ini beside " + module.string() +
+                ": set up and calibrate the rig with the interactive host on this module first");
+  std::string bytes;
+  if (const std::string why = ReadShowRigFile(settings, bytes); !why.empty())
+    return Fail(settings.string() + " could not be read: " + why);
+  rig = CheckShowRig(bytes, options.master.value_or(MasterChoice{}), settings.string());
+  if (!rig.error.empty()) return Fail(rig.error + "; " + settings.string() + " is left as it was");
+  Say("the rig: " + settings.string());
+  return 0;
 }
 
 }  // namespace
 
 int RunShow(ShowParts& parts, const HostOptions& options, QApplication& app) {
-  // The plug-in reads this file when its setup window opens; without it
-  // there is no rig, and confirming the setup would write an empty one.
-  const fs::path settings = parts.module.parent_path() / "TrailBeam.ini";
-  std::error_code ec;
-  if (!fs::is_regular_file(settings, ec))
-    return Fail("no TrailBeam.ini beside " + parts.module.string() +
-                ": set up and calibrate the rig with the interactive host on this module first");
-  Say("the rig: " + settings.string());
+  ShowRig rig;
+  if (const int refused = CheckRig(parts.module, options, rig); refused != 0) return refused;
   // Only a signal ends the box, whatever window closes; and it must not
   // close the main window itself, which would end follow mode without
   // Stop TB.
@@ -142,12 +157,11 @@ int RunShow(ShowParts& parts, const HostOptions& options, QApplication& app) {
   ShowOperator op(parts.session,
                   [](const QString& text) { Say("plug-in message: " + text.toStdString()); });
   const FollowChoice method = options.method.value_or(FollowChoice::Linear);
-  std::vector<ListedDevice> rows;
   MasterPick pick;
-  if (!PrepareFollowing(op, options, method, rows, pick))
+  if (!PrepareFollowing(op, options, method, rig, pick))
     return Fail(op.Failure().toStdString() + "; follow mode is off");
 
-  const ListedDevice& master = rows[static_cast<std::size_t>(pick.device - 1)];
+  const ListedDevice& master = rig.listed[static_cast<std::size_t>(pick.device - 1)];
   if (QuitRequested()) {
     Say("asked to stop before follow mode came on; the box ends");
     return 0;

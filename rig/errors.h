@@ -9,10 +9,12 @@ namespace tb {
 
 enum class Errc {
   ok = 0,
-  out_of_range,      // a device, point or zone index outside its bounds
-  no_host_helper,    // a host call was needed before Init handed a helper over
-  read_only_file,    // the settings file is write-protected
-  not_regular_file,  // the settings file is a folder, device or pipe
+  out_of_range,        // a device, point or zone index outside its bounds
+  no_host_helper,      // a host call was needed before Init handed a helper over
+  read_only_file,      // the settings file is write-protected
+  not_regular_file,    // the settings file is a folder, device or pipe
+  backup_read_only,    // the backup beside the settings file is write-protected
+  backup_not_regular,  // the backup's place holds a folder, device or pipe
 };
 
 const std::error_category& core_category() noexcept;

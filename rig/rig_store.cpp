@@ -19,6 +19,10 @@ class CoreCategory final : public std::error_category {
         return "the file is write-protected";
       case Errc::not_regular_file:
         return "it is not a regular file";
+      case Errc::backup_read_only:
+        return "its backup beside it (.bak) is write-protected";
+      case Errc::backup_not_regular:
+        return "its backup's place beside it (.bak) holds no regular file";
     }
     return "unknown error";
   }

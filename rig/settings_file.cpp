@@ -43,6 +43,11 @@
 //  - A line longer than kMaxLineBytes, or a name longer than kMaxNameBytes,
 //    ends the reading like any broken line, so a damaged or hostile file
 //    cannot exhaust memory, and every name read can be saved and read back.
+//  - Names are Windows-1252, unless the file was saved in UTF-8 by an
+//    editor: a byte-order mark, or valid UTF-8 that holds multi-byte
+//    sequences. A name that would not save and read back as it is (a
+//    UTF-8 letter Windows-1252 lacks, or Windows-1252 bytes that spell
+//    UTF-8) ends the reading like a broken line.
 //  - The first fault ends the reading of the 25 lines silently; what was
 //    assigned stays. The extension after them is read all the same, and
 //    none of its lines ends the reading.
@@ -54,6 +59,8 @@
 #include <cstdio>
 #include <limits>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "rig/settings_extension.h"
 #include "rig/settings_io.h"
@@ -203,14 +210,19 @@ class LineReader {
     line.clear();
     bool any = false;
     bool tooLong = false;
+    ended_ = false;
     for (;;) {
       const int c = source_.Get();
       if (c < 0) break;
       any = true;
-      if (c == '\n') break;
+      if (c == '\n') {
+        ended_ = true;
+        break;
+      }
       if (c == '\r') {
         const int next = source_.Get();
         if (next >= 0 && next != '\n') source_.Unget(next);
+        ended_ = true;
         break;
       }
       if (line.size() == kMaxLineBytes) tooLong = true;
@@ -222,16 +234,40 @@ class LineReader {
     return tooLong ? kTooLong : kLine;
   }
 
-  // Fails at the end of the input and on an over-long line.
-  bool Next(std::string& line) { return Read(line) == kLine; }
-
   // Lines consumed so far, over-long ones included.
   int Count() const { return count_; }
+  // Whether the last line read had its line end.
+  bool LastEnded() const { return ended_; }
 
  private:
   Source& source_;
   int count_ = 0;
+  bool ended_ = false;
 };
+
+// The file's first 25 lines, up to the end of the input or an over-long line.
+struct Lines {
+  std::vector<std::string> text;
+  bool overLong = false;  // the line after the last one is too long
+  bool lastEnded = true;  // the last line read had its line end
+};
+
+template <class Source>
+Lines ReadDescribedLines(LineReader<Source>& reader) {
+  Lines lines;
+  std::string line;
+  while (reader.Count() < kDescribedLines) {
+    const auto status = reader.Read(line);
+    if (status == LineReader<Source>::kEnd) break;
+    if (status == LineReader<Source>::kTooLong) {
+      lines.overLong = true;
+      break;
+    }
+    lines.text.push_back(line);
+    lines.lastEnded = reader.LastEnded();
+  }
+  return lines;
+}
 
 class ByteSource {
  public:
@@ -260,6 +296,26 @@ class FileSource {
  private:
   std::FILE* file_;
 };
+
+// An editor that saved the file in UTF-8 left a byte-order mark, or at
+// least multi-byte sequences and nothing that is not UTF-8. Windows-1252
+// text of real names practically never passes for UTF-8: a letter with an
+// accent there is a lone byte above 0x7F.
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+bool ReadsAsUtf8(const std::vector<std::string>& lines) {
+  if (lines.empty()) return false;
+  if (std::string_view(lines.front()).starts_with(kUtf8Bom)) return true;
+  bool multiByte = false;
+  for (const std::string& line : lines) {
+    for (std::size_t pos = 0; pos < line.size();) {
+      const std::size_t start = pos;
+      if (!NextCodePoint(line, pos)) return false;
+      multiByte = multiByte || pos - start > 1;
+    }
+  }
+  return multiByte;
+}
 
 // Up to seven fields of a line split at every comma; an empty line has
 // none, a line without commas has one. Fields after the seventh are ignored.
@@ -337,68 +393,99 @@ std::int32_t OptionalField(const Fields& f, std::size_t index) {
   return ParseInt32(f.field[index]).value_or(0);
 }
 
-// Each assignment takes effect at once; the first fault returns.
-template <class Source>
-void LoadDescribed(RigStore& store, LineReader<Source>& lines) {
-  std::string line;
-  if (!lines.Next(line)) return;  // the title
-  for (int d = 0; d < kDeviceCount; ++d) {
-    DeviceRecord& device = store.DeviceTable[d];
-    if (!lines.Next(line)) return;
-    Fields f = Split(line);
-    if (f.count < 1 || f.field[0].size() > kMaxNameBytes) return;
-    device.Name = Cp1252ToUtf8(f.field[0]);
-    if (f.count < 2) return;
-    const auto pan = ParseInt32(f.field[1]);
-    if (!pan) return;
-    device.PanChannel = *pan;
-    if (f.count < 3) return;
-    const auto tilt = ParseInt32(f.field[2]);
-    if (!tilt) return;
-    device.TiltChannel = *tilt;
-    TakeRanges(device, f);
-    device.PanFineChannel = OptionalField(f, 5);
-    device.TiltFineChannel = OptionalField(f, 6);
+// Field `index` as a whole number into `target`; the reason why not.
+std::optional<std::string> TakeNumber(const Fields& f, std::size_t index, const char* what,
+                                      std::int32_t& target) {
+  if (f.count <= index) return std::string("it has no ") + what;
+  const auto value = ParseInt32(f.field[index]);
+  if (!value) return std::string("its ") + what + " is no whole number";
+  target = *value;
+  return std::nullopt;
+}
 
-    for (int p = 0; p < kPointCount; ++p) {
-      if (!lines.Next(line)) return;
-      f = Split(line);
-      if (f.count < 1) return;
-      const Number flag = ParseNumber(f.field[0]);
-      if (flag.kind == Number::Invalid) return;
-      if (flag.kind != Number::InRange || flag.value != 1) continue;
-      store.DeviceCalibrated[d] = VTrue;
-      if (f.count < 2) return;
-      const auto pointPan = ParseInt32(f.field[1]);
-      if (!pointPan) return;
-      store.PanCalibration[d][p] = *pointPan;
-      if (f.count < 3) return;
-      const auto pointTilt = ParseInt32(f.field[2]);
-      if (!pointTilt) return;
-      store.TiltCalibration[d][p] = *pointTilt;
-      if (HasFineChannels(device)) {
-        store.PanFineCalibration[d][p] = OptionalField(f, 3);
-        store.TiltFineCalibration[d][p] = OptionalField(f, 4);
-      }
-    }
+// A name as stored: Windows-1252, or UTF-8 where the file was saved so.
+// Only a name that saving and reading back keeps is taken.
+std::optional<std::string> TakeName(std::string_view field, bool utf8, std::string& name) {
+  if (field.size() > kMaxNameBytes) return std::string("its name is too long");
+  std::string text = utf8 ? std::string(field) : Cp1252ToUtf8(field);
+  if (!IsStorableName(text)) return std::string("its name cannot be saved as it stands");
+  name = std::move(text);
+  return std::nullopt;
+}
+
+std::optional<std::string> TakeDeviceLine(RigStore& store, int d, std::string_view line,
+                                          bool utf8) {
+  DeviceRecord& device = store.DeviceTable[d];
+  const Fields f = Split(line);
+  if (f.count < 1) return std::string("it is empty");
+  if (auto why = TakeName(f.field[0], utf8, device.Name)) return why;
+  if (auto why = TakeNumber(f, 1, "pan channel", device.PanChannel)) return why;
+  if (auto why = TakeNumber(f, 2, "tilt channel", device.TiltChannel)) return why;
+  TakeRanges(device, f);
+  device.PanFineChannel = OptionalField(f, 5);
+  device.TiltFineChannel = OptionalField(f, 6);
+  return std::nullopt;
+}
+
+std::optional<std::string> TakePointLine(RigStore& store, int d, int p, std::string_view line) {
+  const Fields f = Split(line);
+  if (f.count < 1) return std::string("it is empty");
+  const Number flag = ParseNumber(f.field[0]);
+  if (flag.kind == Number::Invalid) return std::string("its calibrated flag is no number");
+  if (flag.kind != Number::InRange || flag.value != 1) return std::nullopt;
+  store.DeviceCalibrated[d] = VTrue;
+  if (auto why = TakeNumber(f, 1, "pan value", store.PanCalibration[d][p])) return why;
+  if (auto why = TakeNumber(f, 2, "tilt value", store.TiltCalibration[d][p])) return why;
+  if (HasFineChannels(store.DeviceTable[d])) {
+    store.PanFineCalibration[d][p] = OptionalField(f, 3);
+    store.TiltFineCalibration[d][p] = OptionalField(f, 4);
   }
+  return std::nullopt;
+}
+
+// Each assignment takes effect at once; the first fault ends the reading.
+// A last line without its end was cut off: that is the fault to tell when
+// the reading stops at it or after it.
+std::optional<ConfigReadStop> LoadLines(RigStore& store, const Lines& lines) {
+  const std::vector<std::string>& text = lines.text;
+  const int count = static_cast<int>(text.size());
+  const ConfigReadStop cut{count, "the file ends in the middle of it"};
+  const bool utf8 = ReadsAsUtf8(text);
+  for (int n = 2; n <= kDescribedLines; ++n) {
+    if (n > count) {
+      if (!lines.lastEnded) return cut;
+      return ConfigReadStop{
+          n, lines.overLong ? "it is longer than a line can be" : "the file ends before it"};
+    }
+    const auto& line = text[static_cast<std::size_t>(n - 1)];
+    const int d = (n - 2) / (1 + kPointCount);
+    const int p = (n - 2) % (1 + kPointCount) - 1;
+    auto why = p < 0 ? TakeDeviceLine(store, d, line, utf8) : TakePointLine(store, d, p, line);
+    if (why) return n == count && !lines.lastEnded ? cut : ConfigReadStop{n, *why};
+  }
+  if (!lines.lastEnded) return cut;
+  return std::nullopt;
 }
 
 // A fault in the described lines ends only their reading: the extension
 // after them is looked for all the same, and no extension line can end it.
 template <class Source>
-void LoadInto(RigStore& store, Source& source) {
+std::optional<ConfigReadStop> Load(RigStore& store, Source& source) {
   using Reader = LineReader<Source>;
-  Reader lines(source);
-  LoadDescribed(store, lines);
-  ExtensionReader extension(store);
+  Reader reader(source);
+  const Lines lines = ReadDescribedLines(reader);
+  const std::optional<ConfigReadStop> stop =
+      lines.text.empty()
+          ? ConfigReadStop{1, lines.overLong ? "it is longer than a line can be" : "the file is empty"}
+          : LoadLines(store, lines);
   std::string line;
-  while (lines.Count() < kDescribedLines) {
-    if (lines.Read(line) == Reader::kEnd) return;
+  while (reader.Count() < kDescribedLines) {
+    if (reader.Read(line) == Reader::kEnd) return stop;
   }
+  ExtensionReader extension(store);
   for (;;) {
-    const auto status = lines.Read(line);
-    if (status == Reader::kEnd) return;
+    const auto status = reader.Read(line);
+    if (status == Reader::kEnd) return stop;
     if (status == Reader::kLine) extension.Line(line);
   }
 }
@@ -437,9 +524,13 @@ std::error_code save_config(const RigStore& store, const std::string& path) {
 }
 
 void ReadConfigFromBytes(RigStore& store, std::string_view bytes) {
+  (void)ReadConfigReport(store, bytes);
+}
+
+std::optional<ConfigReadStop> ReadConfigReport(RigStore& store, std::string_view bytes) {
   store.ResetCalibration();
   ByteSource source(bytes);
-  LoadInto(store, source);
+  return Load(store, source);
 }
 
 void read_config(RigStore& store, const std::string& path) {
@@ -447,7 +538,7 @@ void read_config(RigStore& store, const std::string& path) {
   std::FILE* file = OpenRegularFileForReading(path);
   if (file == nullptr) return;
   FileSource source(file);
-  LoadInto(store, source);
+  (void)Load(store, source);
   std::fclose(file);
 }
 
@@ -459,7 +550,9 @@ bool IsStorableName(const std::string& utf8) {
     if (!cp || !ToCp1252(*cp)) return false;
     if (*cp == ',' || *cp == '\r' || *cp == '\n') return false;
   }
-  return true;
+  // Written in Windows-1252, such a name would read back as UTF-8, that is
+  // as other letters ("Ã¤" is written as the two bytes that spell "ä").
+  return !ReadsAsUtf8({Utf8ToCp1252(utf8)});
 }
 
 }  // namespace tb

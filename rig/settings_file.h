@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -15,6 +16,9 @@
 namespace tb {
 
 inline constexpr const char* kSettingsFileName = "TrailBeam.ini";
+// The previous generation, kept beside the file at each save that changes
+// it, for the operator to go back to. Nothing reads it.
+inline constexpr const char* kBackupSuffix = ".bak";
 
 // The longest name in Windows-1252 bytes, and the longest line the reader
 // takes (a bound against damaged files): room for the longest name and the
@@ -24,8 +28,9 @@ inline constexpr std::size_t kMaxLineBytes = kMaxNameBytes + 64;
 
 // Writes the whole file anew from the store, atomically: either the old
 // file stays complete or the new one is there. A write-protected file is
-// never replaced (Errc::read_only_file). Other failures carry the system's
-// errno. The store is not changed.
+// never replaced (Errc::read_only_file). The file it replaces is kept as
+// path + kBackupSuffix (see ReplaceFileAtomically). Other failures carry
+// the system's errno. The store is not changed.
 std::error_code save_config(const RigStore& store, const std::string& path);
 
 // Resets the calibration (every point Uncalibrated, every flag false), then
@@ -36,6 +41,19 @@ void read_config(RigStore& store, const std::string& path);
 // The same reading over the file's bytes, for callers that already hold
 // them (and for fuzzing without touching the disk).
 void ReadConfigFromBytes(RigStore& store, std::string_view bytes);
+
+// Where a reading ended before all 25 lines were taken, and why: `line`
+// is the line (1 to 25) that could not be taken, `reason` says what is
+// wrong with it in the operator's words. A last line without its line end
+// counts as cut off, though what it held was taken.
+struct ConfigReadStop {
+  int line = 0;
+  std::string reason;
+};
+
+// Reads like ReadConfigFromBytes and tells where the reading ended early;
+// nothing when the whole file was taken.
+std::optional<ConfigReadStop> ReadConfigReport(RigStore& store, std::string_view bytes);
 
 // The exact bytes that save_config writes for the store.
 std::string ConfigFileBytes(const RigStore& store);
@@ -48,7 +66,8 @@ std::error_code save_config(const RigStore& store, const std::string& path,
                             SaveInterruption interruption);
 
 // Whether the text (UTF-8) can be stored as a device name: representable in
-// Windows-1252, free of commas, CR and LF, and at most kMaxNameBytes long.
+// Windows-1252, free of commas, CR and LF, at most kMaxNameBytes long, and
+// not such that its Windows-1252 bytes would read back as UTF-8.
 bool IsStorableName(const std::string& utf8);
 
 }  // namespace tb

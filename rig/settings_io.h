@@ -18,6 +18,11 @@ namespace tb {
 // write-protected file is never replaced (Errc::read_only_file), nor is a
 // folder, device or pipe (Errc::not_regular_file). Other failures carry the
 // system's own error number; the temporary file is removed then.
+// The file replaced is kept beside it with kBackupSuffix, itself replaced in
+// one step, once the new file is in place; a save that leaves the bytes as
+// they were keeps the earlier backup. A write-protected backup, or a folder
+// in its place, refuses the save before anything is written
+// (Errc::backup_read_only, Errc::backup_not_regular).
 std::error_code ReplaceFileAtomically(const std::string& path, std::string_view bytes,
                                       SaveInterruption interruption);
 

@@ -2,6 +2,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 
@@ -104,6 +105,64 @@ HANDLE CreateTempFile(const std::wstring& path, std::wstring& tempPath) {
   return INVALID_HANDLE_VALUE;
 }
 
+// Whether a backup may be put at path: nothing there, a link (replaced
+// itself), or a regular file the operator did not protect.
+std::error_code CheckBackupPlace(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND) return {};
+    return {static_cast<int>(error), std::system_category()};
+  }
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return {};
+  if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0)
+    return make_error_code(Errc::backup_not_regular);
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return make_error_code(Errc::backup_read_only);
+  return {};
+}
+
+// A complete, flushed copy of `from` beside `backup`, in a temporary file;
+// empty tempPath when the old file already holds `bytes` (nothing to keep).
+std::error_code CopyOldFile(const std::wstring& from, DWORD attributes, const std::wstring& backup,
+                            std::string_view bytes, std::wstring& tempPath) {
+  tempPath.clear();
+  Handle in(::CreateFileW(from.c_str(), GENERIC_READ,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!in.valid()) return LastSystemError();
+  std::wstring copy;
+  Handle out(CreateTempFile(backup, copy));
+  if (!out.valid()) return LastSystemError();
+  std::error_code error;
+  bool same = true;
+  std::size_t offset = 0;
+  char buffer[64 * 1024];
+  for (;;) {
+    DWORD n = 0;
+    if (!::ReadFile(in.get(), buffer, sizeof buffer, &n, nullptr)) error = LastSystemError();
+    if (error || n == 0) break;
+    const std::string_view chunk(buffer, n);
+    same = same && bytes.substr(std::min(offset, bytes.size())).starts_with(chunk);
+    offset += chunk.size();
+    error = WriteAll(out.get(), chunk);
+    if (error) break;
+  }
+  same = same && offset == bytes.size();
+  if (!error && !same && !::FlushFileBuffers(out.get())) error = LastSystemError();
+  if (!out.Close() && !error) error = LastSystemError();
+  // The backup keeps the attributes the file had (hidden, say).
+  if (!error && !same && (attributes & ~FILE_ATTRIBUTE_NORMAL) != 0 &&
+      !::SetFileAttributesW(copy.c_str(), attributes)) {
+    error = LastSystemError();
+  }
+  if (error || same) {
+    ::DeleteFileW(copy.c_str());
+    return error;
+  }
+  tempPath = copy;
+  return {};
+}
+
 }  // namespace
 
 std::error_code ReplaceFileAtomically(const std::string& path, std::string_view bytes,
@@ -125,6 +184,10 @@ std::error_code ReplaceFileAtomically(const std::string& path, std::string_view 
     // Set by the operator: honoured even where the process could clear it.
     if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return make_error_code(Errc::read_only_file);
   }
+  const std::wstring backup = target + L".bak";
+  if (exists) {
+    if (const auto error = CheckBackupPlace(backup)) return error;
+  }
 
   std::wstring tempPath;
   Handle temp(CreateTempFile(target, tempPath));
@@ -137,12 +200,25 @@ std::error_code ReplaceFileAtomically(const std::string& path, std::string_view 
       !::SetFileAttributesW(tempPath.c_str(), attributes)) {
     error = LastSystemError();
   }
+  std::wstring backupTemp;
+  if (!error && exists) error = CopyOldFile(target, attributes, backup, bytes, backupTemp);
   if (!error && interruption != nullptr) error = interruption(Narrow(tempPath));
   if (!error && !::MoveFileExW(tempPath.c_str(), target.c_str(),
                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     error = LastSystemError();
   }
-  if (error) ::DeleteFileW(tempPath.c_str());
+  if (error) {
+    ::DeleteFileW(tempPath.c_str());
+    if (!backupTemp.empty()) ::DeleteFileW(backupTemp.c_str());
+    return error;
+  }
+  // Only now that the new file is in place does the old one become the
+  // backup, so a failed save (a file held open, say) leaves the earlier
+  // backup as it was. Should this move fail, the settings are saved all
+  // the same.
+  if (!backupTemp.empty() && !::MoveFileExW(backupTemp.c_str(), backup.c_str(),
+                                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    ::DeleteFileW(backupTemp.c_str());
   return error;
 }
 

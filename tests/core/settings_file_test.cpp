@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdint>
@@ -359,6 +360,118 @@ TEST(SettingsFile, Windows1252OnDiskUtf8InTheStore) {
   EXPECT_EQ(ReadBytes(path), Join(lines));
 }
 
+// A file an editor saved in UTF-8 reads as UTF-8 and is saved back in
+// Windows-1252; a name that would not come back the same ends the reading,
+// as a broken line does, rather than being saved as something else.
+TEST(ReadConfig, NamesOfAFileSavedInUtf8) {
+  const std::string bom = "\xEF\xBB\xBF";
+  const struct {
+    const char* what;
+    std::string title, line2, line8;
+    std::string name1, name2;  // expected, UTF-8
+    int stopsAt;               // the line the reading ends at; 0: none
+  } cases[] = {
+      {"UTF-8 with a byte-order mark", bom + "TrailBeam.ini", "K\xC3\xB6pfchen,1,2",
+       "Spot rechts,17,18", "Köpfchen", "Spot rechts", 0},
+      {"UTF-8 without one", "TrailBeam.ini", "K\xC3\xB6pfchen,1,2", "\xE2\x82\xAC 2,17,18",
+       "Köpfchen", "€ 2", 0},
+      {"a mark and only ASCII", bom + "TrailBeam.ini", "Spot,1,2", "Spot rechts,17,18", "Spot",
+       "Spot rechts", 0},
+      {"Windows-1252 as ever", "TrailBeam.ini", "K\xF6pfchen,1,2", "\x80 2,17,18", "Köpfchen",
+       "€ 2", 0},
+      // One byte that is no UTF-8 makes the whole file Windows-1252; a name
+      // whose bytes spell UTF-8 there would not read back the same.
+      {"mixed", "TrailBeam.ini", "Spot \xF6,1,2", "K\xC3\xB6pfchen,17,18", "Spot ö", "Old 2", 8},
+      {"a letter Windows-1252 lacks", "TrailBeam.ini", "Spot,1,2",
+       "\xC5\x81\xC3\xB3"
+       "d\xC5\xBA,17,18",
+       "Spot", "Old 2", 8},
+      {"a mark and a byte that is no UTF-8", bom + "TrailBeam.ini", "K\xF6pfchen,1,2",
+       "Spot rechts,17,18", "Old 1", "Old 2", 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> lines = kExampleLines;
+    lines[0] = c.title;
+    lines[1] = c.line2;
+    lines[7] = c.line8;
+    RigStore store;
+    FillWithOldValues(store);
+    const auto stop = ReadConfigReport(store, Join(lines));
+    EXPECT_EQ(store.Device(1)->Name, c.name1);
+    EXPECT_EQ(store.Device(2)->Name, c.name2);
+    EXPECT_EQ(stop ? stop->line : 0, c.stopsAt);
+    if (c.stopsAt != 0) continue;
+    // Saved in Windows-1252, and read back the same.
+    const std::string saved = ConfigFileBytes(store);
+    EXPECT_FALSE(std::string_view(saved).starts_with(bom));
+    RigStore again;
+    ReadConfigFromBytes(again, saved);
+    EXPECT_EQ(Dump(again), Dump(store));
+    EXPECT_EQ(ConfigFileBytes(again), saved);
+  }
+}
+
+// Where and why a reading ends early, as the show box tells the operator.
+TEST(ReadConfig, ReportTellsTheLineAndWhyTheReadingEnded) {
+  const struct {
+    const char* what;
+    Edit edit;
+    int line;  // 0: the whole file was taken
+    const char* reason;
+  } cases[] = {
+      {"complete", [](auto&) {}, 0, ""},
+      {"lines after 25", [](auto& l) { l.push_back("junk"); }, 0, ""},
+      {"empty", EndAfter(0), 1, "the file is empty"},
+      {"title only", EndAfter(1), 2, "the file ends before it"},
+      {"ends after line 13", EndAfter(13), 14, "the file ends before it"},
+      {"empty device line", Replace(8, ""), 8, "it is empty"},
+      {"a comma in a name", Replace(8, "Spot, rechts,17,18"), 8,
+       "its pan channel is no whole number"},
+      {"no tilt channel", Replace(14, "Wash 3,33"), 14, "it has no tilt channel"},
+      {"channel beyond 32 bits", Replace(2, "Spot links,1,2147483648"), 2,
+       "its tilt channel is no whole number"},
+      {"broken flag", Replace(5, "x,60,200"), 5, "its calibrated flag is no number"},
+      {"point cut short", Replace(12, "1,200"), 12, "it has no tilt value"},
+      {"point value broken", Replace(12, "1,2 0,20"), 12, "its pan value is no whole number"},
+      {"empty point line", Replace(25, ""), 25, "it is empty"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> lines = kExampleLines;
+    c.edit(lines);
+    RigStore store;
+    const auto stop = ReadConfigReport(store, Join(lines));
+    EXPECT_EQ(stop ? stop->line : 0, c.line);
+    EXPECT_EQ(stop ? stop->reason : "", c.reason);
+  }
+  // Cut off in the middle of the last line: taken as far as it goes, and told.
+  std::string cut = Join(kExampleLines);
+  cut.resize(cut.size() - 3);
+  RigStore store;
+  const auto stop = ReadConfigReport(store, cut);
+  ASSERT_TRUE(stop);
+  EXPECT_EQ(stop->line, 25);
+  EXPECT_EQ(stop->reason, "the file ends in the middle of it");
+  // Cut off earlier, whether the cut line reads or not.
+  for (const char* cutLine : {"1,220,4", "1,22", "1"}) {
+    SCOPED_TRACE(cutLine);
+    std::vector<std::string> lines(kExampleLines.begin(), kExampleLines.begin() + 11);
+    RigStore partly;
+    const auto atCut = ReadConfigReport(partly, Join(lines) + cutLine);
+    ASSERT_TRUE(atCut);
+    EXPECT_EQ(atCut->line, 12);
+    EXPECT_EQ(atCut->reason, "the file ends in the middle of it");
+  }
+  // A line longer than any the writer makes.
+  RigStore longLine;
+  const auto tooLong =
+      ReadConfigReport(longLine, "TrailBeam.ini\r\n" + std::string(kMaxLineBytes + 1, 'a'));
+  ASSERT_TRUE(tooLong);
+  EXPECT_EQ(tooLong->line, 2);
+  EXPECT_EQ(tooLong->reason, "it is longer than a line can be");
+}
+
 TEST(SettingsFile, NamesWindows1252CannotHoldAreWrittenWithAQuestionMarkPerCharacter) {
   const struct {
     const char* utf8;
@@ -380,6 +493,9 @@ TEST(SettingsFile, NamesWindows1252CannotHoldAreWrittenWithAQuestionMarkPerChara
       {"\xC0\xAF overlong", false, "?? overlong"},
       {"\xED\xA0\x80 surrogate", false, "??? surrogate"},
       {"cut \xE2\x82", false, "cut ??"},
+      // Its two bytes in Windows-1252 spell "ä" in UTF-8, and would read so.
+      {"Ã¤", false, "\xC3\xA4"},
+      {"Ã¤ ü", true, "\xC3\xA4 \xFC"},
   };
   EXPECT_TRUE(IsStorableName(std::string(kMaxNameBytes - 1, 'a') + "ä"));
   EXPECT_FALSE(IsStorableName(std::string(kMaxNameBytes, 'a') + "ä"));
@@ -702,12 +818,14 @@ TEST_F(SaveConfigFailures, WriteProtectedFileIsNeverReplacedEvenForRoot) {
       EXPECT_EQ(e, make_error_code(Errc::read_only_file));
       ::chmod(path.c_str(), 0644);
       EXPECT_EQ(ReadBytes(path), "old contents\r\n");
+      EXPECT_EQ(dir.Entries(), std::vector<std::string>{"TrailBeam.ini"});
     } else {
       EXPECT_FALSE(e) << e.message();
       ::chmod(path.c_str(), 0644);
       EXPECT_EQ(ReadBytes(path), Join(kExampleLines));
+      EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"TrailBeam.ini", "TrailBeam.ini.bak"}));
     }
-    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"TrailBeam.ini"});
+    std::filesystem::remove(path + ".bak");
   }
 }
 
@@ -769,7 +887,10 @@ TEST_F(SaveConfigFailures, SymbolicLinkStaysALinkAndItsTargetIsSaved) {
   ASSERT_FALSE(save_config(store, path));
   EXPECT_TRUE(std::filesystem::is_symlink(path));
   EXPECT_EQ(ReadBytes(target), Join(kExampleLines));
-  EXPECT_EQ(shared.Entries(), std::vector<std::string>{"shared.ini"});
+  // The file replaced is kept beside itself, where its folder is writable.
+  EXPECT_EQ(shared.Entries(), (std::vector<std::string>{"shared.ini", "shared.ini.bak"}));
+  EXPECT_EQ(ReadBytes(target + ".bak"), "old contents\r\n");
+  EXPECT_EQ(dir.Entries(), std::vector<std::string>{"TrailBeam.ini"});
 
   // A read-only target is protected through the link as well.
   ASSERT_EQ(::chmod(target.c_str(), 0444), 0);
@@ -794,6 +915,85 @@ TEST_F(SaveConfigFailures, OnlyARegularFileIsEverReplaced) {
     EXPECT_TRUE(std::filesystem::is_fifo(pipe));
   }
   EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"TrailBeam.ini", "pipe"}));
+}
+
+// One generation back: the file as it was before the last save that
+// changed it, so that a stray Clear saved by Enable TB can be undone.
+TEST_F(SaveConfigFailures, TheFileReplacedIsKeptAsOneGenerationBeside) {
+  const std::string backup = path + ".bak";
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  ASSERT_FALSE(save_config(store, path));
+  EXPECT_EQ(ReadBytes(backup), "old contents\r\n");
+  struct stat st {};
+  ASSERT_EQ(::stat(backup.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u) << "the backup is as private as the file was";
+
+  RigStore cleared;
+  FillWithExample(cleared);
+  cleared.ResetCalibration();
+  ASSERT_FALSE(save_config(cleared, path));
+  EXPECT_EQ(ReadBytes(backup), Join(kExampleLines));
+  // Stop TB saves the same bytes again: the calibrated file stays the backup.
+  ASSERT_FALSE(save_config(cleared, path));
+  EXPECT_EQ(ReadBytes(backup), Join(kExampleLines));
+  EXPECT_EQ(ReadBytes(path), ConfigFileBytes(cleared));
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"TrailBeam.ini", "TrailBeam.ini.bak"}));
+
+  // A failed save leaves the backup of the last good one.
+  g_targetPath = path;
+  EXPECT_TRUE(save_config(store, path, InterruptBeforeReplacing));
+  EXPECT_EQ(ReadBytes(path), ConfigFileBytes(cleared));
+  EXPECT_EQ(ReadBytes(backup), Join(kExampleLines));
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"TrailBeam.ini", "TrailBeam.ini.bak"}));
+
+  // The first save of a new file has nothing to keep.
+  const std::string fresh = dir.File("fresh.ini");
+  ASSERT_FALSE(save_config(store, fresh));
+  EXPECT_FALSE(std::filesystem::exists(fresh + ".bak"));
+}
+
+TEST_F(SaveConfigFailures, ABackupThatCannotBeReplacedRefusesTheSaveBeforeAnyWrite) {
+  const std::string backup = path + ".bak";
+  TempDir elsewhere;
+  const std::string linked = elsewhere.File("kept.txt");
+  WriteBytes(linked, "not ours\r\n");
+  struct Case {
+    const char* what;
+    std::function<void()> place;  // puts something at the backup's place
+    std::error_code expected;
+  };
+  const Case cases[] = {
+      {"write-protected",
+       [&] {
+         WriteBytes(backup, "kept\r\n");
+         ::chmod(backup.c_str(), 0444);
+       },
+       make_error_code(Errc::backup_read_only)},
+      {"a folder", [&] { std::filesystem::create_directory(backup); },
+       make_error_code(Errc::backup_not_regular)},
+      {"a pipe", [&] { ::mkfifo(backup.c_str(), 0666); },
+       make_error_code(Errc::backup_not_regular)},
+      // A link is replaced itself; where it points is never written.
+      {"a link", [&] { std::filesystem::create_symlink(linked, backup); }, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.place();
+    EXPECT_EQ(save_config(store, path), c.expected);
+    if (c.expected) {
+      EXPECT_EQ(ReadBytes(path), "old contents\r\n");
+    } else {
+      EXPECT_EQ(ReadBytes(backup), "old contents\r\n");
+      EXPECT_FALSE(std::filesystem::is_symlink(backup));
+      EXPECT_EQ(ReadBytes(linked), "not ours\r\n");
+    }
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"TrailBeam.ini", "TrailBeam.ini.bak"}));
+    ::chmod(backup.c_str(), 0644);
+    std::filesystem::remove(backup);
+    WriteBytes(path, "old contents\r\n");
+  }
+  EXPECT_EQ(save_config(store, path), std::error_code{});
+  EXPECT_EQ(ReadBytes(backup), "old contents\r\n");
 }
 
 TEST_F(SaveConfigFailures, SaveNeverChangesTheStore) {

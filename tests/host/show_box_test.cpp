@@ -1,12 +1,18 @@
-// The show box's plain parts: which entry of the master list stands for the
-// device the operator named, and the count of ticks in the last minute.
+// The show box's plain parts: what in TrailBeam.ini refuses a show, which
+// entry of the master list stands for the device the operator named, and
+// the count of ticks in the last minute.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <array>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "../core/temp_dir.h"
 #include "host/show/run_status.h"
 #include "host/show/show_master.h"
+#include "host/show/show_rig.h"
 
 namespace tbhost {
 namespace {
@@ -100,6 +106,163 @@ TEST(ShowMaster, RefusesWhatWouldPickNoneOrAnother) {
     EXPECT_EQ(pick.device, 0) << c.what;
     EXPECT_EQ(pick.entry, -1) << c.what;
   }
+}
+
+// A rig's TrailBeam.ini: each device's line and its five point lines.
+constexpr const char* kCalibrated = "1,60,40\r\n1,60,200\r\n1,220,40\r\n1,220,200\r\n1,140,120\r\n";
+constexpr const char* kUncalibrated = "0,-1,-1\r\n0,-1,-1\r\n0,-1,-1\r\n0,-1,-1\r\n0,-1,-1\r\n";
+
+struct IniDevice {
+  std::string line;
+  std::string points = kCalibrated;
+};
+
+std::string Ini(const std::array<IniDevice, 4>& devices) {
+  std::string text = "TrailBeam.ini\r\n";
+  for (const IniDevice& d : devices) text += d.line + "\r\n" + d.points;
+  return text;
+}
+
+const std::array<IniDevice, 4> kRig = {
+    {{"Truss L,1,2"}, {"Truss R,3,4"}, {"Floor,5,6"}, {",0,0", kUncalibrated}}};
+
+std::array<IniDevice, 4> RigWith(int device, IniDevice changed) {
+  std::array<IniDevice, 4> rig = kRig;
+  rig[static_cast<std::size_t>(device - 1)] = std::move(changed);
+  return rig;
+}
+
+TEST(ShowRig, WhatTheFileAllowsIsFoundBeforeThePluginReadsIt) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+    MasterChoice master;
+    std::string error;  // empty: the box goes on
+  };
+  // Lines 1 to 11 and the start of line 12, "1,220,40".
+  std::string cut = Ini(kRig);
+  std::size_t end = 0;
+  for (int line = 1; line <= 11; ++line) end = cut.find("\r\n", end) + 2;
+  cut = cut.substr(0, end) + "1,220,4";
+  const Case cases[] = {
+      {"a calibrated rig", Ini(kRig), {0, "Truss R"}, ""},
+      {"by number", Ini(kRig), {3, ""}, ""},
+      // Unnamed and empty, the fourth device is saved as it stands.
+      {"an unused device 4", Ini(kRig), {1, ""}, ""},
+      // Only the master is checked here; the plug-in tells of its slaves.
+      {"a slave on channel 0", Ini(RigWith(3, {"Floor,0,6"})), {2, ""}, ""},
+      {"a first device line with no name",
+       Ini(RigWith(1, {",1,2"})),
+       {0, "Truss R"},
+       "device 1 has no name in TrailBeam.ini (line 2): the device setup would list it as "
+       "\"Device1\" on channels 0/0 and save it so; name it with the interactive host"},
+      {"device 2 with no name, even on 0/0",
+       Ini(RigWith(2, {",0,0", kUncalibrated})),
+       {1, ""},
+       "device 2 has no name in TrailBeam.ini (line 8): the device setup would list it as "
+       "\"Device2\" on channels 0/0 and save it so; name it with the interactive host"},
+      {"device 3 with no name but channels",
+       Ini(RigWith(3, {",7,8"})),
+       {1, ""},
+       "device 3 has no name in TrailBeam.ini (line 14): the device setup would save it on "
+       "channels 0/0, without what its line holds; name it with the interactive host, or empty "
+       "its line"},
+      {"no such master",
+       Ini(kRig),
+       {0, "Wash"},
+       "no device named \"Wash\" in the device setup (named: \"Truss L\", \"Truss R\", "
+       "\"Floor\")"},
+      // Saved before the fifth mark was taken: the flag is 0 and the
+      // plug-in loads none of the three.
+      {"a partly calibrated master",
+       Ini(RigWith(2,
+                   {"Truss R,3,4", "0,60,40\r\n0,60,200\r\n0,-1,-1\r\n0,-1,-1\r\n0,140,120\r\n"})),
+       {0, "Truss R"},
+       "the master \"Truss R\" (device 2) is not calibrated in TrailBeam.ini: take its five "
+       "marks with the interactive host and save them with Enable TB"},
+      {"a master flagged on three marks",
+       Ini(RigWith(2,
+                   {"Truss R,3,4", "1,60,40\r\n1,60,200\r\n0,-1,-1\r\n0,-1,-1\r\n1,140,120\r\n"})),
+       {0, "Truss R"},
+       "the master \"Truss R\" (device 2) lacks K3, K4 in TrailBeam.ini: take them with the "
+       "interactive host and save them with Enable TB"},
+      {"a master beyond the universe",
+       Ini(RigWith(2, {"Truss R,513,-1"})),
+       {2, ""},
+       "the master \"Truss R\" (device 2) is on channels 513/-1, which the console's universe "
+       "does not have (1 to 512)"},
+      {"a master on channel 0",
+       Ini(RigWith(1, {"Truss L,0,2"})),
+       {1, ""},
+       "the master \"Truss L\" (device 1) is on channels 0/2, which the console's universe does "
+       "not have (1 to 512)"},
+      {"the last channel is on it", Ini(RigWith(1, {"Truss L,511,512"})), {1, ""}, ""},
+      {"a fine channel beyond it",
+       Ini(RigWith(1, {"Truss L,1,2,540,270,513,0",
+                       "1,60,40,0,0\r\n1,60,200,0,0\r\n1,220,40,0,0\r\n1,220,200,0,0\r\n"
+                       "1,140,120,0,0\r\n"})),
+       {1, ""},
+       "the master \"Truss L\" (device 1) has fine channels 513/0, which the console's universe "
+       "does not have (1 to 512, 0 for none)"},
+      {"garbage",
+       "\x7F"
+       "ELF binary\0\x01\x02 junk",
+       {1, ""},
+       "TrailBeam.ini could not be read: line 1: the file ends in the middle of it"},
+      {"cut off in the middle of a line",
+       cut,
+       {1, ""},
+       "TrailBeam.ini could not be read: line 12: the file ends in the middle of it"},
+      {"a name with a comma",
+       Ini(RigWith(2, {"Truss, R,3,4"})),
+       {1, ""},
+       "TrailBeam.ini could not be read: line 8: its pan channel is no whole number"},
+  };
+  for (const Case& c : cases) {
+    const ShowRig rig = CheckShowRig(c.bytes, c.master, "TrailBeam.ini");
+    EXPECT_EQ(rig.error, c.error) << c.what;
+  }
+}
+
+TEST(ShowRig, ListsTheRowsTheDeviceSetupWillShowAndPicksTheMaster) {
+  const ShowRig rig = CheckShowRig(Ini(kRig), {0, "Floor"}, "TrailBeam.ini");
+  ASSERT_EQ(rig.error, "");
+  ASSERT_EQ(rig.listed.size(), 4u);
+  const std::vector<std::array<std::string, 3>> want = {
+      {"Truss L", "1", "2"}, {"Truss R", "3", "4"}, {"Floor", "5", "6"}, {"", "0", "0"}};
+  for (std::size_t i = 0; i < want.size(); ++i) {
+    EXPECT_EQ(rig.listed[i].name, want[i][0]) << i;
+    EXPECT_EQ(rig.listed[i].pan, want[i][1]) << i;
+    EXPECT_EQ(rig.listed[i].tilt, want[i][2]) << i;
+  }
+  EXPECT_EQ(rig.pick.device, 3);
+  EXPECT_EQ(rig.pick.entry, 2);
+
+  // The device setup must list what the file holds, or the box closes it.
+  EXPECT_EQ(CheckListedAsExpected(rig.listed, rig.listed), "");
+  std::vector<ListedDevice> other = rig.listed;
+  other[1].pan = "30";
+  EXPECT_EQ(CheckListedAsExpected(other, rig.listed),
+            "the device setup lists device 2 as \"Truss R\" on channels 30/4, where the file "
+            "holds \"Truss R\" on 3/4");
+  other.pop_back();
+  EXPECT_EQ(CheckListedAsExpected(other, rig.listed), "the device setup lists 3 devices, not 4");
+}
+
+TEST(ShowRig, AFileThatIsNoFileIsNotRead) {
+  tb::testing::TempDir dir;
+  const std::filesystem::path folder = dir.path() / "TrailBeam.ini";
+  std::filesystem::create_directory(folder);
+  std::string bytes = "x";
+  EXPECT_EQ(ReadShowRigFile(folder, bytes), "it is a folder");
+  EXPECT_EQ(bytes, "");
+  const std::filesystem::path pipe = dir.path() / "pipe.ini";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0666), 0);
+  EXPECT_EQ(ReadShowRigFile(pipe, bytes), "it is not a regular file");
+  const std::filesystem::path file = dir.path() / "file.ini";
+  tb::testing::WriteBytes(file.string(), Ini(kRig));
+  EXPECT_EQ(ReadShowRigFile(file, bytes), "");
+  EXPECT_EQ(bytes, Ini(kRig));
 }
 
 TEST(LastMinuteCount, CountsTheSixtySecondsUpToNow) {

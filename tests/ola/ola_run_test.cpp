@@ -52,6 +52,14 @@ std::string Settings(const tbhost::StageRig& rig, const std::vector<bool>& calib
   return text;
 }
 
+// The text with its line `line` (1 for the first) replaced.
+std::string WithLine(const std::string& text, int line, const std::string& replacement) {
+  std::size_t start = 0;
+  for (int i = 1; i < line; ++i) start = text.find("\r\n", start) + 2;
+  const std::size_t end = text.find("\r\n", start);
+  return text.substr(0, start) + replacement + text.substr(end);
+}
+
 std::string Describe(const olatest::OlaClientThread::Frame& f,
                      const std::map<std::int32_t, std::int32_t>& want) {
   std::string s;
@@ -161,6 +169,7 @@ TEST_F(OlaShowBox, SlavesFollowTheConsoleUntilSigtermStopsFollowMode) {
                                                      << host_.Output();
   EXPECT_TRUE(host_.WaitForLine("status: follow off", 0s)) << host_.Output();
   EXPECT_EQ(ReadIni(), settings) << "the operator's rig came out changed";
+  EXPECT_FALSE(fs::exists(folder_ / "TrailBeam.ini.bak")) << "saved with the bytes it had";
   EXPECT_EQ(host_.Output().find("plug-in message"), std::string::npos) << host_.Output();
 }
 
@@ -173,8 +182,15 @@ TEST_F(OlaShowBox, TellsThePluginsMessagesAndEndsNonZeroWhenFollowModeStaysOff) 
       "plug-in message: Check Values for device 4:  Plausibility "
       "check failed, reason: " +
       std::string(k1->pan < k3->pan ? "1" : "2");
-  const std::string notCalibrated =
-      "plug-in message: Not accepted, because of missing device calibration";
+  const auto notCalibrated = [this](std::size_t head) {
+    return "the master \"" + rig_.heads[head].name + "\" (device " + std::to_string(head + 1) +
+           ") is not calibrated in ";
+  };
+  const std::string calibrated = Settings(rig_, {true, true, true, true});
+  // Marks K1, K2 and KM of the master taken, saved before the other two.
+  std::string partly = calibrated;
+  for (int line : {9, 10, 13}) partly = WithLine(partly, line, "0,10,20");
+  for (int line : {11, 12}) partly = WithLine(partly, line, "0,-1,-1");
   struct Case {
     const char* what;
     std::optional<std::string> settings;  // none: no TrailBeam.ini
@@ -182,12 +198,26 @@ TEST_F(OlaShowBox, TellsThePluginsMessagesAndEndsNonZeroWhenFollowModeStaysOff) 
     std::string says;
     int exit;  // 0: follow mode comes on, and goes off on SIGTERM
     bool writeProtected = false;
+    bool folder = false;  // a folder named TrailBeam.ini
   };
   const Case cases[] = {
       {"the master is not calibrated", Settings(rig_, {true, true, false, true}), "3",
-       notCalibrated, 1},
+       notCalibrated(2), 1},
       {"nothing is calibrated", Settings(rig_, {false, false, false, false}), rig_.heads[0].name,
-       notCalibrated, 1},
+       notCalibrated(0), 1},
+      {"a partly calibrated master", partly, "2", notCalibrated(1), 1},
+      {"a first device line with no name", WithLine(calibrated, 2, ",1,2"), "2",
+       "device 1 has no name in ", 1},
+      {"garbage",
+       "\x7F"
+       "ELF\x02\x01\x01 not a rig at all",
+       "2", "TrailBeam.ini could not be read: line 1: the file ends in the middle of it", 1},
+      {"cut off in the middle of a line", calibrated.substr(0, 100), "2",
+       "TrailBeam.ini could not be read: line ", 1},
+      {"a folder", std::nullopt, "2", "TrailBeam.ini could not be read: it is a folder", 1, false,
+       true},
+      {"a master beyond the universe", WithLine(calibrated, 8, rig_.heads[1].name + ",513,-1"), "2",
+       "is on channels 513/-1, which the console's universe does not have", 1},
       {"no such device", Settings(rig_, {true, true, true, true}), "Nobody",
        "no device named \"Nobody\" in the device setup", 1},
       {"no settings file", std::nullopt, "1", "no TrailBeam.ini beside", 1},
@@ -200,8 +230,10 @@ TEST_F(OlaShowBox, TellsThePluginsMessagesAndEndsNonZeroWhenFollowModeStaysOff) 
   };
   for (const Case& c : cases) {
     std::error_code ec;
-    fs::remove(Ini(), ec);
+    fs::remove_all(Ini(), ec);
+    fs::remove(folder_ / "TrailBeam.ini.bak", ec);
     if (c.settings) WriteIni(*c.settings);
+    if (c.folder) fs::create_directory(Ini());
     if (c.writeProtected) fs::permissions(Ini(), fs::perms::owner_read | fs::perms::group_read);
     const auto written = fs::last_write_time(Ini(), ec);
     StartBox(c.master);
@@ -214,13 +246,15 @@ TEST_F(OlaShowBox, TellsThePluginsMessagesAndEndsNonZeroWhenFollowModeStaysOff) 
       EXPECT_EQ(host_.Wait(kHostStart), c.exit) << c.what << "\n" << host_.Output();
       EXPECT_FALSE(host_.WaitForLine("status: follow on", 0s)) << c.what << "\n" << host_.Output();
     }
+    EXPECT_FALSE(fs::exists(folder_ / "TrailBeam.ini.bak")) << c.what << ": nothing changed";
     if (!c.settings) {
-      EXPECT_FALSE(fs::exists(Ini())) << c.what;
+      EXPECT_EQ(fs::exists(Ini()), c.folder) << c.what;
+      EXPECT_EQ(fs::is_directory(Ini()), c.folder) << c.what;
       continue;
     }
     EXPECT_EQ(ReadIni(), *c.settings) << c.what << ": the operator's rig came out changed";
     // Refused before the device setup was confirmed: not even saved again.
-    if (c.master == "Nobody") {
+    if (c.exit != 0) {
       EXPECT_EQ(fs::last_write_time(Ini(), ec), written) << c.what;
     }
   }

@@ -219,7 +219,15 @@ bool Olad::Start(std::string& error) {
     chown(config.c_str(), user->pw_uid, user->pw_gid);
     for (const auto& entry : fs::directory_iterator(config, ec))
       chown(entry.path().c_str(), user->pw_uid, user->pw_gid);
-    argv = {setpriv, "--reuid=olad", "--regid=" + std::to_string(user->pw_gid), "--clear-groups",
+    // Allowed to look into any folder, so that it reaches its configuration
+    // in the build tree even where the clone lies in a folder only root
+    // may enter (a mktemp -d folder, /root); it writes only its own files.
+    argv = {setpriv,
+            "--reuid=olad",
+            "--regid=" + std::to_string(user->pw_gid),
+            "--clear-groups",
+            "--inh-caps=+dac_read_search",
+            "--ambient-caps=+dac_read_search",
             "--"};
   }
   for (const std::string& a :

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -56,6 +57,7 @@ class WindowsSettingsFile : public ::testing::Test {
     std::vector<std::wstring> names;
     for (const auto& entry : fs::directory_iterator(dir_))
       names.push_back(entry.path().filename().wstring());
+    std::sort(names.begin(), names.end());
     return names;
   }
 
@@ -84,7 +86,51 @@ TEST_F(WindowsSettingsFile, ReplacedInOneStepAndAttributesKept) {
   EXPECT_EQ(Bytes(path_), Join(kExampleLines));
   const DWORD attributes = ::GetFileAttributesW(path_.c_str());
   EXPECT_NE(attributes & FILE_ATTRIBUTE_HIDDEN, 0u) << std::hex << attributes;
-  EXPECT_EQ(Entries(), std::vector<std::wstring>{L"TrailBeam.ini"});
+  EXPECT_EQ(Entries(), (std::vector<std::wstring>{L"TrailBeam.ini", L"TrailBeam.ini.bak"}));
+}
+
+// One generation back: the file as it was before the last save that changed
+// it, replaced in one step like the file itself, and only once the save
+// succeeded.
+TEST_F(WindowsSettingsFile, TheFileReplacedIsKeptBesideAsOneGeneration) {
+  const fs::path backup = dir_ / L"TrailBeam.ini.bak";
+  Write(path_, "old contents\r\n");
+  ASSERT_TRUE(::SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  ASSERT_FALSE(save_config(store_, Utf8(path_)));
+  EXPECT_EQ(Bytes(backup), "old contents\r\n");
+  EXPECT_NE(::GetFileAttributesW(backup.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+
+  RigStore cleared;
+  FillWithExample(cleared);
+  cleared.ResetCalibration();
+  ASSERT_FALSE(save_config(cleared, Utf8(path_)));
+  ASSERT_FALSE(save_config(cleared, Utf8(path_)));
+  EXPECT_EQ(Bytes(backup), Join(kExampleLines)) << "saving the same bytes keeps the backup";
+  EXPECT_EQ(Bytes(path_), ConfigFileBytes(cleared));
+
+  const struct {
+    const char* what;
+    DWORD attributes;  // of the backup; 0: a folder in its place
+    std::error_code expected;
+  } refusals[] = {
+      {"a write-protected backup", FILE_ATTRIBUTE_READONLY,
+       make_error_code(Errc::backup_read_only)},
+      {"a folder in its place", 0, make_error_code(Errc::backup_not_regular)},
+  };
+  for (const auto& c : refusals) {
+    SCOPED_TRACE(c.what);
+    ::SetFileAttributesW(backup.c_str(), FILE_ATTRIBUTE_NORMAL);
+    fs::remove_all(backup);
+    if (c.attributes != 0) {
+      Write(backup, "kept\r\n");
+      ASSERT_TRUE(::SetFileAttributesW(backup.c_str(), c.attributes));
+    } else {
+      fs::create_directory(backup);
+    }
+    EXPECT_EQ(save_config(store_, Utf8(path_)), c.expected);
+    EXPECT_EQ(Bytes(path_), ConfigFileBytes(cleared)) << "refused before anything was written";
+    EXPECT_EQ(Entries(), (std::vector<std::wstring>{L"TrailBeam.ini", L"TrailBeam.ini.bak"}));
+  }
 }
 
 std::string g_tempSeen;

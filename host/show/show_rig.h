@@ -1,0 +1,40 @@
+// The show box's look at the module's TrailBeam.ini before the plug-in
+// reads it: whatever would make the box refuse is found here, so that a
+// refusal never lets the device setup's OK rewrite the operator's file.
+// Read with the plug-in's own reader, so that both see the same rig.
+// Plain C++, no Qt.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/host_options.h"
+#include "host/show_master.h"
+
+namespace tbhost {
+
+// The highest channel of the universe the console plays the master on.
+inline constexpr int kUniverseChannels = 512;
+
+// The file's bytes, as far as the reader could ever look; the reason why
+// they could not be read (a folder, no permission...), or empty.
+std::string ReadShowRigFile(const std::filesystem::path& path, std::string& bytes);
+
+struct ShowRig {
+  std::string error;                 // why the box refuses; empty when it may go on
+  std::vector<ListedDevice> listed;  // the rows the device setup will list
+  MasterPick pick;
+};
+
+// Checks the rig for a show with the master the operator asked for. `file`
+// names the file in the messages.
+ShowRig CheckShowRig(std::string_view bytes, const MasterChoice& wanted, const std::string& file);
+
+// Whether the device setup lists the rows the file made the box expect:
+// why not, or empty.
+std::string CheckListedAsExpected(const std::vector<ListedDevice>& shown,
+                                  const std::vector<ListedDevice>& expected);
+
+}  // namespace tbhost
