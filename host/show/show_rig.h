@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "host/host_options.h"
-#include "host/show_master.h"
+#include "host/show/show_master.h"
 
 namespace tbhost {
 

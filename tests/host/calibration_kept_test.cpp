@@ -11,10 +11,10 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "host/demo.h"
-#include "host/host_window.h"
-#include "host/operator_input.h"
-#include "host/plugin_session.h"
+#include "host/demo/demo.h"
+#include "host/interactive/host_window.h"
+#include "host/session/operator_input.h"
+#include "host/session/plugin_session.h"
 #include "module_copy_host.h"
 
 namespace tbhost {
