@@ -475,9 +475,9 @@ std::optional<ConfigReadStop> Load(RigStore& store, Source& source) {
   Reader reader(source);
   const Lines lines = ReadDescribedLines(reader);
   const std::optional<ConfigReadStop> stop =
-      lines.text.empty()
-          ? ConfigReadStop{1, lines.overLong ? "it is longer than a line can be" : "the file is empty"}
-          : LoadLines(store, lines);
+      lines.text.empty() ? ConfigReadStop{1, lines.overLong ? "it is longer than a line can be"
+                                                            : "the file is empty"}
+                         : LoadLines(store, lines);
   std::string line;
   while (reader.Count() < kDescribedLines) {
     if (reader.Read(line) == Reader::kEnd) return stop;
