@@ -478,11 +478,13 @@ std::optional<ConfigReadStop> Load(RigStore& store, Source& source) {
       lines.text.empty() ? ConfigReadStop{1, lines.overLong ? "it is longer than a line can be"
                                                             : "the file is empty"}
                          : LoadLines(store, lines);
+  // Made even when the file ends early: the file, not an earlier one,
+  // decides the extension's values.
+  ExtensionReader extension(store);
   std::string line;
   while (reader.Count() < kDescribedLines) {
     if (reader.Read(line) == Reader::kEnd) return stop;
   }
-  ExtensionReader extension(store);
   for (;;) {
     const auto status = reader.Read(line);
     if (status == Reader::kEnd) return stop;

@@ -175,6 +175,9 @@ TEST(ReadConfig, ExtensionIsReadWhereverTheReadingOfThe25LinesStopped) {
   std::vector<std::string> shortFile(kExampleLines.begin(), kExampleLines.begin() + 20);
   shortFile.insert(shortFile.end(), extension.begin(), extension.end());
   RigStore store;
+  store.StageK1K3 = 1.0;  // nor may an earlier file's values survive it
+  store.StageK1K2 = 2.0;
+  store.HeightChannel = 3;
   ReadConfigFromBytes(store, Join(shortFile));
   ExpectExtension(store, {}, "a file that ends inside the 25 lines");
 }
