@@ -137,7 +137,8 @@ int CheckRig(const fs::path& module, const HostOptions& options, ShowRig& rig) {
   std::string bytes;
   if (const std::string why = ReadShowRigFile(settings, bytes); !why.empty())
     return Fail(settings.string() + " could not be read: " + why);
-  rig = CheckShowRig(bytes, options.master.value_or(MasterChoice{}), settings.string());
+  rig = CheckShowRig(bytes, options.master.value_or(MasterChoice{}), settings.string(),
+                     options.height);
   if (!rig.error.empty()) return Fail(rig.error + "; " + settings.string() + " is left as it was");
   Say("the rig: " + settings.string());
   return 0;

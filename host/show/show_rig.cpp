@@ -110,7 +110,20 @@ std::string ReadShowRigFile(const fs::path& path, std::string& bytes) {
   return {};
 }
 
-ShowRig CheckShowRig(std::string_view bytes, const MasterChoice& wanted, const std::string& file) {
+// The main window offers the height box only with a K1-K3 length and no
+// height channel; found here, before the device setup's OK saves the file.
+std::string HeightProblem(const tb::RigStore& rig, const std::string& file) {
+  if (rig.StageK1K3 <= 0.0)
+    return file + " holds no K1-K3 length, so the box cannot follow at a height (--height): " +
+           "enter the length in the device setup with the interactive host";
+  if (rig.HeightChannel != 0)
+    return "the follow height comes from channel " + std::to_string(rig.HeightChannel) + " in " +
+           file + "; --height cannot set it";
+  return {};
+}
+
+ShowRig CheckShowRig(std::string_view bytes, const MasterChoice& wanted, const std::string& file,
+                     std::optional<double> height) {
   ShowRig show;
   tb::RigStore rig;
   if (const auto stop = tb::ReadConfigReport(rig, bytes)) {
@@ -124,6 +137,7 @@ ShowRig CheckShowRig(std::string_view bytes, const MasterChoice& wanted, const s
   show.pick = FindMaster(show.listed, wanted);
   show.error = show.pick.error;
   if (show.error.empty()) show.error = MasterProblem(rig, show.pick.device, file);
+  if (show.error.empty() && height) show.error = HeightProblem(rig, file);
   return show;
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,9 +29,10 @@ struct ShowRig {
   MasterPick pick;
 };
 
-// Checks the rig for a show with the master the operator asked for. `file`
-// names the file in the messages.
-ShowRig CheckShowRig(std::string_view bytes, const MasterChoice& wanted, const std::string& file);
+// Checks the rig for a show with the master the operator asked for, and at
+// the follow height asked for, if any. `file` names the file in the messages.
+ShowRig CheckShowRig(std::string_view bytes, const MasterChoice& wanted, const std::string& file,
+                     std::optional<double> height = std::nullopt);
 
 // Whether the device setup lists the rows the file made the box expect:
 // why not, or empty.

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -220,6 +221,31 @@ TEST(ShowRig, WhatTheFileAllowsIsFoundBeforeThePluginReadsIt) {
   };
   for (const Case& c : cases) {
     const ShowRig rig = CheckShowRig(c.bytes, c.master, "TrailBeam.ini");
+    EXPECT_EQ(rig.error, c.error) << c.what;
+  }
+}
+
+// A follow height the main window would not offer is refused before the
+// device setup's OK could rewrite the file.
+TEST(ShowRig, HeightIsRefusedWhereTheMainWindowWouldNotOfferIt) {
+  const std::string stage = "[TrailBeam extension]\r\nStageK1K3=8.00\r\n";
+  struct Case {
+    const char* what;
+    std::string bytes;
+    std::optional<double> height;
+    std::string error;
+  };
+  const Case cases[] = {
+      {"no height asked, no length", Ini(kRig), std::nullopt, ""},
+      {"a height with a K1-K3 length", Ini(kRig) + stage, 1.5, ""},
+      {"a height without a K1-K3 length", Ini(kRig), 1.5,
+       "TrailBeam.ini holds no K1-K3 length, so the box cannot follow at a height (--height): "
+       "enter the length in the device setup with the interactive host"},
+      {"a height where a channel sets it", Ini(kRig) + stage + "HeightChannel=17\r\n", 0.0,
+       "the follow height comes from channel 17 in TrailBeam.ini; --height cannot set it"},
+  };
+  for (const Case& c : cases) {
+    const ShowRig rig = CheckShowRig(c.bytes, {0, "Truss R"}, "TrailBeam.ini", c.height);
     EXPECT_EQ(rig.error, c.error) << c.what;
   }
 }
