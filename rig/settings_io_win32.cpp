@@ -129,7 +129,12 @@ std::error_code CopyOldFile(const std::wstring& from, DWORD attributes, const st
   Handle in(::CreateFileW(from.c_str(), GENERIC_READ,
                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!in.valid()) return LastSystemError();
+  // A file the operator may not read cannot be kept, but may be saved.
+  if (!in.valid()) {
+    const DWORD why = ::GetLastError();
+    if (why == ERROR_ACCESS_DENIED) return {};
+    return {static_cast<int>(why), std::system_category()};
+  }
   std::wstring copy;
   Handle out(CreateTempFile(backup, copy));
   if (!out.valid()) return LastSystemError();
