@@ -1,7 +1,7 @@
 # The installer as an operator runs it, silently, in a Wine prefix of its
 # own: /S installs and registers TrailBeam.dll, a script creates the
 # plug-in by ProgID, /S uninstalls, and every key and file is gone except
-# the operator's TrailBeam.ini.
+# the operator's TrailBeam.ini; and an uninstall whose DLL was deleted by hand.
 #   cmake -DINSTALLER=setup.exe -DLOADER=wine64 -DBITS=64 -DFOLDER=TrailBeam -DVERSION=1.0.0.0
 #         -DSCRIPT=plugin_by_name.vbs -DEXPECTED=plugin_by_name.expected -P installer.cmake
 # Runs in the prefix that WINEPREFIX names.
@@ -99,7 +99,27 @@ else()
   endif()
 endif()
 
+# A DLL the operator deleted by hand cannot unregister itself; the
+# uninstaller must still remove itself and its entry in the programs.
+run("${windows_installer}" /S)
+if(NOT status EQUAL 0)
+  string(APPEND failures "\n  second ${INSTALLER} /S: exit status ${status}: ${text}")
+endif()
+file(REMOVE "${folder}/TrailBeam.dll")
+run("${windows_folder}\\uninstall.exe" /S)
+foreach(second RANGE 120)
+  if(NOT EXISTS "${folder}/uninstall.exe")
+    break()
+  endif()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E sleep 1)
+endforeach()
+run(reg query "${uninstall_key}")
+if(status EQUAL 0 OR EXISTS "${folder}/uninstall.exe")
+  string(APPEND failures "\n  with TrailBeam.dll deleted by hand, the uninstall left its entry "
+         "or itself")
+endif()
+
 if(failures)
   message(FATAL_ERROR "the installer:${failures}")
 endif()
-message(STATUS "installed, used by name, uninstalled; TrailBeam.ini kept")
+message(STATUS "installed, used by name, uninstalled, also without its DLL; TrailBeam.ini kept")
