@@ -139,7 +139,8 @@ int CheckRig(const fs::path& module, const HostOptions& options, ShowRig& rig) {
     return Fail(settings.string() + " could not be read: " + why);
   rig = CheckShowRig(bytes, options.master.value_or(MasterChoice{}), settings.string());
   if (!rig.error.empty()) return Fail(rig.error + "; " + settings.string() + " is left as it was");
-  Say("the rig: " + settings.string());
+  Say("the rig: " + settings.string() + ", following " + std::to_string(rig.rate) +
+      " times a second");
   return 0;
 }
 
