@@ -19,6 +19,7 @@
 #include <sstream>
 
 #include "host/sim/stage_rig.h"
+#include "rig/rig_store.h"
 
 namespace hostprobe {
 namespace {
@@ -71,6 +72,12 @@ std::optional<long> ParseNumber(const char* text, long min, long max) {
   const long n = std::strtol(text, &end, 10);
   if (end == text || *end != '\0' || errno != 0 || n < min || n > max) return std::nullopt;
   return n;
+}
+
+std::optional<int> ParseRate(const char* text) {
+  const auto n = ParseNumber(text, 1, 1000);
+  if (!n || !tb::IsFollowRate(static_cast<std::int32_t>(*n))) return std::nullopt;
+  return static_cast<int>(*n);
 }
 
 double Percentile(const std::vector<double>& sorted, double p) {
@@ -185,7 +192,7 @@ void FollowHost::PrepareProcess(bool ola) {
 
 // TrailBeam.ini as the plug-in writes it once the operator has aimed every
 // head of the demo rig at the five marks.
-bool FollowHost::WriteCalibratedModule(std::string& error) {
+bool FollowHost::WriteCalibratedModule(int rate, std::string& error) {
   std::string pattern = "/tmp/host_probe-XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) return error = "no temporary folder", false;
   folder_ = pattern;
@@ -205,15 +212,21 @@ bool FollowHost::WriteCalibratedModule(std::string& error) {
       text += "1," + std::to_string(aim->pan) + "," + std::to_string(aim->tilt) + "\r\n";
     }
   }
+  if (rate != tb::kDefaultFollowRate)
+    text += "[TrailBeam extension]\r\nFollowRate=" + std::to_string(rate) + "\r\n";
   std::ofstream(folder_ + "/TrailBeam.ini", std::ios::binary) << text;
   return true;
 }
 
 bool FollowHost::Start(const Setup& setup, std::string& error) {
   std::vector<std::string> args = {"--follow"};
+  // Left out at the default, so that an earlier build without it can be
+  // compared.
+  if (setup.rate != tb::kDefaultFollowRate)
+    args.insert(args.end(), {"--rate", std::to_string(setup.rate)});
   if (setup.run) {
     if (!setup.ola) return error = "the show box runs on OLA only", false;
-    if (!WriteCalibratedModule(error)) return false;
+    if (!WriteCalibratedModule(setup.rate, error)) return false;
     args = {"--run", "--master", std::to_string(kMaster + 1), "--plugin",
             folder_ + "/TrailBeam.so"};
   }

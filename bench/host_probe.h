@@ -30,6 +30,11 @@ bool SleepUntil(std::chrono::steady_clock::time_point until);
 // A whole number from `text` within [min, max]; nothing when it is not one.
 std::optional<long> ParseNumber(const char* text, long min, long max);
 
+// A follow rate the device setup offers (10, 20, 25 or 40); nothing for
+// anything else.
+std::optional<int> ParseRate(const char* text);
+inline constexpr const char* kRateWrong = "--rate takes 10, 20, 25 or 40 (follow ticks a second)";
+
 // Nearest rank over sorted samples: the smallest value with at least p of
 // them at or below it.
 double Percentile(const std::vector<double>& sorted, double p);
@@ -85,6 +90,9 @@ class FollowHost {
     // The show box (--run, always on OLA) instead of --follow, on a copy of
     // the module whose TrailBeam.ini holds the demo rig, calibrated.
     bool run = false;
+    // Follow ticks a second: typed into the device setup by --follow, stored
+    // in the show box's TrailBeam.ini.
+    int rate = 10;
   };
   // Call first thing in main, before any thread starts: the private network
   // namespace can only be entered then.
@@ -108,7 +116,7 @@ class FollowHost {
  private:
   void Play();
 
-  bool WriteCalibratedModule(std::string& error);
+  bool WriteCalibratedModule(int rate, std::string& error);
 
   std::string folder_;  // the show box's module and TrailBeam.ini
   std::unique_ptr<olatest::Olad> olad_;

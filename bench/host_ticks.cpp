@@ -1,13 +1,14 @@
 // Timing of the plug-in's follow ticks in the reference host: the host logs
 // the time of every channel read (TRAILBEAM_READ_LOG); a tick is a burst of
 // reads, timed by its first. Each tick's lateness is measured against
-// start + n x 100 ms. The timer never fires before it is due, so the start
-// is the phase that puts the earliest tick on time; the drift is how far the
-// last tenth of the run lies behind the first tenth. Optionally with every core kept busy
-// by other processes, and the host raised as a service manager would.
+// start + n x the timer's period (100 ms at the default rate). The timer never fires before it is
+// due, so the start is the phase that puts the earliest tick on time; the drift is how far the last
+// tenth of the run lies behind the first tenth. Optionally with every core kept busy by other
+// processes, and the host raised as a service manager would.
 //
-// usage: host_ticks [--ticks N] [--busy] [--nice N | --fifo P] [--ola]
-//   --ticks N  ticks to measure (default 3000, i.e. five minutes)
+// usage: host_ticks [--ticks N] [--rate N] [--busy] [--nice N | --fifo P] [--ola]
+//   --ticks N  ticks to measure (default 3000, i.e. five minutes at 10 a second)
+//   --rate N   follow ticks a second: 10 (default), 20, 25 or 40
 //   --busy     one busy loop per core in processes of their own
 //   --nice N   the host's threads at nice N (-20..19)
 //   --fifo P   the host's threads at SCHED_FIFO priority P (1..99)
@@ -32,8 +33,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr double kPeriodMs = 100;
-constexpr double kBurstGapMs = 50;   // reads further apart start a new tick
 constexpr std::size_t kWarmUp = 30;  // ticks left out while the host settles
 
 int Fail(const std::string& why) {
@@ -41,8 +40,9 @@ int Fail(const std::string& why) {
   return 1;
 }
 
-// The time (ms on the steady clock) of every tick's first read.
-std::vector<double> TickStarts(const std::string& log) {
+// The time (ms on the steady clock) of every tick's first read; reads more
+// than burstGapMs apart belong to different ticks.
+std::vector<double> TickStarts(const std::string& log, double burstGapMs) {
   std::vector<double> starts;
   std::ifstream in(log);
   long long ns = 0;
@@ -50,7 +50,7 @@ std::vector<double> TickStarts(const std::string& log) {
   double previous = -1e18;
   while (in >> ns >> channel) {
     const double ms = static_cast<double>(ns) / 1e6;
-    if (ms - previous > kBurstGapMs) starts.push_back(ms);
+    if (ms - previous > burstGapMs) starts.push_back(ms);
     previous = ms;
   }
   return starts;
@@ -62,6 +62,7 @@ struct Options {
   int nice = 0;
   int fifo = 0;
   bool ola = false;
+  int rate = 10;
 };
 
 bool Parse(int argc, char** argv, Options& options, std::string& error) {
@@ -83,13 +84,19 @@ bool Parse(int argc, char** argv, Options& options, std::string& error) {
       if (!n) return error = "--fifo takes a number from 1 to 99", false;
       options.fifo = static_cast<int>(*n);
       ++i;
+    } else if (arg == "--rate") {
+      const auto n = hostprobe::ParseRate(value);
+      if (!n) return error = hostprobe::kRateWrong, false;
+      options.rate = *n;
+      ++i;
     } else if (arg == "--busy") {
       options.busy = true;
     } else if (arg == "--ola") {
       options.ola = true;
     } else {
       return error = "unknown argument " + arg +
-                     "\nusage: host_ticks [--ticks N] [--busy] [--nice N | --fifo P] [--ola]",
+                     "\nusage: host_ticks [--ticks N] [--rate N] [--busy] [--nice N | --fifo P] "
+                     "[--ola]",
              false;
     }
   }
@@ -116,8 +123,12 @@ int main(int argc, char** argv) {
   } cleanup{folder, log};
 
   hostprobe::FollowHost host;
-  if (!host.Start({.ola = options.ola, .readLog = log, .program = {}, .run = false}, error))
+  if (!host.Start(
+          {.ola = options.ola, .readLog = log, .program = {}, .run = false, .rate = options.rate},
+          error))
     return Fail(error);
+  const double periodMs = 1000.0 / options.rate;
+  const double burstGapMs = periodMs / 2;
   if ((options.nice != 0 || options.fifo > 0) &&
       !hostprobe::SetPriority(host.Pid(), options.nice, options.fifo, error))
     return Fail(error);
@@ -129,9 +140,11 @@ int main(int argc, char** argv) {
 
   const std::size_t wanted = kWarmUp + static_cast<std::size_t>(options.ticks);
   std::vector<double> starts;
-  const auto deadline = std::chrono::steady_clock::now() +
-                        std::chrono::milliseconds(static_cast<long long>(wanted) * 200 + 60000);
-  while ((starts = TickStarts(log)).size() < wanted) {
+  const auto deadline =
+      std::chrono::steady_clock::now() +
+      std::chrono::milliseconds(
+          static_cast<long long>(wanted) * static_cast<long long>(2 * periodMs) + 60000);
+  while ((starts = TickStarts(log, burstGapMs)).size() < wanted) {
     if (std::chrono::steady_clock::now() > deadline)
       return Fail("too few ticks (" + std::to_string(starts.size()) + "):\n" + host.Output());
     if (!hostprobe::SleepUntil(std::chrono::steady_clock::now() + 1s)) return Fail("stopped");
@@ -140,13 +153,13 @@ int main(int argc, char** argv) {
   busy.reset();
   const int status = host.Stop();
 
-  // Tick n is due at start + n x 100 ms. A tick the timer skipped, or a
+  // Tick n is due at start + n x the period. A tick the timer skipped, or a
   // schedule it restarted after falling a whole period behind, shows as
   // lateness that stays: as drift.
   const double first = starts[kWarmUp];
   std::vector<double> late;
   for (std::size_t i = kWarmUp; i < wanted; ++i)
-    late.push_back(starts[i] - (first + static_cast<double>(i - kWarmUp) * kPeriodMs));
+    late.push_back(starts[i] - (first + static_cast<double>(i - kWarmUp) * periodMs));
   const double phase = *std::min_element(late.begin(), late.end());
   for (double& l : late) l -= phase;
   const std::size_t tenth = std::max<std::size_t>(1, late.size() / 10);
@@ -161,7 +174,7 @@ int main(int argc, char** argv) {
   std::printf(
       "trailbeam-host --follow%s, %s, %s\n"
       "%s before, %s at the end\n"
-      "ticks: %zu over %.1f s  lateness against start + n x 100 ms (ms):\n"
+      "ticks: %zu over %.1f s  lateness against start + n x %.0f ms (ms):\n"
       "  p50 %.3f  p99 %.3f  max %.3f\n"
       "  drift (mean of the last tenth - mean of the first tenth): %+.3f ms\n",
       options.ola ? " --ola-in 1 --ola-out 2 (master moving)" : " (master at rest)",
@@ -169,8 +182,8 @@ int main(int argc, char** argv) {
       options.busy ? ("every core busy (" + std::to_string(cores) + " spinning processes)").c_str()
                    : "no load added",
       loadBefore.c_str(), loadAfter.c_str(), late.size(), (starts[wanted - 1] - first) / 1000,
-      hostprobe::Percentile(sorted, 0.5), hostprobe::Percentile(sorted, 0.99), sorted.back(),
-      tail - head);
+      periodMs, hostprobe::Percentile(sorted, 0.5), hostprobe::Percentile(sorted, 0.99),
+      sorted.back(), tail - head);
   if (status != 0) return Fail("the host did not exit cleanly:\n" + host.Output());
   return 0;
 }

@@ -3,9 +3,13 @@
 // fixtures receive them). Starts a private olad with the network-free test
 // configuration and the host in --follow mode, plays the master to random
 // spots on the stage and times each change. The plug-in reads the master on
-// its 100 ms follow timer, so the figures include up to one timer period.
+// its follow timer (100 ms at the default rate), so the figures include up to
+// one timer period.
 //
-// usage: ola_latency [CHANGES]   (default 300, at least 200)
+// usage: ola_latency [--rate N] [CHANGES]
+//   --rate N  the follow rate the host's demo set-up types in: 10 (default),
+//             20, 25 or 40 ticks a second
+//   CHANGES   master changes to time (default 300, at least 200)
 // Run as root it works in a network namespace of its own; otherwise olad's
 // default port 9010 must be free.
 #include <algorithm>
@@ -21,6 +25,7 @@
 
 #include "host/sim/stage_rig.h"
 #include "ola_testkit.h"
+#include "rig/rig_store.h"
 
 namespace {
 
@@ -43,17 +48,31 @@ double Percentile(std::vector<double> sorted, double p) {
   return sorted[std::clamp<std::size_t>(rank, 1, sorted.size()) - 1];
 }
 
+// A whole number from min to max, or -1.
+long Number(const char* text, long min, long max) {
+  char* end = nullptr;
+  const long n = std::strtol(text, &end, 10);
+  return end == text || *end != '\0' || n < min || n > max ? -1 : n;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   int changes = 300;
-  if (argc > 1) {
-    char* end = nullptr;
-    const long n = std::strtol(argv[1], &end, 10);
-    if (end == argv[1] || *end != '\0' || n < 200 || n > 100000)
-      return Fail("CHANGES must be a number from 200 to 100000");
-    changes = static_cast<int>(n);
+  int rate = tb::kDefaultFollowRate;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--rate") {
+      const long n = i + 1 < argc ? Number(argv[++i], 1, 1000) : -1;
+      if (!tb::IsFollowRate(static_cast<std::int32_t>(n)))
+        return Fail("--rate needs 10, 20, 25 or 40 (follow ticks a second)");
+      rate = static_cast<int>(n);
+    } else {
+      const long n = Number(argv[i], 200, 100000);
+      if (n < 0) return Fail("CHANGES must be a number from 200 to 100000");
+      changes = static_cast<int>(n);
+    }
   }
+  const int periodMs = tb::FollowIntervalMs(rate);
   const bool isolated = olatest::EnterPrivateNetwork();
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
@@ -65,7 +84,9 @@ int main(int argc, char** argv) {
     return Fail("olad holds non-loopback sockets:\n" + sockets);
 
   olatest::HostProcess host;
-  if (!host.Start(TRAILBEAM_HOST, {"--follow", "--ola-in", "1", "--ola-out", "2"}, error))
+  if (!host.Start(TRAILBEAM_HOST,
+                  {"--follow", "--rate", std::to_string(rate), "--ola-in", "1", "--ola-out", "2"},
+                  error))
     return Fail(error);
   if (!host.WaitForLine("follow mode on", 240s) || !host.WaitForLine("OLA: connected", 60s))
     return Fail("the host did not start following:\n" + host.Output());
@@ -80,7 +101,7 @@ int main(int argc, char** argv) {
   std::mt19937 random(20240611);
   std::uniform_real_distribution<double> x(k1.x, k4.x);
   std::uniform_real_distribution<double> y(k1.y, k4.y);
-  std::uniform_int_distribution<int> pauseMs(0, 99);
+  std::uniform_int_distribution<int> pauseMs(0, periodMs - 1);
 
   std::vector<double> latencies;
   std::map<std::int32_t, std::int32_t> previous;
@@ -115,9 +136,9 @@ int main(int argc, char** argv) {
   std::sort(sorted.begin(), sorted.end());
   std::printf(
       "master change on OLA universe 1 -> all slaves' values on OLA universe 2\n"
-      "(olad %s, host in --follow mode, plug-in follow timer 100 ms)\n"
+      "(olad %s, host in --follow mode, plug-in follow timer %d ms: %d ticks a second)\n"
       "changes: %zu  median: %.1f ms  p99: %.1f ms  max: %.1f ms  min: %.1f ms\n",
-      isolated ? "in a private network namespace" : "on 127.0.0.1", sorted.size(),
+      isolated ? "in a private network namespace" : "on 127.0.0.1", periodMs, rate, sorted.size(),
       Percentile(sorted, 0.5), Percentile(sorted, 0.99), sorted.back(), sorted.front());
   if (timeouts > 0) std::printf("changes that never arrived within 10 s: %d\n", timeouts);
   if (status != 0) return Fail("the host did not exit cleanly:\n" + host.Output());

@@ -25,6 +25,7 @@ void Prime(tb::RigStore& store) {
     *store.Device(d) = {
         "Before " + std::to_string(d), 100 + d, -d, 360 + d, 180 + d, 200 + d, -200 - d};
   }
+  store.FollowRate = 25;  // an earlier file's rate
 }
 
 bool IsRange(std::int32_t range) { return range >= tb::kMinRange && range <= tb::kMaxRange; }
@@ -40,8 +41,9 @@ bool SameStore(const tb::RigStore& a, const tb::RigStore& b) {
     }
   }
   return a.StageK1K3 == b.StageK1K3 && a.StageK1K2 == b.StageK1K2 &&
-         a.HeightChannel == b.HeightChannel && a.PanCalibration == b.PanCalibration &&
-         a.TiltCalibration == b.TiltCalibration && a.PanFineCalibration == b.PanFineCalibration &&
+         a.HeightChannel == b.HeightChannel && a.FollowRate == b.FollowRate &&
+         a.PanCalibration == b.PanCalibration && a.TiltCalibration == b.TiltCalibration &&
+         a.PanFineCalibration == b.PanFineCalibration &&
          a.TiltFineCalibration == b.TiltFineCalibration && a.DeviceCalibrated == b.DeviceCalibrated;
 }
 
@@ -88,7 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   if (!IsStoredLength(first.StageK1K3) || !IsStoredLength(first.StageK1K2) ||
-      first.HeightChannel < 0 || first.HeightChannel > tb::kMaxHeightChannel) {
+      first.HeightChannel < 0 || first.HeightChannel > tb::kMaxHeightChannel ||
+      !tb::IsFollowRate(first.FollowRate)) {
     Fail("an extension value read would not be written");
   }
 
@@ -102,7 +105,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (CountLines(described) != 25 || described.substr(described.size() - 2) != "\r\n") {
     Fail("saved file does not begin with 25 CR LF lines");
   }
-  const bool given = first.StageK1K3 != 0.0 || first.StageK1K2 != 0.0 || first.HeightChannel != 0;
+  const bool given = first.StageK1K3 != 0.0 || first.StageK1K2 != 0.0 || first.HeightChannel != 0 ||
+                     first.FollowRate != tb::kDefaultFollowRate;
   if (given == extension.empty()) Fail("extension section written without values or lost");
 
   tb::RigStore second;

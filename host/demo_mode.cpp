@@ -17,6 +17,7 @@ int RunDemo(HostParts& parts, const HostOptions& options) {
   DemoSettings settings;
   settings.seconds = options.seconds;
   settings.height = options.height.value_or(0.0);
+  settings.rate = options.rate.value_or(settings.rate);
   settings.master = parts.rig.master;
   if (options.compare)
     settings.methods.assign(kAllMethods.begin(), kAllMethods.end());

@@ -15,6 +15,7 @@ int RunFollow(HostParts& parts, const HostOptions& options, QApplication& app) {
   parts.window.show();
   DemoSettings settings;
   settings.master = parts.rig.master;
+  settings.rate = options.rate.value_or(settings.rate);
   settings.methods = {options.method.value_or(FollowChoice::Linear)};
   Demo run(parts.rig, parts.universe, parts.counts, parts.window, parts.session, settings);
   QString failure;
@@ -23,9 +24,11 @@ int RunFollow(HostParts& parts, const HostOptions& options, QApplication& app) {
   // master would cost more than following does.
   if (QGuiApplication::platformName() == "offscreen") parts.window.hide();
   const MovingHead& master = parts.rig.heads[static_cast<std::size_t>(settings.master)];
-  std::printf("follow mode on: rig \"%s\", master \"%s\" on channels %d/%d, method %s\n",
-              parts.rig.name.c_str(), master.name.c_str(), master.panChannel, master.tiltChannel,
-              MethodText(settings.methods.front()).toUtf8().constData());
+  std::printf(
+      "follow mode on: rig \"%s\", master \"%s\" on channels %d/%d, method %s, %d ticks a "
+      "second\n",
+      parts.rig.name.c_str(), master.name.c_str(), master.panChannel, master.tiltChannel,
+      MethodText(settings.methods.front()).toUtf8().constData(), settings.rate);
   std::fflush(stdout);
   return app.exec();
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "host/sim/stage_rig.h"
+#include "rig/rig_store.h"
 
 namespace tbhost {
 namespace {
@@ -27,6 +28,7 @@ constexpr OptionName kOwnOptions[] = {
     {"--follow", false}, {"--ola-in", true}, {"--ola-out", true},    {"--ola-port", true},
     {"--rig", true},     {"--method", true}, {"--compare", false},   {"--run", false},
     {"--master", true},  {"--fine", false},  {"--height", true},     {"--height-channel", true},
+    {"--rate", true},
 };
 
 // What QGuiApplication and QApplication take from the command line, with one
@@ -178,6 +180,14 @@ std::string SetHeightChannel(std::optional<std::int32_t>& into, const std::strin
   return {};
 }
 
+std::string SetRate(std::optional<std::int32_t>& into, const std::string& text) {
+  const auto n = ParseCount(text, 40);
+  if (!n || !tb::IsFollowRate(static_cast<std::int32_t>(*n)))
+    return "--rate needs 10, 20, 25 or 40 (follow ticks a second)";
+  into = static_cast<std::int32_t>(*n);
+  return {};
+}
+
 // "a, b, c" of the names an option takes.
 template <class Names>
 std::string OneOf(const Names& names) {
@@ -240,6 +250,7 @@ std::string Apply(HostOptions& o, std::string_view name, const std::string& valu
   if (name == "--ola-port") return SetPort(o.olaPort, value);
   if (name == "--height") return SetHeight(o.height, value);
   if (name == "--height-channel") return SetHeightChannel(o.heightChannel, value);
+  if (name == "--rate") return SetRate(o.rate, value);
   return {};
 }
 
@@ -256,6 +267,9 @@ std::string RunConflicts(const HostOptions& o) {
   if (!o.screenshot.empty()) return "--screenshot plays the demo and cannot be used with --run";
   if (!o.report.empty()) return "--report is the demo's and cannot be used with --run";
   if (o.secondsGiven) return "--seconds is the demo's and cannot be used with --run";
+  if (o.rate)
+    return "--rate is the demo's and cannot be used with --run, which follows at the rate "
+           "in TrailBeam.ini";
   if (o.rigGiven)
     return "--rig picks simulated heads and cannot be used with --run, which drives the rig "
            "in TrailBeam.ini";
@@ -334,10 +348,11 @@ HostMode ModeFor(const HostOptions& options, bool hasDisplay) {
   if (options.run) return HostMode::Run;
   if (options.follow) return HostMode::Follow;
   // A screenshot shows the demo session on the real screen; a method, a
-  // comparison of them, a report, a length and a height are things the demo plays
+  // comparison of them, a report, a length, a height and a rate are things the demo plays
   // and writes. A picture alone is not: run-demo always asks for one.
   if (options.demo || !hasDisplay || !options.screenshot.empty() || options.compare ||
-      options.method || !options.report.empty() || options.secondsGiven || options.height)
+      options.method || !options.report.empty() || options.secondsGiven || options.height ||
+      options.rate)
     return HostMode::Demo;
   return HostMode::Interactive;
 }
@@ -345,8 +360,8 @@ HostMode ModeFor(const HostOptions& options, bool hasDisplay) {
 const char* HostUsage() {
   return "usage: trailbeam-host [--plugin PATH] [--rig NAME] [--fine] [--demo]\n"
          "                      [--method M | --compare]\n"
-         "                      [--seconds N] [--height M] [--png FILE] [--report FILE]\n"
-         "                      [--screenshot FILE]\n"
+         "                      [--seconds N] [--height M] [--rate N] [--png FILE]\n"
+         "                      [--report FILE] [--screenshot FILE]\n"
          "                      [--follow] [--ola-in U] [--ola-out U] [--ola-port P]\n"
          "                      [Qt options]\n"
          "       trailbeam-host --run --master NAME|N [--method M] --ola-in U --ola-out U\n"
@@ -371,6 +386,9 @@ const char* HostUsage() {
          "                     into the main window's height box, which takes it only\n"
          "                     with a K1-K3 length in the device setup; the demo\n"
          "                     records it in its report (\"height\")\n"
+         "  --rate N           demo and --follow: the follow rate (10, 20, 25 or 40 ticks\n"
+         "                     a second, default 10), typed into the device setup;\n"
+         "                     --run follows at the rate stored in TrailBeam.ini\n"
          "  --png FILE         demo: picture of the stage (default trailbeam-demo.png)\n"
          "  --report FILE      demo: the outcome as JSON, every tick included\n"
          "  --screenshot FILE  play the demo on the screen and save a picture of it\n"

@@ -56,6 +56,22 @@ inline constexpr std::int16_t kFollowLinear = 1;
 inline constexpr std::int16_t kFollowDistance = 2;
 inline constexpr std::int16_t kFollowTrigonometric = 3;
 
+// How often a second the follow timer ticks. Only these rates are offered:
+// each gives a whole number of milliseconds between ticks.
+inline constexpr std::int32_t kDefaultFollowRate = 10;
+inline constexpr std::array<std::int32_t, 4> kFollowRates = {10, 20, 25, 40};
+
+inline bool IsFollowRate(std::int32_t rate) {
+  for (std::int32_t offered : kFollowRates)
+    if (rate == offered) return true;
+  return false;
+}
+
+// The timer's interval for a rate; any other value ticks at the default.
+inline int FollowIntervalMs(std::int32_t rate) {
+  return 1000 / (IsFollowRate(rate) ? rate : kDefaultFollowRate);
+}
+
 // A result or an error, for the few operations that have both.
 template <class T>
 struct Checked {
@@ -124,6 +140,9 @@ class RigStore {
   // A channel whose value 0..255 sets the follow height in centimetres
   // while it is set; 0: none. Stored.
   std::int32_t HeightChannel = 0;
+  // Follow ticks a second, one of kFollowRates. Stored; a follow already
+  // running keeps its rate until it is enabled again.
+  std::int32_t FollowRate = kDefaultFollowRate;
   // Run state, never stored: the height in metres above the floor at which
   // the trigonometric method follows (0: the floor).
   double FollowHeight = 0.0;

@@ -11,6 +11,7 @@ constexpr const char* kLineEnd = "\r\n";
 constexpr std::string_view kStageK1K3 = "StageK1K3";
 constexpr std::string_view kStageK1K2 = "StageK1K2";
 constexpr std::string_view kHeightChannel = "HeightChannel";
+constexpr std::string_view kFollowRate = "FollowRate";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -45,6 +46,19 @@ std::optional<std::int32_t> StoredChannel(std::string_view text) {
   const auto channel = Digits(Trim(text));
   if (!channel || *channel > kMaxHeightChannel) return std::nullopt;
   return channel;
+}
+
+std::optional<std::int32_t> StoredRate(std::string_view text) {
+  const auto rate = Digits(Trim(text));
+  if (!rate || !IsFollowRate(*rate)) return std::nullopt;
+  return rate;
+}
+
+void AppendNumber(std::string& out, std::string_view key, std::int32_t value) {
+  out.append(key);
+  out += '=';
+  out += std::to_string(value);
+  out += kLineEnd;
 }
 
 void AppendLength(std::string& out, std::string_view key, double metres) {
@@ -104,12 +118,11 @@ std::string ExtensionLines(const RigStore& store) {
   std::string body;
   AppendLength(body, kStageK1K3, store.StageK1K3);
   AppendLength(body, kStageK1K2, store.StageK1K2);
-  if (store.HeightChannel >= 1 && store.HeightChannel <= kMaxHeightChannel) {
-    body.append(kHeightChannel);
-    body += '=';
-    body += std::to_string(store.HeightChannel);
-    body += kLineEnd;
-  }
+  if (store.HeightChannel >= 1 && store.HeightChannel <= kMaxHeightChannel)
+    AppendNumber(body, kHeightChannel, store.HeightChannel);
+  // The default is not written: a rig at ten ticks a second saves as before.
+  if (store.FollowRate != kDefaultFollowRate && IsFollowRate(store.FollowRate))
+    AppendNumber(body, kFollowRate, store.FollowRate);
   if (body.empty()) return body;
   return kExtensionMarker + std::string(kLineEnd) + body;
 }
@@ -118,6 +131,7 @@ ExtensionReader::ExtensionReader(RigStore& store) : store_(store) {
   store_.StageK1K3 = 0.0;
   store_.StageK1K2 = 0.0;
   store_.HeightChannel = 0;
+  store_.FollowRate = kDefaultFollowRate;
 }
 
 void ExtensionReader::Line(std::string_view line) {
@@ -134,6 +148,8 @@ void ExtensionReader::Line(std::string_view line) {
       (key == kStageK1K3 ? store_.StageK1K3 : store_.StageK1K2) = *cm / 100.0;
   } else if (key == kHeightChannel) {
     if (const auto channel = StoredChannel(value)) store_.HeightChannel = *channel;
+  } else if (key == kFollowRate) {
+    if (const auto rate = StoredRate(value)) store_.FollowRate = *rate;
   }
 }
 

@@ -5,12 +5,13 @@
 //   StageK1K3=8.00
 //   StageK1K2=6.00
 //   HeightChannel=17
+//   FollowRate=25
 //
 // One marker line, then one Key=Value line per value. The section is
 // written only when it holds something, so a rig without these values
 // saves exactly the 25 lines it always did. Keys a reader does not know are
 // skipped, and so is a line whose value does not pass its key's test: a
-// later writer adds keys (devices beyond 4, the follow rate) without
+// later writer adds keys (devices beyond 4, say) without
 // breaking an earlier reader, and a damaged line costs only its own value.
 #pragma once
 

@@ -82,10 +82,13 @@ class OptionControl {
   virtual void Select() = 0;
 };
 
-// A periodic timer on the window's thread; its interval is the layout's.
+// A periodic timer on the window's thread; its interval is the layout's
+// until the window sets another.
 class TimerControl {
  public:
   virtual ~TimerControl() = default;
+  // Takes effect at the next Start.
+  virtual void SetInterval(int milliseconds) = 0;
   virtual void Start() = 0;
   virtual void Stop() = 0;
   virtual bool Running() const = 0;

@@ -25,9 +25,10 @@ frmTBConfig::frmTBConfig(WindowContext context, QWidget* parent)
   txtK1K3_ = std::make_unique<QtEdit>(FindControl<QLineEdit>(*this, "txtK1K3"));
   txtK1K2_ = std::make_unique<QtEdit>(FindControl<QLineEdit>(*this, "txtK1K2"));
   txtHeightChannel_ = std::make_unique<QtEdit>(FindControl<QLineEdit>(*this, "txtHeightChannel"));
+  txtFollowRate_ = std::make_unique<QtEdit>(FindControl<QLineEdit>(*this, "txtFollowRate"));
   logic_ = std::make_unique<SetupWindowLogic>(
-      std::move(context),
-      SetupWindowControls{*window_, *lblConf_, *lvConf_, *txtK1K3_, *txtK1K2_, *txtHeightChannel_});
+      std::move(context), SetupWindowControls{*window_, *lblConf_, *lvConf_, *txtK1K3_, *txtK1K2_,
+                                              *txtHeightChannel_, *txtFollowRate_});
 
   SetupWindowLogic* logic = logic_.get();
   connect(cmdOK, &QPushButton::clicked, this, [logic] { logic->cmdOK_Click(); });

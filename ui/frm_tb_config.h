@@ -47,6 +47,7 @@ class frmTBConfig final : public QDialog {
   std::unique_ptr<QtEdit> txtK1K3_;
   std::unique_ptr<QtEdit> txtK1K2_;
   std::unique_ptr<QtEdit> txtHeightChannel_;
+  std::unique_ptr<QtEdit> txtFollowRate_;
   std::unique_ptr<SetupWindowLogic> logic_;
 };
 

@@ -226,6 +226,9 @@ void MainWindowLogic::StartFollowing() {
     for (const StageFinding& finding : stage) ctx_.messages.Show(StageFindingMessage(finding));
   engine_.Start();
   c_.CmdEnableTB.SetCaption(kStopCaption);
+  // The rate counts from here: a rate changed while following waits for the
+  // next Enable TB.
+  c_.TimerDMX.SetInterval(FollowIntervalMs(ctx_.rig.FollowRate));
   c_.TimerDMX.Start();
 }
 

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
+#include <algorithm>
 
 #include "platform/extlv/extlv.h"
 
@@ -65,7 +66,12 @@ void QtButton::Focus() { button_->setFocus(Qt::OtherFocusReason); }
 
 void QtOption::Select() { option_->setChecked(true); }
 
-void QtTimer::Start() { timer_->start(); }
+// Kept for Start: QTimer would restart a running timer at once.
+void QtTimer::SetInterval(int milliseconds) { interval_ = std::max(milliseconds, 1); }
+void QtTimer::Start() {
+  if (interval_ > 0) timer_->setInterval(interval_);
+  timer_->start();
+}
 void QtTimer::Stop() { timer_->stop(); }
 bool QtTimer::Running() const { return timer_->isActive(); }
 

@@ -104,12 +104,14 @@ class QtOption final : public OptionControl {
 class QtTimer final : public TimerControl {
  public:
   explicit QtTimer(QTimer* timer) : timer_(timer) {}
+  void SetInterval(int milliseconds) override;
   void Start() override;
   void Stop() override;
   bool Running() const override;
 
  private:
   QTimer* timer_;
+  int interval_ = 0;  // 0: the layout's
 };
 
 class QtList final : public ListControl {

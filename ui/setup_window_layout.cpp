@@ -33,10 +33,16 @@ constexpr ControlLayout kControls[] = {
      .left = 3720, .top = 2340, .width = 1380, .height = 255, .text = "Height channel"},
     {.name = "txtHeightChannel", .kind = K::Edit,
      .left = 5100, .top = 2325, .width = 735, .height = 285, .tab = 3},
+    // The follow rate on a row of its own below, before OK in the keyboard
+    // order.
+    {.name = "lblFollowRate", .kind = K::Label,
+     .left = 120, .top = 2775, .width = 1500, .height = 255, .text = "Follow rate (Hz)"},
+    {.name = "txtFollowRate", .kind = K::Edit,
+     .left = 1620, .top = 2760, .width = 735, .height = 285, .tab = 4},
     // Neither default nor cancel: Enter belongs to the list's editor, and
     // Escape must not throw the edits away.
     {.name = "cmdOK", .kind = K::Button,
-     .left = 5160 + kFineColumns, .top = 2280, .width = 855, .height = 375, .tab = 4,
+     .left = 5160 + kFineColumns, .top = 2280, .width = 855, .height = 375, .tab = 5,
      .text = "OK"},
 };
 
@@ -52,7 +58,7 @@ constexpr WindowLayout kWindow{
     .name = "frmTBConfig",
     .caption = "TrailBeam Configuration",
     .width = 6075 + kFineColumns,
-    .height = 2715,
+    .height = 3105,
     .frame = WindowFrame::Sizable,
     .controls = kControls,
     .lines = {},

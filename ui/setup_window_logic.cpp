@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "rig/settings_file.h"
+#include "ui/follow_rate_entry.h"
 #include "ui/leading_number.h"
 #include "ui/setup_window_layout.h"
 #include "ui/stage_entries.h"
@@ -40,6 +41,7 @@ void SetupWindowLogic::Form_Load() {
   c_.txtK1K3.SetText(StageLengthText(ctx_.rig.StageK1K3));
   c_.txtK1K2.SetText(StageLengthText(ctx_.rig.StageK1K2));
   c_.txtHeightChannel.SetText(HeightChannelText(ctx_.rig.HeightChannel));
+  c_.txtFollowRate.SetText(FollowRateText(ctx_.rig.FollowRate));
   c_.lvConf.Focus();
 }
 
@@ -82,14 +84,18 @@ void SetupWindowLogic::lvConf_EditEnd(const std::string&, const std::string& new
   c_.lvConf.SetCell(row, column, newText);
 }
 
-// The three fields are checked before anything is stored, so that a
+// The four fields are checked before anything is stored, so that a
 // refused one leaves the store and the file as the window found them.
 void SetupWindowLogic::cmdOK_Click() {
   const auto k1k3 = StageLengthEntry(c_.txtK1K3.Text());
   const auto k1k2 = StageLengthEntry(c_.txtK1K2.Text());
   const auto channel = HeightChannelEntry(c_.txtHeightChannel.Text());
-  if (!k1k3 || !k1k2 || !channel) {
-    ctx_.messages.Show(!k1k3 ? kK1K3Refused : !k1k2 ? kK1K2Refused : kHeightChannelRefused);
+  const auto rate = FollowRateEntry(c_.txtFollowRate.Text());
+  if (!k1k3 || !k1k2 || !channel || !rate) {
+    ctx_.messages.Show(!k1k3      ? kK1K3Refused
+                       : !k1k2    ? kK1K2Refused
+                       : !channel ? kHeightChannelRefused
+                                  : kFollowRateRefused);
     return;
   }
   const int rows = std::min(c_.lvConf.RowCount(), kDeviceCount);
@@ -107,6 +113,7 @@ void SetupWindowLogic::cmdOK_Click() {
   ctx_.rig.StageK1K3 = *k1k3;
   ctx_.rig.StageK1K2 = *k1k2;
   ctx_.rig.HeightChannel = *channel;
+  ctx_.rig.FollowRate = *rate;
   // A failed save keeps the window open with the operator's edits.
   if (const std::error_code error = save_config()) {
     ctx_.messages.Show("TrailBeam.ini could not be saved: " + error.message());

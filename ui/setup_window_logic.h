@@ -1,8 +1,8 @@
 // What the device setup window does. Loading reads TrailBeam.ini into the
 // rig store and lists the four devices (name, pan and tilt channel, pan
 // and tilt range, pan and tilt fine channel, 0 for none), and shows the
-// stage's measured lengths and the height channel; OK checks those three
-// fields, then copies the list into the device table, ranges limited to
+// stage's measured lengths, the height channel and the follow rate; OK
+// checks those four fields, then copies the list into the device table, ranges limited to
 // 1..1080, stores the fields and saves the file; the close box discards the
 // edits.
 #pragma once
@@ -30,6 +30,8 @@ inline constexpr const char* kK1K2Refused =
     "or left empty when it was not measured.";
 inline constexpr const char* kHeightChannelRefused =
     "The height channel must be a DMX channel from 1 to 512, or left empty for none.";
+inline constexpr const char* kFollowRateRefused =
+    "The follow rate must be 10, 20, 25 or 40 times a second; left empty it is 10.";
 
 struct SetupWindowControls {
   WindowControl& window;
@@ -38,6 +40,7 @@ struct SetupWindowControls {
   EditControl& txtK1K3;
   EditControl& txtK1K2;
   EditControl& txtHeightChannel;
+  EditControl& txtFollowRate;
 };
 
 class SetupWindowLogic {

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -117,7 +118,7 @@ bool Demo::SetUpDevices() {
       return;
     }
     QPushButton* ok = Button(dialog, "cmdOK");
-    if (ok == nullptr || !TypeDevices(dialog)) {
+    if (ok == nullptr || !TypeDevices(dialog) || !TypeRate(dialog)) {
       if (ok == nullptr) Fail("the device setup window has no cmdOK button");
       dialog->close();
       return;
@@ -171,6 +172,14 @@ bool Demo::TypeDevices(QWidget* dialog) {
                         .arg(header));
     }
   }
+  return true;
+}
+
+// Typed whatever it is: the module's file may hold another from an earlier
+// session.
+bool Demo::TypeRate(QWidget* dialog) {
+  if (!TypeInto(dialog->findChild<QLineEdit*>("txtFollowRate"), QString::number(settings_.rate)))
+    return Fail("the device setup window has no txtFollowRate field");
   return true;
 }
 

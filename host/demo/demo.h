@@ -26,6 +26,7 @@ class PluginSession;
 struct DemoSettings {
   double seconds = 6.0;  // of follow mode, per method
   double height = 0.0;   // the follow height asked for, in metres; 0: the floor
+  int rate = 10;         // follow ticks a second, typed into the device setup
   int master = 1;        // rig index of the master head
   // Played in this order, each on the same path and the same calibration.
   std::vector<FollowChoice> methods = {FollowChoice::Linear};
@@ -72,6 +73,7 @@ class Demo {
  private:
   bool SetUpDevices();
   bool TypeDevices(QWidget* dialog);
+  bool TypeRate(QWidget* dialog);
   bool ShowMainWindow();
   bool Calibrate();
   bool ChooseMaster();

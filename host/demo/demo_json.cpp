@@ -77,6 +77,7 @@ bool WriteDemoJson(const StageRig& rig, const DemoSettings& settings, const Demo
   root["master"] = settings.master;
   root["seconds"] = settings.seconds;
   root["height"] = settings.height;
+  root["rate"] = settings.rate;
   root["messages"] = QJsonArray::fromStringList(outcome.messages);
   root["allCalls"] = Calls(outcome.allCalls);
   root["heads"] = Heads(rig, outcome);

@@ -29,9 +29,12 @@ QString Header(const StageRig& rig, const DemoSettings& settings, const DemoOutc
   return out;
 }
 
-QString FollowCalls(const MethodRun& run, double seconds) {
+QString FollowCalls(const MethodRun& run, double seconds, int rate) {
   const HostCallCounts& f = run.followCalls;
-  return QString("follow ticks run: %1 in %2 s\n").arg(run.samples.size()).arg(seconds) +
+  return QString("follow ticks run: %1 in %2 s at %3 a second\n")
+             .arg(run.samples.size())
+             .arg(seconds)
+             .arg(rate) +
          QString(
              "host calls during follow mode: %1 (ReadChannel %2, Output %3, WriteChannel %4), "
              "failed %5\n")
@@ -147,7 +150,7 @@ QString DemoReportText(const StageRig& rig, const DemoSettings& settings,
   if (settings.methods.size() > 1) return out + "\n" + CompareTable(settings, outcome, bits);
   for (const MethodRun& run : outcome.runs) {
     out += "method: " + MethodText(run.method) + "\n";
-    out += FollowCalls(run, settings.seconds) + "\n";
+    out += FollowCalls(run, settings.seconds, settings.rate) + "\n";
     out += SlaveTable(rig, settings.master, run) + "\n";
     out += AccuracyLines(run.accuracy, bits);
   }

@@ -134,6 +134,7 @@ ShowRig CheckShowRig(std::string_view bytes, const MasterChoice& wanted, const s
   show.error = UnnamedDeviceProblem(rig, file);
   if (!show.error.empty()) return show;
   show.listed = ListedAsTheSetupShows(rig);
+  show.rate = rig.FollowRate;
   show.pick = FindMaster(show.listed, wanted);
   show.error = show.pick.error;
   if (show.error.empty()) show.error = MasterProblem(rig, show.pick.device, file);

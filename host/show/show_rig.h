@@ -27,6 +27,7 @@ struct ShowRig {
   std::string error;                 // why the box refuses; empty when it may go on
   std::vector<ListedDevice> listed;  // the rows the device setup will list
   MasterPick pick;
+  int rate = 10;  // the follow rate the file holds, ticks a second
 };
 
 // Checks the rig for a show with the master the operator asked for, and at

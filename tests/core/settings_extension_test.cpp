@@ -25,12 +25,14 @@ struct Extension {
   double k1k3 = 0.0;
   double k1k2 = 0.0;
   std::int32_t channel = 0;
+  std::int32_t rate = kDefaultFollowRate;
 };
 
 void ExpectExtension(const RigStore& store, const Extension& expected, const std::string& what) {
   EXPECT_DOUBLE_EQ(store.StageK1K3, expected.k1k3) << what;
   EXPECT_DOUBLE_EQ(store.StageK1K2, expected.k1k2) << what;
   EXPECT_EQ(store.HeightChannel, expected.channel) << what;
+  EXPECT_EQ(store.FollowRate, expected.rate) << what;
 }
 
 // The 25 lines' part of a store, as the file holds it.
@@ -75,6 +77,15 @@ TEST(SaveConfig, ExtensionIsWrittenOnlyForTheValuesGiven) {
       {"values the reader would refuse", {0.04, 100.01, 513}, {}},
       {"negative values", {-8.0, -0.5, -3}, {}},
       {"not a number", {nan, inf, 0}, {}},
+      {"the default rate is not written", {0, 0, 0, 10}, {}},
+      {"rate 20", {0, 0, 0, 20}, {"[TrailBeam extension]", "FollowRate=20"}},
+      {"rate 25", {0, 0, 0, 25}, {"[TrailBeam extension]", "FollowRate=25"}},
+      {"rate 40 after the other values",
+       {8.0, 0, 17, 40},
+       {"[TrailBeam extension]", "StageK1K3=8.00", "HeightChannel=17", "FollowRate=40"}},
+      {"rates that are not offered", {0, 0, 0, 30}, {}},
+      {"a rate of 0", {0, 0, 0, 0}, {}},
+      {"a negative rate", {0, 0, 0, -20}, {}},
   };
   for (const Case& c : cases) {
     RigStore store;
@@ -82,6 +93,7 @@ TEST(SaveConfig, ExtensionIsWrittenOnlyForTheValuesGiven) {
     store.StageK1K3 = c.values.k1k3;
     store.StageK1K2 = c.values.k1k2;
     store.HeightChannel = c.values.channel;
+    store.FollowRate = c.values.rate;
     store.FollowHeight = 1.5;  // run state: never stored
     EXPECT_EQ(ConfigFileBytes(store), today + Join(c.after)) << c.name;
   }
@@ -120,7 +132,7 @@ TEST(ReadConfig, ExtensionLinesAreReadAndHostileOnesCostOnlyThemselves) {
         "StageK1K2=5.00", "HeightChannel=12"},
        {0, 5.0, 12}},
       {"unknown keys and odd lines are skipped",
-       {"[TrailBeam extension]", "FollowRate=20", "Device5=Spot 5,33,34", "", ",,,",
+       {"[TrailBeam extension]", "FollowSmoothing=20", "Device5=Spot 5,33,34", "", ",,,",
         "[TrailBeam extension]", "StageK1K3=10.00"},
        {10.0, 0, 0}},
       {"an over-long line does not end the reading",
@@ -129,6 +141,20 @@ TEST(ReadConfig, ExtensionLinesAreReadAndHostileOnesCostOnlyThemselves) {
       {"a value after a name-like key with = in it",
        {"[TrailBeam extension]", "HeightChannel=7=8", "StageK1K2=3.00"},
        {0, 3.0, 0}},
+      {"each offered rate",
+       {"[TrailBeam extension]", "FollowRate=40", "StageK1K2=3.00"},
+       {0, 3.0, 0, 40}},
+      {"rate with blanks", {"[TrailBeam extension]", " FollowRate = 25 "}, {0, 0, 0, 25}},
+      {"the default rate written out", {"[TrailBeam extension]", "FollowRate=10"}, {}},
+      {"hostile rates are skipped, the next good one is read",
+       {"[TrailBeam extension]", "FollowRate=20", "FollowRate=30", "FollowRate=0", "FollowRate=-20",
+        "FollowRate=020", "FollowRate=20.0", "FollowRate=1e1", "FollowRate=4294967316",
+        "FollowRate=99999999999999999999", "FollowRate=", "FollowRate", "FollowRate=25Hz",
+        "FollowRate=0x19", "followrate=40"},
+       {0, 0, 0, 20}},
+      {"a hostile rate alone leaves the default",
+       {"[TrailBeam extension]", "FollowRate=1000", "HeightChannel=5"},
+       {0, 0, 5, 10}},
   };
   RigStore plain;
   ReadConfigFromBytes(plain, Join(kExampleLines));
@@ -139,6 +165,7 @@ TEST(ReadConfig, ExtensionLinesAreReadAndHostileOnesCostOnlyThemselves) {
       store.StageK1K3 = 1.0;  // an earlier file's values must not survive
       store.StageK1K2 = 2.0;
       store.HeightChannel = 3;
+      store.FollowRate = 40;
       ReadConfigFromBytes(store, Join(ExampleWith(c.after), end));
       ExpectExtension(store, c.expected, what);
       EXPECT_EQ(DescribedPart(store), DescribedPart(plain)) << what;
@@ -178,17 +205,19 @@ TEST(ReadConfig, ExtensionIsReadWhereverTheReadingOfThe25LinesStopped) {
   store.StageK1K3 = 1.0;  // nor may an earlier file's values survive it
   store.StageK1K2 = 2.0;
   store.HeightChannel = 3;
+  store.FollowRate = 25;
   ReadConfigFromBytes(store, Join(shortFile));
   ExpectExtension(store, {}, "a file that ends inside the 25 lines");
 }
 
 TEST(SettingsFile, ExtensionRoundTripsAndA25LineReaderSeesTheSameFile) {
   const Extension cases[] = {
-      {8.0, 0, 0}, {0.1, 100.0, 512}, {0.15, 12.34, 1}, {33.33, 0, 0}, {0, 0.99, 0}, {0, 0, 77},
+      {8.0, 0, 0}, {0.1, 100.0, 512}, {0.15, 12.34, 1}, {33.33, 0, 0},   {0, 0.99, 0},
+      {0, 0, 77},  {0, 0, 0, 20},     {0, 0, 0, 25},    {8.0, 0, 0, 40}, {0, 0, 0, 10},
   };
   for (const Extension& values : cases) {
     const std::string what = std::to_string(values.k1k3) + "/" + std::to_string(values.k1k2) + "/" +
-                             std::to_string(values.channel);
+                             std::to_string(values.channel) + "/" + std::to_string(values.rate);
     testing::TempDir dir;
     const std::string path = dir.File("TrailBeam.ini");
     RigStore saved;
@@ -196,6 +225,7 @@ TEST(SettingsFile, ExtensionRoundTripsAndA25LineReaderSeesTheSameFile) {
     saved.StageK1K3 = values.k1k3;
     saved.StageK1K2 = values.k1k2;
     saved.HeightChannel = values.channel;
+    saved.FollowRate = values.rate;
     ASSERT_FALSE(save_config(saved, path)) << what;
     RigStore read;
     read_config(read, path);
@@ -207,13 +237,34 @@ TEST(SettingsFile, ExtensionRoundTripsAndA25LineReaderSeesTheSameFile) {
   }
 }
 
+// Four devices and nothing after line 25: read at the default rate, whatever
+// the store held, and saved again byte for byte.
+TEST(SettingsFile, AFileWithoutARateIsReadAtTenAndSavedUnchanged) {
+  const std::vector<std::string> fourDevices = {
+      "TrailBeam.ini", "Spot links,1,2", "1,60,40",           "1,60,200",     "1,220,40",
+      "1,220,200",     "1,140,120",      "Spot rechts,17,18", "1,30,10",      "1,31,190",
+      "1,200,20",      "1,210,180",      "1,90,70",           "Wash 3,33,35", "0,-1,-1",
+      "0,-1,-1",       "0,-1,-1",        "0,-1,-1",           "0,-1,-1",      "Profil 4,40,41",
+      "1,10,20",       "1,10,200",       "1,240,20",          "1,240,200",    "1,128,110"};
+  for (const char* end : {"\r\n", "\n"}) {
+    const char* what = end[1] == 0 ? "LF" : "CR LF";
+    RigStore store;
+    store.FollowRate = 40;
+    ReadConfigFromBytes(store, Join(fourDevices, end));
+    EXPECT_EQ(store.FollowRate, kDefaultFollowRate) << what;
+    EXPECT_EQ(store.DeviceTable[3].Name, "Profil 4") << what;
+    EXPECT_EQ(ConfigFileBytes(store), Join(fourDevices)) << what;
+  }
+}
+
 TEST(ReadConfig, MissingFileKeepsTheExtensionValuesAsTheDeviceTable) {
   testing::TempDir dir;
   RigStore store;
   store.StageK1K3 = 8.0;
   store.HeightChannel = 4;
+  store.FollowRate = 25;
   read_config(store, dir.File("absent.ini"));
-  ExpectExtension(store, {8.0, 0, 4}, "no file");
+  ExpectExtension(store, {8.0, 0, 4, 25}, "no file");
 }
 
 TEST(StageLength, TextsOfMetres) {
@@ -252,6 +303,20 @@ TEST(StageLength, TextsOfMetres) {
   EXPECT_EQ(MetresText(5), "0.05");
   EXPECT_EQ(MetresText(1234), "12.34");
   EXPECT_EQ(MetresText(0), "0.00");
+}
+
+TEST(FollowRate, IntervalOfEachRate) {
+  struct Case {
+    std::int32_t rate;
+    int intervalMs;
+  };
+  // Anything not offered ticks as the default does, never divides by 0.
+  const Case cases[] = {{10, 100}, {20, 50},   {25, 40},  {40, 25},
+                        {0, 100},  {-40, 100}, {30, 100}, {1000, 100}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(FollowIntervalMs(c.rate), c.intervalMs) << c.rate;
+    EXPECT_EQ(IsFollowRate(c.rate), c.intervalMs * c.rate == 1000) << c.rate;
+  }
 }
 
 }  // namespace

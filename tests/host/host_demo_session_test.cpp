@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "host/demo/demo.h"
 #include "host/interactive/host_window.h"
@@ -59,6 +60,24 @@ TEST_F(DemoSession, TypesTheRangesThatDifferAndClicksTheMethod) {
   auto* trigonometric = form->findChild<QRadioButton*>("OptTrigo");
   ASSERT_NE(trigonometric, nullptr);
   EXPECT_TRUE(trigonometric->isChecked());
+}
+
+// The rate asked for is typed into the device setup: OK stores it in the
+// file, and the plug-in's follow timer ran at its interval.
+TEST_F(DemoSession, TypesTheRateAndThePluginFollowsAtIt) {
+  DemoSettings settings;
+  settings.seconds = 1;
+  settings.master = rig_.master;
+  settings.rate = 40;
+  Demo demo(rig_, universe_, counts_, window_, session_, settings);
+  const DemoOutcome outcome = demo.Run();
+  ASSERT_TRUE(outcome.completed) << outcome.failure.toStdString();
+  EXPECT_TRUE(SettingsLines().contains("FollowRate=40"));
+  QWidget* form = window_.PluginWindow();
+  ASSERT_NE(form, nullptr);
+  auto* timer = form->findChild<QTimer*>("TimerDMX");
+  ASSERT_NE(timer, nullptr);
+  EXPECT_EQ(timer->interval(), 25);
 }
 
 }  // namespace

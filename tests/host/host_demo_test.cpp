@@ -311,23 +311,37 @@ TEST(HostDemo, EverySlaveFollowsTheMasterOverTheStage) {
   for (int z = 1; z <= 4; ++z) EXPECT_GT(zonesSeen[static_cast<std::size_t>(z)], 0) << "zone " << z;
 }
 
-// --follow sets up the rig it is given, picks the method in the main window
-// and keeps following until it is told to end.
-TEST(HostFollow, StartsWithTheRigAndMethodGiven) {
-  QTemporaryDir dir;
-  ASSERT_TRUE(dir.isValid());
-  QProcess host;
-  StartHost(host, {"--follow", "--rig", "sides", "--method", "trigonometric"}, dir.path());
-  QString out;
-  while (!out.contains('\n') && host.waitForReadyRead(60000))
-    out += QString::fromUtf8(host.readAllStandardOutput());
-  EXPECT_EQ(out.section('\n', 0, 0),
-            "follow mode on: rig \"sides\", master \"FOH\" on channels 1/2, method trigonometric")
-      << QString::fromUtf8(host.readAllStandardError()).toStdString();
-  host.terminate();
-  ASSERT_TRUE(host.waitForFinished(20000));
-  EXPECT_EQ(host.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(host.exitCode(), 0);
+// --follow sets up the rig it is given, picks the method in the main window,
+// types the rate into the device setup and keeps following until it is told
+// to end.
+TEST(HostFollow, StartsWithTheRigMethodAndRateGiven) {
+  const struct {
+    QStringList args;
+    const char* line;
+  } cases[] = {
+      {{"--follow", "--rig", "sides", "--method", "trigonometric"},
+       "follow mode on: rig \"sides\", master \"FOH\" on channels 1/2, method trigonometric, 10 "
+       "ticks a second"},
+      {{"--follow", "--rate", "25"},
+       "follow mode on: rig \"default\", master \"Truss R\" on channels 3/4, method linear, 25 "
+       "ticks a second"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QProcess host;
+    StartHost(host, c.args, dir.path());
+    QString out;
+    while (!out.contains('\n') && host.waitForReadyRead(60000))
+      out += QString::fromUtf8(host.readAllStandardOutput());
+    EXPECT_EQ(out.section('\n', 0, 0).toStdString(), c.line)
+        << QString::fromUtf8(host.readAllStandardError()).toStdString();
+    host.terminate();
+    ASSERT_TRUE(host.waitForFinished(20000));
+    EXPECT_EQ(host.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(host.exitCode(), 0);
+  }
 }
 
 // What --compare must show on each rig: the same path played with every

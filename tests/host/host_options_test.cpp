@@ -211,6 +211,47 @@ TEST(HostOptions, RunRefusesWhatItCannotDo) {
 
 // The follow height for the demo and the show box, the height channel for
 // the show box only; a value the windows would refuse is refused here.
+TEST(HostOptions, RateTakesTheOfferedRatesForTheDemoAndFollowOnly) {
+  const std::string wrong = "--rate needs 10, 20, 25 or 40 (follow ticks a second)";
+  struct Case {
+    Args args;
+    std::optional<std::int32_t> rate;
+    std::string error;
+  };
+  const Case cases[] = {
+      {{}, std::nullopt, ""},
+      {{"--rate", "10"}, 10, ""},
+      {{"--rate", "20"}, 20, ""},
+      {{"--rate", "25"}, 25, ""},
+      {{"--rate", "40", "--compare"}, 40, ""},
+      {{"--follow", "--rate", "40"}, 40, ""},
+      {{"--rate", "30"}, std::nullopt, wrong},
+      {{"--rate", "0"}, std::nullopt, wrong},
+      {{"--rate", "-10"}, std::nullopt, wrong},
+      {{"--rate", "25.0"}, std::nullopt, wrong},
+      {{"--rate", "100"}, std::nullopt, wrong},
+      {{"--rate", "4294967321"}, std::nullopt, wrong},
+      {{"--rate", "99999999999999999999"}, std::nullopt, wrong},
+      {{"--rate", ""}, std::nullopt, wrong},
+      {{"--rate"}, std::nullopt, "--rate needs a value"},
+      {{"--rate", "--demo"}, std::nullopt, "--rate needs a value"},
+      {{"--run", "--master", "1", "--ola-in", "1", "--ola-out", "2", "--rate", "20"},
+       std::nullopt,
+       "--rate is the demo's and cannot be used with --run, which follows at the rate in "
+       "TrailBeam.ini"},
+  };
+  for (const Case& c : cases) {
+    const Parsed p = Parse(c.args);
+    EXPECT_EQ(p.options.error, c.error) << Line(c.args);
+    if (!c.error.empty()) continue;
+    EXPECT_EQ(p.options.rate, c.rate) << Line(c.args);
+    EXPECT_TRUE(p.forQt.empty()) << Line(c.args);
+  }
+  // A rate alone asks for the demo; with --follow it is follow mode's.
+  EXPECT_EQ(ModeFor(Parse({"--rate", "20"}).options, true), HostMode::Demo);
+  EXPECT_EQ(ModeFor(Parse({"--follow", "--rate", "20"}).options, true), HostMode::Follow);
+}
+
 TEST(HostOptions, HeightAndHeightChannelTakeWhatTheWindowsTake) {
   const Args run = {"--run", "--master", "1", "--ola-in", "1", "--ola-out", "2"};
   const auto with = [](Args args, const Args& more) {

@@ -275,6 +275,24 @@ TEST(ShowRig, ListsTheRowsTheDeviceSetupWillShowAndPicksTheMaster) {
   EXPECT_EQ(CheckListedAsExpected(other, rig.listed), "the device setup lists 3 devices, not 4");
 }
 
+// The box follows at the file's rate; a file without one at ten a second.
+TEST(ShowRig, TakesTheFollowRateFromTheFile) {
+  const struct {
+    std::string extension;
+    int rate;
+  } cases[] = {
+      {"", 10},
+      {"[TrailBeam extension]\r\nFollowRate=40\r\n", 40},
+      {"[TrailBeam extension]\r\nFollowRate=25\r\n", 25},
+      {"[TrailBeam extension]\r\nFollowRate=33\r\n", 10},
+  };
+  for (const auto& c : cases) {
+    const ShowRig rig = CheckShowRig(Ini(kRig) + c.extension, {1, ""}, "TrailBeam.ini");
+    EXPECT_EQ(rig.error, "") << c.extension;
+    EXPECT_EQ(rig.rate, c.rate) << c.extension;
+  }
+}
+
 TEST(ShowRig, AFileThatIsNoFileIsNotRead) {
   tb::testing::TempDir dir;
   const std::filesystem::path folder = dir.path() / "TrailBeam.ini";

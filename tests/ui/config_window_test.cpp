@@ -277,7 +277,8 @@ TEST_F(ConfigWindowTest, AnEditEndsInTheCellItStartedInHoweverItEnds) {
   }
 }
 
-// The window's tab order is the list, the stage's three fields, then OK;
+// The window's tab order is the list, the stage's three fields, the follow
+// rate, then OK;
 // Tab never walks the cells.
 TEST_F(ConfigWindowTest, TabGoesFromTheListThroughTheFieldsToOKAndShiftTabBack) {
   Open();
@@ -290,9 +291,11 @@ TEST_F(ConfigWindowTest, TabGoesFromTheListThroughTheFieldsToOKAndShiftTabBack) 
       {Qt::Key_Tab, {}, "txtK1K3"},
       {Qt::Key_Tab, {}, "txtK1K2"},
       {Qt::Key_Tab, {}, "txtHeightChannel"},
+      {Qt::Key_Tab, {}, "txtFollowRate"},
       {Qt::Key_Tab, {}, "cmdOK"},
       {Qt::Key_Tab, {}, "lvConf"},
       {Qt::Key_Backtab, Qt::ShiftModifier, "cmdOK"},
+      {Qt::Key_Backtab, Qt::ShiftModifier, "txtFollowRate"},
       {Qt::Key_Backtab, Qt::ShiftModifier, "txtHeightChannel"},
   };
   for (const auto& step : steps) {
@@ -443,12 +446,20 @@ TEST_F(ConfigWindowTest, StageFieldsOKCannotTakeAreToldAndNothingIsStored) {
       {"txtHeightChannel", "-1", ui::kHeightChannelRefused},
       {"txtHeightChannel", "ch 5", ui::kHeightChannelRefused},
       {"txtHeightChannel", "99999999999", ui::kHeightChannelRefused},
+      {"txtFollowRate", "30", ui::kFollowRateRefused},
+      {"txtFollowRate", "0", ui::kFollowRateRefused},
+      {"txtFollowRate", "-10", ui::kFollowRateRefused},
+      {"txtFollowRate", "25.0", ui::kFollowRateRefused},
+      {"txtFollowRate", "20 Hz", ui::kFollowRateRefused},
+      {"txtFollowRate", "040", ui::kFollowRateRefused},
+      {"txtFollowRate", "4294967336", ui::kFollowRateRefused},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.field) + " \"" + c.typed + "\"");
     RigStore saved;
     saved.StageK1K3 = 8.0;
     saved.HeightChannel = 17;
+    saved.FollowRate = 25;
     ASSERT_FALSE(save_config(saved, path));
     const std::string before = ReadBytes(path);
     sink.shown.clear();
@@ -464,6 +475,7 @@ TEST_F(ConfigWindowTest, StageFieldsOKCannotTakeAreToldAndNothingIsStored) {
     EXPECT_EQ(ReadBytes(path), before);
     EXPECT_DOUBLE_EQ(rig.StageK1K3, 8.0);
     EXPECT_EQ(rig.HeightChannel, 17);
+    EXPECT_EQ(rig.FollowRate, 25);
     EXPECT_EQ(rig.DeviceTable[0].PanChannel, 0);
 
     TypeField(c.field, "");
@@ -471,6 +483,44 @@ TEST_F(ConfigWindowTest, StageFieldsOKCannotTakeAreToldAndNothingIsStored) {
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(rig.DeviceTable[0].PanChannel, 33);
     EXPECT_EQ(sink.shown.size(), 1u);
+  }
+}
+
+// The follow rate shows the file's and OK stores what the operator typed;
+// only a rate other than 10 adds a line to the file.
+TEST_F(ConfigWindowTest, FollowRateFieldShowsTheFileAndOKStoresIt) {
+  struct Case {
+    std::int32_t stored;
+    const char* shown;
+    const char* typed;  // null: left as shown
+    std::int32_t after;
+    const char* extension;  // the file's lines after line 25
+  };
+  const Case cases[] = {
+      {10, "10", nullptr, 10, ""},
+      {25, "25", nullptr, 25, "[TrailBeam extension]\r\nFollowRate=25\r\n"},
+      {10, "10", "20", 20, "[TrailBeam extension]\r\nFollowRate=20\r\n"},
+      {10, "10", " 40 ", 40, "[TrailBeam extension]\r\nFollowRate=40\r\n"},
+      {40, "40", "", 10, ""},
+      {20, "20", "10", 10, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.stored) + " typed " + (c.typed ? c.typed : "nothing"));
+    RigStore saved;
+    saved.FollowRate = c.stored;
+    saved.Device(1)->Name = "Spot";
+    ASSERT_FALSE(save_config(saved, path));
+    Open();
+    EXPECT_EQ(Field("txtFollowRate")->text().toStdString(), c.shown);
+    if (c.typed != nullptr) TypeField("txtFollowRate", c.typed);
+    PressOK();
+    EXPECT_TRUE(sink.shown.empty());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(rig.FollowRate, c.after);
+    const std::string bytes = ReadBytes(path);
+    std::size_t end = 0;
+    for (int line = 0; line < 25; ++line) end = bytes.find("\r\n", end) + 2;
+    EXPECT_EQ(bytes.substr(end), c.extension);
   }
 }
 

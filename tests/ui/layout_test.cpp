@@ -72,7 +72,9 @@ const Row kLayout[] = {
     {"frmTBConfig", "txtK1K2", "", 2820, 2325, 735, 285, 2, ""},
     {"frmTBConfig", "lblHeightChannel", "Height channel", 3720, 2340, 1380, 255, -1, ""},
     {"frmTBConfig", "txtHeightChannel", "", 5100, 2325, 735, 285, 3, ""},
-    {"frmTBConfig", "cmdOK", "OK", 6960, 2280, 855, 375, 4, ""},
+    {"frmTBConfig", "lblFollowRate", "Follow rate (Hz)", 120, 2775, 1500, 255, -1, ""},
+    {"frmTBConfig", "txtFollowRate", "10", 1620, 2760, 735, 285, 4, ""},
+    {"frmTBConfig", "cmdOK", "OK", 6960, 2280, 855, 375, 5, ""},
     {"frmAbout", "picIcon", nullptr, 120, 240, 885, 885, -1, ""},
     {"frmAbout", "cmdOK", "OK", 4200, 4560, 1260, 345, 0, ""},
     {"frmAbout", "lblDescription", nullptr, 840, 1320, 3885, 2970, -1, ""},
@@ -89,7 +91,7 @@ struct Window {
 };
 const Window kWindows[] = {
     {"FormTBMain", "TrailBeam Plugin", 6600, 2955, true},
-    {"frmTBConfig", "TrailBeam Configuration", 7875, 2715, false},
+    {"frmTBConfig", "TrailBeam Configuration", 7875, 3105, false},
     {"frmAbout", "Info zu ORVN_TB_plugin2", 5760, 5115, true},
 };
 

@@ -954,6 +954,60 @@ TEST_F(MainWindowTest, DeviceSetupChangesWhetherTheHeightIsOffered) {
   windows.DeleteWindows();
 }
 
+// The rate typed in the device setup sets the follow timer's interval at
+// Enable TB; one changed while following waits for the next Enable TB.
+TEST_F(MainWindowTest, FollowRateFromTheDeviceSetupSetsTheTimerAtEnable) {
+  for (int d = 1; d <= 3; ++d) Calibrate(d, d);
+  ui::ComponentWindows windows({rig, sink, path});
+  windows.Main().show();
+  auto* timer = windows.Main().findChild<QTimer*>("TimerDMX");
+  auto* enable = Control<QPushButton>(windows.Main(), "CmdEnableTB");
+  ASSERT_NE(timer, nullptr);
+  ASSERT_NE(enable, nullptr);
+  PickEntry(Control<QComboBox>(windows.Main(), "ComboMaster"), 0);
+  const auto typeRate = [&](const char* typed) {
+    QTimer::singleShot(0, [&windows, typed] {
+      auto* field = Control<QLineEdit>(windows.Config(), "txtFollowRate");
+      if (field == nullptr) return;
+      QTest::mouseClick(field, Qt::LeftButton, {}, field->rect().center());
+      QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClick(field, Qt::Key_Delete);
+      QTest::keyClicks(field, typed);
+      Click(Control<QPushButton>(windows.Config(), "cmdOK"));
+    });
+    windows.Configure();
+  };
+  const struct {
+    const char* typed;
+    int interval;
+  } cases[] = {{"20", 50}, {"25", 40}, {"40", 25}, {"10", 100}, {"", 100}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string("rate \"") + c.typed + "\"");
+    typeRate(c.typed);
+    ASSERT_FALSE(windows.Config().isVisible());
+    Click(enable);
+    ASSERT_EQ(enable->text(), "Stop TB");
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(timer->interval(), c.interval);
+    EXPECT_EQ(timer->timerType(), Qt::PreciseTimer);
+    Click(enable);
+    EXPECT_FALSE(timer->isActive());
+  }
+
+  // Changed while following: the running timer keeps its pace.
+  Click(enable);
+  ASSERT_EQ(timer->interval(), 100);
+  typeRate("40");
+  EXPECT_EQ(rig.FollowRate, 40);
+  EXPECT_TRUE(timer->isActive());
+  EXPECT_EQ(timer->interval(), 100);
+  Click(enable);
+  Click(enable);
+  EXPECT_EQ(timer->interval(), 25);
+  EXPECT_TRUE(sink.shown.empty());
+  windows.DeleteWindows();
+}
+
 TEST_F(MainWindowTest, HelpOpensOneWindowAndBringsItForward) {
   Open();
   Click(Button("CmdHelp"));

@@ -129,9 +129,9 @@ class SetupLogicTest : public ::testing::Test {
   FakeWindow window;
   FakeLabel label;
   FakeList list;
-  FakeEdit k1k3, k1k2, heightChannel;
+  FakeEdit k1k3, k1k2, heightChannel, followRate;
   ui::SetupWindowLogic logic{{rig, sink, dir.File("TrailBeam.ini")},
-                             {window, label, list, k1k3, k1k2, heightChannel}};
+                             {window, label, list, k1k3, k1k2, heightChannel, followRate}};
 };
 
 // A current cell outside the list (no row yet, or a column the list does
@@ -212,6 +212,7 @@ class FakeOption final : public ui::OptionControl {
 class FakeTimer final : public ui::TimerControl {
  public:
   bool running = false;
+  void SetInterval(int) override {}
   void Start() override { running = true; }
   void Stop() override { running = false; }
   bool Running() const override { return running; }

@@ -29,6 +29,7 @@
 #include "ui/win32/main_window.h"
 #include "ui/win32/setup_window.h"
 #include "ui/win32/text.h"
+#include "ui/win32/timer.h"
 #include "ui/win32/win32_windows.h"
 #include "win32/win32_test_support.h"
 
@@ -661,6 +662,62 @@ TEST_F(SetupWindowTest, StageFieldsAreCheckedOnOKAndOfferTheHeight) {
   EXPECT_DOUBLE_EQ(back.StageK1K3, 8.5);
 }
 
+// The rate typed in the device setup is checked on OK, stored and saved, and
+// Enable TB starts the window's timer at its interval.
+TEST_F(SetupWindowTest, FollowRateIsCheckedOnOKAndSetsTheTimerAtEnable) {
+  Calibrate(1, 0);
+  Calibrate(2, 10);
+  Main();
+  Pick(MainControl("ComboMaster"), 0);
+  ASSERT_EQ(rig.MasterDevice, 1);
+  Timer* timer = windows->ExistingMain()->TimerOf("TimerDMX");
+  ASSERT_NE(timer, nullptr);
+  MessageBoxAnswerer answerer;
+  const auto typeRate = [&](const std::wstring& text) {
+    HWND field = Setup("txtFollowRate");
+    RECT r{};
+    GetClientRect(field, &r);
+    tb::testing::Click(field, tb::testing::Centre(r));
+    SendMessageW(field, EM_SETSEL, 0, -1);
+    tb::testing::Type(text.empty() ? L"\b" : text);
+  };
+  ASSERT_TRUE(RunSetup([&] {
+    EXPECT_EQ(Text(Setup("txtFollowRate")), L"10");
+    typeRate(L"30");
+    Press(Setup("cmdOK"));
+    EXPECT_TRUE(IsWindowVisible(windows->ExistingSetup()->Handle()));
+    EXPECT_FALSE(fs::exists(path));
+    typeRate(L"25");
+    Press(Setup("cmdOK"));
+  }));
+  ASSERT_EQ(answerer.Seen().size(), 1u);
+  EXPECT_EQ(answerer.Seen()[0].text, Wide(kFollowRateRefused));
+  EXPECT_EQ(rig.FollowRate, 25);
+  RigStore back;
+  read_config(back, path);
+  EXPECT_EQ(back.FollowRate, 25);
+
+  const struct {
+    const char* name;
+    const wchar_t* typed;
+    UINT interval;
+  } cases[] = {{"25", L"25", 40}, {"20", L"20", 50}, {"40", L"40", 25}, {"emptied", L"", 100}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(RunSetup([&] {
+      typeRate(c.typed);
+      Press(Setup("cmdOK"));
+    }));
+    Press(MainControl("CmdEnableTB"));
+    ASSERT_EQ(Text(MainControl("CmdEnableTB")), L"Stop TB");
+    EXPECT_TRUE(timer->Active());
+    EXPECT_EQ(timer->Interval(), c.interval);
+    Press(MainControl("CmdEnableTB"));
+    EXPECT_FALSE(timer->Active());
+  }
+  EXPECT_EQ(answerer.Seen().size(), 1u);
+}
+
 // Enter on the list or in a field does nothing; Tab goes through the
 // stage's fields to OK, where Enter presses it.
 TEST_F(SetupWindowTest, TabGoesThroughTheFieldsToOKWhereEnterPressesIt) {
@@ -669,7 +726,7 @@ TEST_F(SetupWindowTest, TabGoesThroughTheFieldsToOKWhereEnterPressesIt) {
     EXPECT_EQ(GetFocus(), List().List());
     tb::testing::Key(VK_RETURN);
     EXPECT_TRUE(IsWindowVisible(windows->ExistingSetup()->Handle()));
-    for (const char* next : {"txtK1K3", "txtK1K2", "txtHeightChannel", "cmdOK"}) {
+    for (const char* next : {"txtK1K3", "txtK1K2", "txtHeightChannel", "txtFollowRate", "cmdOK"}) {
       tb::testing::Key(VK_TAB);
       EXPECT_EQ(GetFocus(), Setup(next)) << next;
       if (std::string(next) == "txtK1K2") {

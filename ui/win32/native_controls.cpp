@@ -1,5 +1,7 @@
 #include "ui/win32/native_controls.h"
 
+#include <algorithm>
+
 #include "ui/win32/extlv.h"
 #include "ui/win32/form_window.h"
 #include "ui/win32/text.h"
@@ -62,6 +64,9 @@ void NativeOption::Select() {
     SendMessageW(option, BM_SETCHECK, option == option_ ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
+void NativeTimer::SetInterval(int milliseconds) {
+  timer_.SetInterval(static_cast<UINT>(std::max(milliseconds, 1)));
+}
 void NativeTimer::Start() { timer_.Start(); }
 void NativeTimer::Stop() { timer_.Stop(); }
 bool NativeTimer::Running() const { return timer_.Active(); }

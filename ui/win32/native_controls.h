@@ -103,6 +103,7 @@ class NativeOption final : public OptionControl {
 class NativeTimer final : public TimerControl {
  public:
   explicit NativeTimer(Timer& timer) : timer_(timer) {}
+  void SetInterval(int milliseconds) override;
   void Start() override;
   void Stop() override;
   bool Running() const override;

@@ -34,6 +34,7 @@ struct SetupWindow::Views {
   NativeEdit k1k3;
   NativeEdit k1k2;
   NativeEdit heightChannel;
+  NativeEdit followRate;
 };
 
 SetupWindow::SetupWindow(WindowContext context, HINSTANCE module) {
@@ -41,14 +42,15 @@ SetupWindow::SetupWindow(WindowContext context, HINSTANCE module) {
   ExtLV* list = ListOf("lvConf");
   if (list == nullptr || list->Handle() == nullptr) return;
   list->SetTitleHeightTwips(kListTitleHeight);
-  views_.reset(new Views{NativeWindow(Handle(), [this] { ShowWindow(Handle(), SW_HIDE); }),
-                         NativeLabel(Control("lblConf")), NativeList(*this, *list),
-                         NativeEdit(*this, Control("txtK1K3")),
-                         NativeEdit(*this, Control("txtK1K2")),
-                         NativeEdit(*this, Control("txtHeightChannel"))});
+  views_.reset(new Views{
+      NativeWindow(Handle(), [this] { ShowWindow(Handle(), SW_HIDE); }),
+      NativeLabel(Control("lblConf")), NativeList(*this, *list),
+      NativeEdit(*this, Control("txtK1K3")), NativeEdit(*this, Control("txtK1K2")),
+      NativeEdit(*this, Control("txtHeightChannel")), NativeEdit(*this, Control("txtFollowRate"))});
   logic_ = std::make_unique<SetupWindowLogic>(
-      std::move(context), SetupWindowControls{views_->window, views_->label, views_->list,
-                                              views_->k1k3, views_->k1k2, views_->heightChannel});
+      std::move(context),
+      SetupWindowControls{views_->window, views_->label, views_->list, views_->k1k3, views_->k1k2,
+                          views_->heightChannel, views_->followRate});
   list->OnItemMouse = [this](int, int button, int flag) {
     logic_->lvConf_ItemMouseEvent(button, flag);
   };

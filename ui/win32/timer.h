@@ -20,6 +20,8 @@ class Timer final : public Window {
   void Stop();
   bool Active() const { return active_; }
   UINT Interval() const { return interval_; }
+  // The next Start ticks at this interval; a running timer keeps its own.
+  void SetInterval(UINT intervalMs) { interval_ = intervalMs; }
 
  protected:
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
