@@ -16,6 +16,7 @@ int RunFollow(HostParts& parts, const HostOptions& options, QApplication& app) {
   DemoSettings settings;
   settings.master = parts.rig.master;
   settings.methods = {options.method.value_or(FollowChoice::Linear)};
+  settings.aimNoiseCm = options.aimNoiseCm.value_or(0.0);
   Demo run(parts.rig, parts.universe, parts.counts, parts.window, parts.session, settings);
   QString failure;
   if (!run.StartFollowing(failure)) return Fail(failure.toStdString());

@@ -31,6 +31,7 @@ struct HostOptions {
   bool compare = false;                // demo: one follow session per method
   bool fine = false;                   // every head with pan and tilt fine channels
   std::optional<double> height;        // demo and --run: the follow height in metres, 0..3
+  std::optional<double> aimNoiseCm;    // demo and --follow: spread of the aim at the marks, cm
   std::string error;                   // set when the command line is unusable
 
   // Follow mode kept running, and the bridge to olad (real DMX).

@@ -231,6 +231,30 @@ void PaintHead(QPainter& painter, const StageMapping& map, const StageScene& sce
   painter.drawEllipse(p, r * 0.55, r * 0.55);
 }
 
+// Each estimate as a hollow head with a dashed line to where the head is
+// drawn, the distance beside it, and the legend once at the bottom.
+void PaintEstimates(QPainter& painter, const StageMapping& map, const StageScene& scene,
+                    QRectF area) {
+  if (scene.estimates.empty()) return;
+  const QFontMetricsF metrics(painter.font());
+  for (const HeadEstimate& e : scene.estimates) {
+    if (e.head >= scene.rig->heads.size()) continue;
+    const QColor color = HeadColor(static_cast<int>(e.head)).lighter(115);
+    const QPointF real = map.HeadPixel(scene.rig->heads[e.head]);
+    const QPointF fit = map.ToPixel(e.place);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(color, 1, Qt::DashLine));
+    painter.drawLine(real, fit);
+    painter.setPen(QPen(color, 1.5));
+    painter.drawRoundedRect(HeadIcon(fit), 3, 3);
+    const QString label = EstimateLabel(e);
+    painter.drawText(QPointF(fit.x() + 12, fit.y() + metrics.ascent() + 4), label);
+  }
+  painter.setPen(QColor(0xc0, 0xc0, 0xc0));
+  painter.drawText(area.adjusted(8, 6, -8, -6), Qt::AlignBottom | Qt::AlignLeft,
+                   QString::fromLatin1(kEstimateLegend));
+}
+
 // Each head's name beside it: right, left, below or above, whichever side
 // first stays clear of the labels and heads already there and inside the
 // area. Heads of one truss hang close together.
@@ -285,6 +309,7 @@ void PaintStage(QPainter& painter, QRectF area, const StageScene& scene) {
   for (std::size_t h = 0; h < rig.heads.size(); ++h)
     PaintHead(painter, map, scene, static_cast<int>(h));
   PaintLabels(painter, map, scene, area);
+  PaintEstimates(painter, map, scene, area);
   if (!scene.caption.isEmpty()) {
     painter.setPen(QColor(0xe0, 0xe0, 0xe0));
     QFont f = painter.font();
@@ -293,6 +318,15 @@ void PaintStage(QPainter& painter, QRectF area, const StageScene& scene) {
     painter.drawText(area.adjusted(8, 6, -8, -6), Qt::AlignTop | Qt::AlignLeft, scene.caption);
   }
   painter.restore();
+}
+
+QString EstimateLabel(const HeadEstimate& estimate) {
+  return QString("fit %1 m off").arg(estimate.offBy, 0, 'f', 2);
+}
+
+void StageView::SetEstimates(std::vector<HeadEstimate> estimates) {
+  scene_.estimates = std::move(estimates);
+  update();
 }
 
 StageView::StageView(const StageRig& rig, QWidget* parent) : QWidget(parent), rig_(rig) {

@@ -77,4 +77,13 @@ bool TypeIntoCell(QAbstractItemView* list, int row, int column, const QString& t
   return list->model()->data(cell).toString() == text;
 }
 
+bool TypeInto(QLineEdit* field, const QString& text) {
+  if (field == nullptr) return false;
+  QTest::mouseClick(field, Qt::LeftButton, {}, field->rect().center());
+  QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(field, Qt::Key_Delete);
+  QTest::keyClicks(field, text);
+  return true;
+}
+
 }  // namespace tbhost

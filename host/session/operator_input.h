@@ -17,6 +17,8 @@ class QMessageBox;
 class QPushButton;
 class QWidget;
 
+class QLineEdit;
+
 namespace tbhost {
 
 inline constexpr int kWaitMs = 5000;  // for a window or editor to turn up
@@ -60,5 +62,9 @@ int ColumnWithHeader(const QAbstractItemView* list, const QString& header);
 // Types `text` into one cell of a list: double-click the cell, replace the
 // editor's text, confirm with Enter. True when the cell then holds `text`.
 bool TypeIntoCell(QAbstractItemView* list, int row, int column, const QString& text);
+
+// Clicks into the field, selects what it holds and types over it; false
+// when there is no field.
+bool TypeInto(QLineEdit* field, const QString& text);
 
 }  // namespace tbhost

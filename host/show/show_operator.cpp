@@ -35,20 +35,6 @@ class ShowOperator::Watch {
 ShowOperator::ShowOperator(PluginSession& session, Listener pluginSays)
     : session_(session), pluginSays_(std::move(pluginSays)) {}
 
-namespace {
-
-// Clicks into the field, selects what it holds and types over it.
-bool TypeInto(QLineEdit* field, const QString& text) {
-  if (field == nullptr) return false;
-  QTest::mouseClick(field, Qt::LeftButton, {}, field->rect().center());
-  QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
-  QTest::keyClick(field, Qt::Key_Delete);
-  QTest::keyClicks(field, text);
-  return true;
-}
-
-}  // namespace
-
 bool ShowOperator::Fail(const QString& why) {
   failure_ = why;
   return false;

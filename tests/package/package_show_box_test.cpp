@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "host/stage_rig.h"
+#include "host/sim/stage_rig.h"
 #include "ola_testkit.h"
 
 namespace {
