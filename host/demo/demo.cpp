@@ -14,20 +14,19 @@
 #include <QTimer>
 #include <cmath>
 #include <numbers>
-#include <random>
 
 #include "host/demo/tick_recorder.h"
 #include "host/interactive/host_window.h"
 #include "host/interactive/window_fit.h"
 #include "host/session/operator_input.h"
 #include "host/session/plugin_session.h"
+#include "host/sim/operator_aim.h"
 
 namespace tbhost {
 namespace {
 
-constexpr int kMotionStepMs = 20;       // the master's path is updated this often
-constexpr double kRestOnKm = 0.6;       // seconds the master rests on KM first
-constexpr std::uint32_t kAimSeed = 19;  // the operator's hand, the same in every run
+constexpr int kMotionStepMs = 20;  // the master's path is updated this often
+constexpr double kRestOnKm = 0.6;  // seconds the master rests on KM first
 
 }  // namespace
 
@@ -60,24 +59,6 @@ FloorPoint DemoPath(const StageRig& rig, double elapsed, double total) {
   const double ay = (k4.y - k1.y) / 2;
   const double turn = 2 * std::numbers::pi * u;
   return {km.x + ax * std::sin(turn), km.y + ay * std::sin(2 * turn)};
-}
-
-std::vector<std::array<FloorPoint, 5>> OperatorAims(const StageRig& rig, double spreadCm) {
-  std::vector<std::array<FloorPoint, 5>> aims(rig.heads.size());
-  std::mt19937 hand(kAimSeed);
-  const bool spread = spreadCm > 0 && std::isfinite(spreadCm);
-  std::normal_distribution<double> miss(0.0, spread ? spreadCm / 100.0 : 1.0);
-  for (auto& head : aims) {
-    for (Mark mark : kAllMarks) {
-      FloorPoint at = rig.MarkAt(mark);
-      if (spread) {
-        at.x += miss(hand);
-        at.y += miss(hand);
-      }
-      head[static_cast<int>(mark)] = at;
-    }
-  }
-  return aims;
 }
 
 std::vector<PlannedRun> PlanRuns(const DemoSettings& settings) {

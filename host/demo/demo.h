@@ -77,11 +77,6 @@ QString PlaneText(double height);
 // seconds: a short rest on KM, then a figure over the area the marks span.
 FloorPoint DemoPath(const StageRig& rig, double elapsed, double total);
 
-// Where the operator's beam lands when aiming at each mark: the marks, each
-// moved by a normal spread of `spreadCm` on each axis. The seed is fixed, so
-// every run of a rig calibrates alike. Indexed by head, then Mark.
-std::vector<std::array<FloorPoint, 5>> OperatorAims(const StageRig& rig, double spreadCm);
-
 // The methods and heights a demo plays: each method on the floor, and with
 // metric lengths the trigonometric method also at `height` right after it.
 struct PlannedRun {
