@@ -46,6 +46,7 @@ StageScene SceneOf(const StageRig& rig, const DemoSettings& settings, const Demo
   }
   if (!run.samples.empty()) scene.aims = run.samples.back().heads;
   scene.estimates = outcome.stage.heads;
+  scene.height = settings.height;
   return scene;
 }
 

@@ -200,9 +200,10 @@ void PaintHead(QPainter& painter, const StageMapping& map, const StageScene& sce
   const bool isMaster = index == scene.master;
   const QColor color = HeadColor(index);
   const QPointF at = map.HeadPixel(head);
-  const auto spot = static_cast<std::size_t>(index) < scene.aims.size()
-                        ? BeamSpot(head, scene.aims[static_cast<std::size_t>(index)])
-                        : std::nullopt;
+  const auto spot =
+      static_cast<std::size_t>(index) < scene.aims.size()
+          ? BeamAtHeight(head, scene.aims[static_cast<std::size_t>(index)], scene.height)
+          : std::nullopt;
   if (spot) {
     QColor beam = color;
     beam.setAlpha(70);
@@ -240,15 +241,21 @@ void PaintEstimates(QPainter& painter, const StageMapping& map, const StageScene
   for (const HeadEstimate& e : scene.estimates) {
     if (e.head >= scene.rig->heads.size()) continue;
     const QColor color = HeadColor(static_cast<int>(e.head)).lighter(115);
-    const QPointF real = map.HeadPixel(scene.rig->heads[e.head]);
-    const QPointF fit = map.ToPixel(e.place);
+    const MovingHead& head = scene.rig->heads[e.head];
+    // Beside the head as drawn: a head far out is drawn at the edge, and its
+    // estimate keeps its offset from it.
+    const QPointF real = map.HeadPixel(head);
+    const QPointF fit = real + (map.ToPixel(e.place) - map.ToPixel({head.x, head.y}));
     painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(color, 1, Qt::DashLine));
     painter.drawLine(real, fit);
     painter.setPen(QPen(color, 1.5));
     painter.drawRoundedRect(HeadIcon(fit), 3, 3);
     const QString label = EstimateLabel(e);
-    painter.drawText(QPointF(fit.x() + 12, fit.y() + metrics.ascent() + 4), label);
+    // Right of the hollow head, or left of it where the area ends.
+    const double width = metrics.horizontalAdvance(label);
+    const double x = fit.x() + 12 + width <= area.right() ? fit.x() + 12 : fit.x() - 12 - width;
+    painter.drawText(QPointF(x, fit.y() + metrics.ascent() + 4), label);
   }
   painter.setPen(QColor(0xc0, 0xc0, 0xc0));
   painter.drawText(area.adjusted(8, 6, -8, -6), Qt::AlignBottom | Qt::AlignLeft,

@@ -24,6 +24,9 @@ struct StageScene {
   // Where the stage fit puts each head: drawn hollow beside the head, with
   // the distance between them, and labelled as the fit's estimate.
   std::vector<HeadEstimate> estimates;
+  // Beams end where they pass this height (metres; 0: their spots on the
+  // floor).
+  double height = 0;
 };
 
 // The legend of the estimates, as the stage shows it.
