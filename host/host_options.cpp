@@ -282,6 +282,10 @@ std::string RunConflicts(const HostOptions& o) {
   if (o.fine)
     return "--fine gives the simulated heads fine channels and cannot be used with --run, "
            "which takes each device's fine channels from TrailBeam.ini";
+  // A height channel takes the height box away from the operator.
+  if (o.height && o.heightChannel)
+    return "--height and --height-channel exclude each other: with a height channel the "
+           "channel sets the height";
   if (!o.master) return "--run needs --master NAME or --master N";
   if (!o.olaIn || !o.olaOut) return "--run needs --ola-in U and --ola-out U";
   return {};
@@ -369,7 +373,7 @@ const char* HostUsage() {
          "                      [--follow] [--ola-in U] [--ola-out U] [--ola-port P]\n"
          "                      [Qt options]\n"
          "       trailbeam-host --run --master NAME|N [--method M] --ola-in U --ola-out U\n"
-         "                      [--height M] [--height-channel N] [--ola-port P] [--plugin PATH]\n"
+         "                      [--height M | --height-channel N] [--ola-port P] [--plugin PATH]\n"
          "  --plugin PATH      the module to register and load (default: TrailBeam.so\n"
          "                     next to this program)\n"
          "  --rig NAME         the simulated heads: default, sides (booms and a back\n"
