@@ -282,10 +282,8 @@ std::string RunConflicts(const HostOptions& o) {
   if (o.fine)
     return "--fine gives the simulated heads fine channels and cannot be used with --run, "
            "which takes each device's fine channels from TrailBeam.ini";
-  // A height channel takes the height box away from the operator.
   if (o.height && o.heightChannel)
-    return "--height and --height-channel exclude each other: with a height channel the "
-           "channel sets the height";
+    return "--height and --height-channel exclude each other: the channel sets the height";
   if (!o.master) return "--run needs --master NAME or --master N";
   if (!o.olaIn || !o.olaOut) return "--run needs --ola-in U and --ola-out U";
   return {};

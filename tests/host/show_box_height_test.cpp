@@ -1,7 +1,8 @@
 // The show box on a rig calibrated with its K1-K3 length: `--run --height`
 // types the height into the main window's box, `--run --height-channel`
 // enters the channel in the device setup, whose OK stores it; a stored
-// channel then takes the box away, and the box says so.
+// channel then takes the height box away, and the show box says so and
+// stays off.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -98,10 +99,7 @@ TEST_F(ShowBoxHeight, HeightAndHeightChannelReachThePlugin) {
   const Case cases[] = {
       {{"--height", "1.25"}, true, "follow height 1.25 m", false},
       {{"--height-channel", "17"}, true, "the follow height comes from channel 17", true},
-      {{"--height", "1.00"},
-       false,
-       "the main window offers no follow height: The follow height comes from channel 17.",
-       true},
+      {{"--height", "1.00"}, false, "channel 17", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.extra.join(" ").toStdString());
