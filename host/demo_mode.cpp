@@ -18,6 +18,8 @@ int RunDemo(HostParts& parts, const HostOptions& options) {
   settings.seconds = options.seconds;
   settings.height = options.height.value_or(0.0);
   settings.rate = options.rate.value_or(settings.rate);
+  settings.metric = options.height.has_value();
+  settings.aimNoiseCm = options.aimNoiseCm.value_or(0.0);
   settings.master = parts.rig.master;
   if (options.compare)
     settings.methods.assign(kAllMethods.begin(), kAllMethods.end());

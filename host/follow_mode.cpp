@@ -17,6 +17,7 @@ int RunFollow(HostParts& parts, const HostOptions& options, QApplication& app) {
   settings.master = parts.rig.master;
   settings.rate = options.rate.value_or(settings.rate);
   settings.methods = {options.method.value_or(FollowChoice::Linear)};
+  settings.aimNoiseCm = options.aimNoiseCm.value_or(0.0);
   Demo run(parts.rig, parts.universe, parts.counts, parts.window, parts.session, settings);
   QString failure;
   if (!run.StartFollowing(failure)) return Fail(failure.toStdString());

@@ -23,12 +23,12 @@ struct OptionName {
 };
 
 constexpr OptionName kOwnOptions[] = {
-    {"--demo", false},   {"--help", false},  {"-h", false},          {"--plugin", true},
-    {"--png", true},     {"--report", true}, {"--screenshot", true}, {"--seconds", true},
-    {"--follow", false}, {"--ola-in", true}, {"--ola-out", true},    {"--ola-port", true},
-    {"--rig", true},     {"--method", true}, {"--compare", false},   {"--run", false},
-    {"--master", true},  {"--fine", false},  {"--height", true},     {"--height-channel", true},
-    {"--rate", true},
+    {"--demo", false},     {"--help", false},  {"-h", false},          {"--plugin", true},
+    {"--png", true},       {"--report", true}, {"--screenshot", true}, {"--seconds", true},
+    {"--follow", false},   {"--ola-in", true}, {"--ola-out", true},    {"--ola-port", true},
+    {"--rig", true},       {"--method", true}, {"--compare", false},   {"--run", false},
+    {"--master", true},    {"--fine", false},  {"--height", true},     {"--height-channel", true},
+    {"--aim-noise", true}, {"--rate", true},
 };
 
 // What QGuiApplication and QApplication take from the command line, with one
@@ -173,6 +173,21 @@ std::string SetHeight(std::optional<double>& into, const std::string& text) {
   return {};
 }
 
+// Centimetres, at most one decimal: a hand's spread, not a typo's.
+std::string SetAimNoise(std::optional<double>& into, const std::string& text) {
+  const char* const wrong = "--aim-noise needs centimetres from 0 to 50, at most one decimal";
+  const auto point = text.find('.');
+  const std::string whole = text.substr(0, point);
+  const std::string part = point == std::string::npos ? "" : text.substr(point + 1);
+  if (whole.empty() || part.size() > 1 || (point != std::string::npos && part.empty()))
+    return wrong;
+  const auto cm = ParseCount(whole, 50);
+  const auto tenths = part.empty() ? std::optional<std::uint64_t>(0) : ParseCount(part, 9);
+  if (!cm || !tenths || (*cm == 50 && *tenths != 0)) return wrong;
+  into = static_cast<double>(*cm * 10 + *tenths) / 10.0;
+  return {};
+}
+
 std::string SetHeightChannel(std::optional<std::int32_t>& into, const std::string& text) {
   const auto n = ParseCount(text, 512);
   if (!n || *n == 0) return "--height-channel needs a DMX channel from 1 to 512";
@@ -251,6 +266,7 @@ std::string Apply(HostOptions& o, std::string_view name, const std::string& valu
   if (name == "--height") return SetHeight(o.height, value);
   if (name == "--height-channel") return SetHeightChannel(o.heightChannel, value);
   if (name == "--rate") return SetRate(o.rate, value);
+  if (name == "--aim-noise") return SetAimNoise(o.aimNoiseCm, value);
   return {};
 }
 
@@ -270,6 +286,9 @@ std::string RunConflicts(const HostOptions& o) {
   if (o.rate)
     return "--rate is the demo's and cannot be used with --run, which follows at the rate "
            "in TrailBeam.ini";
+  if (o.aimNoiseCm)
+    return "--aim-noise is the demo's calibration and cannot be used with --run, whose rig is "
+           "calibrated already";
   if (o.rigGiven)
     return "--rig picks simulated heads and cannot be used with --run, which drives the rig "
            "in TrailBeam.ini";
@@ -348,11 +367,11 @@ HostMode ModeFor(const HostOptions& options, bool hasDisplay) {
   if (options.run) return HostMode::Run;
   if (options.follow) return HostMode::Follow;
   // A screenshot shows the demo session on the real screen; a method, a
-  // comparison of them, a report, a length, a height and a rate are things the demo plays
-  // and writes. A picture alone is not: run-demo always asks for one.
+  // comparison of them, a report, a height, an aim and a rate are things the
+  // demo plays and writes. A picture alone is not: run-demo always asks for one.
   if (options.demo || !hasDisplay || !options.screenshot.empty() || options.compare ||
       options.method || !options.report.empty() || options.secondsGiven || options.height ||
-      options.rate)
+      options.aimNoiseCm || options.rate)
     return HostMode::Demo;
   return HostMode::Interactive;
 }
@@ -360,12 +379,12 @@ HostMode ModeFor(const HostOptions& options, bool hasDisplay) {
 const char* HostUsage() {
   return "usage: trailbeam-host [--plugin PATH] [--rig NAME] [--fine] [--demo]\n"
          "                      [--method M | --compare]\n"
-         "                      [--seconds N] [--height M] [--rate N] [--png FILE]\n"
-         "                      [--report FILE] [--screenshot FILE]\n"
+         "                      [--seconds N] [--height M] [--aim-noise CM] [--rate N]\n"
+         "                      [--png FILE] [--report FILE] [--screenshot FILE]\n"
          "                      [--follow] [--ola-in U] [--ola-out U] [--ola-port P]\n"
          "                      [Qt options]\n"
          "       trailbeam-host --run --master NAME|N [--method M] --ola-in U --ola-out U\n"
-         "                      [--height M] [--height-channel N] [--ola-port P] [--plugin PATH]\n"
+         "                      [--height M | --height-channel N] [--ola-port P] [--plugin PATH]\n"
          "  --plugin PATH      the module to register and load (default: TrailBeam.so\n"
          "                     next to this program)\n"
          "  --rig NAME         the simulated heads: default, sides (booms and a back\n"
@@ -384,8 +403,14 @@ const char* HostUsage() {
          "  --seconds N        demo: seconds of follow mode (1..120, default 6)\n"
          "  --height M         the follow height in metres (0.00..3.00). --run types it\n"
          "                     into the main window's height box, which takes it only\n"
-         "                     with a K1-K3 length in the device setup; the demo\n"
-         "                     records it in its report (\"height\")\n"
+         "                     with a K1-K3 length in the device setup. The demo: a\n"
+         "                     performer of that height walks the path in the master's\n"
+         "                     light; the operator enters the K1-K3 length, and every\n"
+         "                     error is measured at that height; the trigonometric\n"
+         "                     method is played on the floor and at that height\n"
+         "  --aim-noise CM     demo and --follow: the operator hits each mark with a\n"
+         "                     normal spread of CM centimetres (0..50) on each axis\n"
+         "                     while calibrating; the spread is seeded, runs repeat\n"
          "  --rate N           demo and --follow: the follow rate (10, 20, 25 or 40 ticks\n"
          "                     a second, default 10), typed into the device setup;\n"
          "                     --run follows at the rate stored in TrailBeam.ini\n"

@@ -32,6 +32,7 @@ struct HostOptions {
   bool fine = false;                   // every head with pan and tilt fine channels
   std::optional<double> height;        // demo and --run: the follow height in metres, 0..3
   std::optional<std::int32_t> rate;    // demo and --follow: follow ticks a second, 10/20/25/40
+  std::optional<double> aimNoiseCm;    // demo and --follow: spread of the aim at the marks, cm
   std::string error;                   // set when the command line is unusable
 
   // Follow mode kept running, and the bridge to olad (real DMX).

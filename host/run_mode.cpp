@@ -163,6 +163,10 @@ int RunShow(ShowParts& parts, const HostOptions& options, QApplication& app) {
   if (!PrepareFollowing(op, options, method, rig, pick))
     return Fail(op.Failure().toStdString() + "; follow mode is off");
 
+  if (options.heightChannel)
+    Say("the follow height comes from channel " + std::to_string(*options.heightChannel));
+  else if (options.height)
+    Say("follow height " + QString::number(*options.height, 'f', 2).toStdString() + " m");
   const ListedDevice& master = rig.listed[static_cast<std::size_t>(pick.device - 1)];
   if (QuitRequested()) {
     Say("asked to stop before follow mode came on; the box ends");

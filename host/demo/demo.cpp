@@ -20,6 +20,7 @@
 #include "host/interactive/window_fit.h"
 #include "host/session/operator_input.h"
 #include "host/session/plugin_session.h"
+#include "host/sim/operator_aim.h"
 
 namespace tbhost {
 namespace {
@@ -34,6 +35,18 @@ QString MethodText(FollowChoice method) {
   return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
 }
 
+QString RunText(const MethodRun& run, const DemoSettings& settings) {
+  if (!settings.metric || run.method != FollowChoice::Trigonometric) return MethodText(run.method);
+  return MethodText(run.method) + (run.followHeight > 0
+                                       ? QString(" %1 m").arg(run.followHeight, 0, 'f', 2)
+                                       : QString(" floor"));
+}
+
+QString PlaneText(double height) {
+  return height > 0 ? QString("at %1 m above the floor").arg(height, 0, 'f', 2)
+                    : QString("on the stage floor");
+}
+
 FloorPoint DemoPath(const StageRig& rig, double elapsed, double total) {
   const FloorPoint km = rig.MarkAt(Mark::KM);
   if (elapsed <= kRestOnKm || total <= kRestOnKm) return km;
@@ -46,6 +59,16 @@ FloorPoint DemoPath(const StageRig& rig, double elapsed, double total) {
   const double ay = (k4.y - k1.y) / 2;
   const double turn = 2 * std::numbers::pi * u;
   return {km.x + ax * std::sin(turn), km.y + ay * std::sin(2 * turn)};
+}
+
+std::vector<PlannedRun> PlanRuns(const DemoSettings& settings) {
+  std::vector<PlannedRun> plan;
+  for (FollowChoice method : settings.methods) {
+    plan.push_back({method, 0.0});
+    if (settings.metric && method == FollowChoice::Trigonometric && settings.height > 0)
+      plan.push_back({method, settings.height});
+  }
+  return plan;
 }
 
 Demo::Demo(const StageRig& rig, Universe& universe, HostCallCounts& counts, HostWindow& window,
@@ -69,14 +92,19 @@ DemoOutcome Demo::Run() {
     return outcome_;
   }
   bool ok = SetUpDevices() && ShowMainWindow() && Calibrate() && ChooseMaster();
-  for (std::size_t i = 0; ok && i < settings_.methods.size(); ++i)
-    ok = FollowWith(settings_.methods[i]);
+  const auto master = static_cast<std::size_t>(settings_.master);
+  if (ok && settings_.metric)
+    outcome_.stage =
+        EstimateStage(rig_, master, outcome_.calibration, TapeLength(rig_, Mark::K1, Mark::K3));
+  for (const PlannedRun& plan : PlanRuns(settings_)) {
+    if (!ok) break;
+    ok = FollowWith(plan);
+  }
   outcome_.completed = ok;
   outcome_.allCalls = counts_;
-  const auto master = static_cast<std::size_t>(settings_.master);
   for (MethodRun& run : outcome_.runs) {
-    run.report = Evaluate(rig_, master, run.samples);
-    run.accuracy = MeasureAccuracy(rig_, master, run.samples);
+    run.report = Evaluate(rig_, master, run.samples, settings_.height);
+    run.accuracy = MeasureAccuracy(rig_, master, run.samples, settings_.height);
   }
   if (mainForm_ != nullptr) mainForm_->hide();
   return outcome_;
@@ -118,7 +146,8 @@ bool Demo::SetUpDevices() {
       return;
     }
     QPushButton* ok = Button(dialog, "cmdOK");
-    if (ok == nullptr || !TypeDevices(dialog) || !TypeRate(dialog)) {
+    if (ok == nullptr || !TypeDevices(dialog) || !TypeRate(dialog) ||
+        (settings_.metric && !TypeLengths(dialog))) {
       if (ok == nullptr) Fail("the device setup window has no cmdOK button");
       dialog->close();
       return;
@@ -183,6 +212,24 @@ bool Demo::TypeRate(QWidget* dialog) {
   return true;
 }
 
+// What the operator measured on the floor with a tape, in the field below
+// the device list: the one length the stage needs. K1-K2, a check, is left
+// out: at 8 bit the fit's depth is loose enough to set its warning off.
+bool Demo::TypeLengths(QWidget* dialog) {
+  const std::pair<const char*, double> lengths[] = {
+      {"txtK1K3", TapeLength(rig_, Mark::K1, Mark::K3)}};
+  for (const auto& [name, metres] : lengths) {
+    auto* field = dialog->findChild<QLineEdit*>(name);
+    if (field == nullptr) return Fail(QString("the device setup window has no %1 field").arg(name));
+    const QString text = QString::number(metres, 'f', 2);
+    TypeInto(field, text);
+    QTest::keyClick(field, Qt::Key_Tab);
+    if (field->text() != text)
+      return Fail(QString("%1 holds \"%2\" after typing \"%3\"").arg(name, field->text(), text));
+  }
+  return true;
+}
+
 bool Demo::ShowMainWindow() {
   void* widget = nullptr;
   const orvn::HRESULT hr = session_.ShowMainForm(&widget);
@@ -204,11 +251,12 @@ bool Demo::Calibrate() {
   if (devices == nullptr || get == nullptr)
     return Fail("the main window has no ComboDeviceList or CmdGet");
   outcome_.calibration.assign(rig_.heads.size(), {});
+  const auto aims = OperatorAims(rig_, settings_.aimNoiseCm);
   for (std::size_t h = 0; h < rig_.heads.size(); ++h) {
     if (!PickEntry(devices, static_cast<int>(h)))
       return Fail(QString("could not pick device %1 in ComboDeviceList").arg(h + 1));
     for (Mark mark : kAllMarks) {
-      const auto aim = AimAt(rig_.heads[h], rig_.MarkAt(mark));
+      const auto aim = AimAt(rig_.heads[h], aims[h][static_cast<int>(mark)]);
       if (!aim) return Fail(QString("head %1 cannot reach %2").arg(h + 1).arg(MarkName(mark)));
       window_.SelectHead(static_cast<int>(h));
       window_.AimHead(static_cast<int>(h), *aim);
@@ -252,10 +300,28 @@ bool Demo::PickMethod(FollowChoice method) {
   return true;
 }
 
-bool Demo::FollowWith(FollowChoice method) {
-  if (!PickMethod(method)) return false;
+// The operator's height: typed into the box and confirmed with Enter. The
+// box refuses nothing it offers here, so any message is a failure.
+bool Demo::TypeHeight(double metres) {
+  auto* box = mainForm_->findChild<QLineEdit*>("TxtHeight");
+  if (box == nullptr) return Fail("the main window has no TxtHeight");
+  if (!box->isEnabled()) return Fail("the main window offers no follow height: " + box->toolTip());
+  const auto before = outcome_.messages.size();
+  const QString text = QString::number(metres, 'f', 2);
+  TypeInto(box, text);
+  QTest::keyClick(box, Qt::Key_Return);
+  Settle();
+  if (outcome_.messages.size() != before || box->text() != text)
+    return Fail("the plug-in did not take the height " + text);
+  return true;
+}
+
+bool Demo::FollowWith(PlannedRun plan) {
+  if (!PickMethod(plan.method)) return false;
+  if (settings_.metric && !TypeHeight(plan.followHeight)) return false;
   outcome_.runs.push_back({});
-  outcome_.runs.back().method = method;
+  outcome_.runs.back().method = plan.method;
+  outcome_.runs.back().followHeight = plan.followHeight;
   return Follow(outcome_.runs.back());
 }
 
@@ -271,7 +337,8 @@ bool Demo::Follow(MethodRun& run) {
   });
 
   // Start on KM, where the path begins.
-  if (const auto aim = AimAt(rig_.heads[master], DemoPath(rig_, 0, settings_.seconds)))
+  if (const auto aim =
+          AimAtHeight(rig_.heads[master], DemoPath(rig_, 0, settings_.seconds), settings_.height))
     window_.AimHead(settings_.master, *aim);
   const HostCallCounts before = counts_;
   recording = true;
@@ -308,7 +375,8 @@ void Demo::MoveMaster() {
   motion.setInterval(kMotionStepMs);
   QObject::connect(&motion, &QTimer::timeout, [&] {
     const double t = static_cast<double>(clock.elapsed()) / 1000.0;
-    if (const auto aim = AimAt(master, DemoPath(rig_, t, settings_.seconds)))
+    if (const auto aim =
+            AimAtHeight(master, DemoPath(rig_, t, settings_.seconds), settings_.height))
       window_.AimHead(settings_.master, *aim);
   });
   motion.start();

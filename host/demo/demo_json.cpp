@@ -43,6 +43,13 @@ QJsonArray Heads(const StageRig& rig, const DemoOutcome& outcome) {
     if (h < outcome.calibration.size())
       for (const PanTilt& p : outcome.calibration[h]) cal.append(Pair(p));
     entry["calibration"] = cal;
+    // Where the stage fit put the head: its estimate, beside the truth.
+    for (const HeadEstimate& e : outcome.stage.heads) {
+      if (e.head != h) continue;
+      entry["solvedPosition"] = QJsonArray{e.place.x, e.place.y, e.height};
+      entry["solvedError"] = e.offBy;
+      entry["largestResidualSteps"] = e.largestSteps;
+    }
     heads.append(entry);
   }
   return heads;
@@ -51,6 +58,7 @@ QJsonArray Heads(const StageRig& rig, const DemoOutcome& outcome) {
 // One method's follow session; a single run's fields stand at the top level.
 void AddRun(QJsonObject& into, const MethodRun& run) {
   into["method"] = MethodText(run.method);
+  into["followHeight"] = run.followHeight;
   into["error"] = Figures(run.accuracy.error);
   into["ideal"] = Figures(run.accuracy.ideal);
   into["held"] = double(run.accuracy.held);
@@ -78,10 +86,14 @@ bool WriteDemoJson(const StageRig& rig, const DemoSettings& settings, const Demo
   root["seconds"] = settings.seconds;
   root["height"] = settings.height;
   root["rate"] = settings.rate;
+  root["aimNoiseCm"] = settings.aimNoiseCm;
+  if (settings.metric)
+    root["stage"] = QJsonObject{{"solved", outcome.stage.solved},
+                                {"why", QString::fromStdString(outcome.stage.why)}};
   root["messages"] = QJsonArray::fromStringList(outcome.messages);
   root["allCalls"] = Calls(outcome.allCalls);
   root["heads"] = Heads(rig, outcome);
-  if (settings.methods.size() > 1) {
+  if (PlanRuns(settings).size() > 1) {
     QJsonArray runs;
     for (const MethodRun& run : outcome.runs) {
       QJsonObject entry;

@@ -30,7 +30,9 @@ const QColor kText(0xe0, 0xe0, 0xe0);
 
 // The master's path and each slave's trace, the heads where the last tick
 // left them.
-StageScene SceneOf(const StageRig& rig, int master, const MethodRun& run) {
+StageScene SceneOf(const StageRig& rig, const DemoSettings& settings, const DemoOutcome& outcome,
+                   const MethodRun& run) {
+  const int master = settings.master;
   StageScene scene;
   scene.rig = &rig;
   scene.master = master;
@@ -38,10 +40,13 @@ StageScene SceneOf(const StageRig& rig, int master, const MethodRun& run) {
   for (const TickSample& sample : run.samples) {
     for (std::size_t h = 0; h < rig.heads.size() && h < sample.heads.size(); ++h) {
       const PanTilt aim = static_cast<int>(h) == master ? sample.master : sample.heads[h];
-      if (const auto spot = BeamSpot(rig.heads[h], aim)) scene.traces[h].push_back(*spot);
+      if (const auto spot = BeamAtHeight(rig.heads[h], aim, settings.height))
+        scene.traces[h].push_back(*spot);
     }
   }
   if (!run.samples.empty()) scene.aims = run.samples.back().heads;
+  scene.estimates = outcome.stage.heads;
+  scene.height = settings.height;
   return scene;
 }
 
@@ -54,10 +59,12 @@ QString Figures(const ErrorSummary& s) {
 
 // The method with all slaves' figures and the ideal ones, then one line per
 // slave in its trace's colour.
-std::vector<CaptionLine> RunCaption(const StageRig& rig, int master, const MethodRun& run) {
+std::vector<CaptionLine> RunCaption(const StageRig& rig, const DemoSettings& settings,
+                                    const MethodRun& run) {
+  const int master = settings.master;
   std::vector<CaptionLine> lines;
   lines.emplace_back(QString("%1, %2 ticks, all slaves: %3")
-                         .arg(MethodText(run.method))
+                         .arg(RunText(run, settings))
                          .arg(run.samples.size())
                          .arg(Figures(run.accuracy.error)),
                      kText);
@@ -95,9 +102,11 @@ bool WriteDemoPicture(const StageRig& rig, const DemoSettings& settings, const D
   if (settings.png.isEmpty()) return true;
   const std::vector<CaptionLine> title = {
       {QString("TrailBeam demo, rig \"%1\", the stage from above with the audience at the "
-               "bottom: master %2 (white path), slaves dashed")
+               "bottom: master %2 (white path), slaves dashed%3")
            .arg(QString::fromStdString(rig.name),
-                QString::fromStdString(rig.heads[static_cast<std::size_t>(settings.master)].name)),
+                QString::fromStdString(rig.heads[static_cast<std::size_t>(settings.master)].name),
+                settings.height > 0 ? ", beams where they pass " + PlaneText(settings.height)
+                                    : QString()),
        kText}};
   // One panel per method played, side by side; the drawing keeps the
   // stage's and heads' proportions.
@@ -121,10 +130,10 @@ bool WriteDemoPicture(const StageRig& rig, const DemoSettings& settings, const D
     const double left = static_cast<double>(panelWidth) * static_cast<double>(i);
     const MethodRun& run = i < outcome.runs.size() ? outcome.runs[i] : none;
     PaintStage(painter, QRectF(left, top + captionHeight, panelWidth, stageHeight),
-               SceneOf(rig, settings.master, run));
+               SceneOf(rig, settings, outcome, run));
     if (&run != &none)
       PaintCaption(painter, QRectF(left, top, panelWidth, captionHeight),
-                   RunCaption(rig, settings.master, run));
+                   RunCaption(rig, settings, run));
   }
   painter.end();
   return SaveImage(image, settings.png, error);

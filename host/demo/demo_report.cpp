@@ -29,6 +29,12 @@ QString Header(const StageRig& rig, const DemoSettings& settings, const DemoOutc
   return out;
 }
 
+// On the floor the beams end in spots; at a height they pass the performer.
+QString Between(const DemoSettings& settings) {
+  return settings.height > 0 ? "the master's beam and each slave's beam"
+                             : "the master's spot and each slave's spot";
+}
+
 QString FollowCalls(const MethodRun& run, double seconds, int rate) {
   const HostCallCounts& f = run.followCalls;
   return QString("follow ticks run: %1 in %2 s at %3 a second\n")
@@ -45,9 +51,10 @@ QString FollowCalls(const MethodRun& run, double seconds, int rate) {
              .arg(f.failed);
 }
 
-QString SlaveTable(const StageRig& rig, int master, const MethodRun& run) {
+QString SlaveTable(const StageRig& rig, const DemoSettings& settings, const MethodRun& run) {
+  const int master = settings.master;
   QString out =
-      "distance on the stage floor between the master's spot and each slave's spot (m):\n";
+      "distance " + PlaneText(settings.height) + " between " + Between(settings) + " (m):\n";
   out += QString("  %1 %2 %3 %4 %5 %6\n")
              .arg("slave", -10)
              .arg("zone", -5)
@@ -111,13 +118,14 @@ QString CompareTable(const DemoSettings& settings, const DemoOutcome& outcome,
                      const QString& bits) {
   QString out = QString(
                     "follow mode once per method, %1 s each on the same path and calibration; "
-                    "distance on the floor between the master's spot and each slave's spot (m), "
+                    "distance %3 between %4 (m), "
                     "every slave and every tick; ideal: each slave aimed exactly and rounded to "
                     "%2 (mean):\n")
                     .arg(settings.seconds)
-                    .arg(bits);
+                    .arg(bits)
+                    .arg(PlaneText(settings.height), Between(settings));
   out += QString("  %1 %2 %3 %4 %5 %6\n")
-             .arg("method", -14)
+             .arg("method", -20)
              .arg("ticks", 6)
              .arg("mean", 7)
              .arg("p95", 7)
@@ -126,12 +134,29 @@ QString CompareTable(const DemoSettings& settings, const DemoOutcome& outcome,
   for (const MethodRun& run : outcome.runs) {
     const Accuracy& a = run.accuracy;
     out += QString("  %1 %2 %3 %4\n")
-               .arg(MethodText(run.method), -14)
+               .arg(RunText(run, settings), -20)
                .arg(run.samples.size(), 6)
                .arg(Figures(a.error))
                .arg(a.ideal.mean, 7, 'f', 3);
-    out += Exceptions(a, "    " + MethodText(run.method) + ": ");
+    out += Exceptions(a, "    " + RunText(run, settings) + ": ");
   }
+  return out;
+}
+
+// The fit's head positions beside the true ones; the sim knows where the
+// heads hang, an operator would not.
+QString StageLines(const StageRig& rig, const DemoSettings& settings, const DemoOutcome& outcome) {
+  if (!settings.metric || !outcome.completed) return {};
+  if (!outcome.stage.solved)
+    return "stage fit: not solved (" + QString::fromStdString(outcome.stage.why) + ")\n";
+  QString out =
+      "stage fit, head positions as it estimates them (not measurements): distance from where "
+      "the head hangs, largest point residual in the head's own values\n";
+  for (const HeadEstimate& e : outcome.stage.heads)
+    out += QString("  %1 %2 m %3\n")
+               .arg(Name(rig.heads[e.head].name), -10)
+               .arg(e.offBy, 7, 'f', 3)
+               .arg(e.largestSteps, 7, 'f', 2);
   return out;
 }
 
@@ -147,11 +172,12 @@ QString DemoReportText(const StageRig& rig, const DemoSettings& settings,
                        const DemoOutcome& outcome) {
   QString out = Header(rig, settings, outcome);
   const QString bits = IdealResolution(rig, settings.master);
-  if (settings.methods.size() > 1) return out + "\n" + CompareTable(settings, outcome, bits);
+  out += StageLines(rig, settings, outcome);
+  if (PlanRuns(settings).size() > 1) return out + "\n" + CompareTable(settings, outcome, bits);
   for (const MethodRun& run : outcome.runs) {
-    out += "method: " + MethodText(run.method) + "\n";
+    out += "method: " + RunText(run, settings) + "\n";
     out += FollowCalls(run, settings.seconds, settings.rate) + "\n";
-    out += SlaveTable(rig, settings.master, run) + "\n";
+    out += SlaveTable(rig, settings, run) + "\n";
     out += AccuracyLines(run.accuracy, bits);
   }
   return out;

@@ -65,6 +65,7 @@ class HostWindow : public QMainWindow {
   void SetMaster(int head);
   int SelectedHead() const;
   StageView* Stage() const { return stage_; }
+  const StageRig& Rig() const { return rig_; }
   QWidget* PluginWindow() const { return pluginWindow_; }
   void SetPluginWindow(QWidget* window);
   // What the plug-in's last save holds, by head; `note` says when it was

@@ -9,8 +9,10 @@
 
 #include "host/interactive/host_window.h"
 #include "host/interactive/saved_calibration.h"
+#include "host/interactive/stage_view.h"
 #include "host/session/channel_helper.h"
 #include "host/session/method_choice.h"
+#include "host/sim/stage_estimate.h"
 
 namespace tbhost {
 namespace {
@@ -60,9 +62,12 @@ void SavedMarksWatch::Reread() {
   shownOnce_ = true;
   shownText_ = text;
   shownNote_ = note;
-  window_.ShowCalibration(ReadSavedCalibration(std::string_view(
-                              text.constData(), static_cast<std::size_t>(text.size()))),
-                          note);
+  const std::string_view bytes(text.constData(), static_cast<std::size_t>(text.size()));
+  window_.ShowCalibration(ReadSavedCalibration(bytes), note);
+  // With a K1-K3 length saved, the heads where the plug-in's fit puts them.
+  StageEstimate stage = EstimateSavedStage(window_.Rig(), window_.Stage()->Master(), bytes);
+  window_.Stage()->SetEstimates(stage.solved ? std::move(stage.heads)
+                                             : std::vector<HeadEstimate>{});
 }
 
 FollowMonitor::FollowMonitor(ChannelHelper& helper, HostWindow& window)

@@ -200,9 +200,10 @@ void PaintHead(QPainter& painter, const StageMapping& map, const StageScene& sce
   const bool isMaster = index == scene.master;
   const QColor color = HeadColor(index);
   const QPointF at = map.HeadPixel(head);
-  const auto spot = static_cast<std::size_t>(index) < scene.aims.size()
-                        ? BeamSpot(head, scene.aims[static_cast<std::size_t>(index)])
-                        : std::nullopt;
+  const auto spot =
+      static_cast<std::size_t>(index) < scene.aims.size()
+          ? BeamAtHeight(head, scene.aims[static_cast<std::size_t>(index)], scene.height)
+          : std::nullopt;
   if (spot) {
     QColor beam = color;
     beam.setAlpha(70);
@@ -229,6 +230,36 @@ void PaintHead(QPainter& painter, const StageMapping& map, const StageScene& sce
   painter.setBrush(Qt::NoBrush);
   painter.setPen(QPen(isMaster ? QColor(0xff, 0xd5, 0x4f) : color, isMaster ? 3 : 1.5));
   painter.drawEllipse(p, r * 0.55, r * 0.55);
+}
+
+// Each estimate as a hollow head with a dashed line to where the head is
+// drawn, the distance beside it, and the legend once at the bottom.
+void PaintEstimates(QPainter& painter, const StageMapping& map, const StageScene& scene,
+                    QRectF area) {
+  if (scene.estimates.empty()) return;
+  const QFontMetricsF metrics(painter.font());
+  for (const HeadEstimate& e : scene.estimates) {
+    if (e.head >= scene.rig->heads.size()) continue;
+    const QColor color = HeadColor(static_cast<int>(e.head)).lighter(115);
+    const MovingHead& head = scene.rig->heads[e.head];
+    // Beside the head as drawn: a head far out is drawn at the edge, and its
+    // estimate keeps its offset from it.
+    const QPointF real = map.HeadPixel(head);
+    const QPointF fit = real + (map.ToPixel(e.place) - map.ToPixel({head.x, head.y}));
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(color, 1, Qt::DashLine));
+    painter.drawLine(real, fit);
+    painter.setPen(QPen(color, 1.5));
+    painter.drawRoundedRect(HeadIcon(fit), 3, 3);
+    const QString label = EstimateLabel(e);
+    // Right of the hollow head, or left of it where the area ends.
+    const double width = metrics.horizontalAdvance(label);
+    const double x = fit.x() + 12 + width <= area.right() ? fit.x() + 12 : fit.x() - 12 - width;
+    painter.drawText(QPointF(x, fit.y() + metrics.ascent() + 4), label);
+  }
+  painter.setPen(QColor(0xc0, 0xc0, 0xc0));
+  painter.drawText(area.adjusted(8, 6, -8, -6), Qt::AlignBottom | Qt::AlignLeft,
+                   QString::fromLatin1(kEstimateLegend));
 }
 
 // Each head's name beside it: right, left, below or above, whichever side
@@ -285,6 +316,7 @@ void PaintStage(QPainter& painter, QRectF area, const StageScene& scene) {
   for (std::size_t h = 0; h < rig.heads.size(); ++h)
     PaintHead(painter, map, scene, static_cast<int>(h));
   PaintLabels(painter, map, scene, area);
+  PaintEstimates(painter, map, scene, area);
   if (!scene.caption.isEmpty()) {
     painter.setPen(QColor(0xe0, 0xe0, 0xe0));
     QFont f = painter.font();
@@ -293,6 +325,15 @@ void PaintStage(QPainter& painter, QRectF area, const StageScene& scene) {
     painter.drawText(area.adjusted(8, 6, -8, -6), Qt::AlignTop | Qt::AlignLeft, scene.caption);
   }
   painter.restore();
+}
+
+QString EstimateLabel(const HeadEstimate& estimate) {
+  return QString("fit %1 m off").arg(estimate.offBy, 0, 'f', 2);
+}
+
+void StageView::SetEstimates(std::vector<HeadEstimate> estimates) {
+  scene_.estimates = std::move(estimates);
+  update();
 }
 
 StageView::StageView(const StageRig& rig, QWidget* parent) : QWidget(parent), rig_(rig) {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "host/sim/stage_estimate.h"
 #include "host/sim/stage_rig.h"
 
 namespace tbhost {
@@ -20,7 +21,19 @@ struct StageScene {
   // Drawn when not empty: the master's path and, by head, the slaves' traces.
   std::vector<std::vector<FloorPoint>> traces;
   QString caption;
+  // Where the stage fit puts each head: drawn hollow beside the head, with
+  // the distance between them, and labelled as the fit's estimate.
+  std::vector<HeadEstimate> estimates;
+  // Beams end where they pass this height (metres; 0: their spots on the
+  // floor).
+  double height = 0;
 };
+
+// The legend of the estimates, as the stage shows it.
+inline constexpr const char* kEstimateLegend =
+    "hollow: where the stage fit puts each head (its estimate, not a measurement)";
+// The label beside an estimated head: "fit 0.42 m off".
+QString EstimateLabel(const HeadEstimate& estimate);
 
 QColor HeadColor(int head);
 
@@ -76,6 +89,8 @@ class StageView : public QWidget {
   void SetAims(std::vector<PanTilt> aims);
   void SetMaster(int head);
   void SetSelected(int head);
+  void SetEstimates(std::vector<HeadEstimate> estimates);
+  const std::vector<HeadEstimate>& Estimates() const { return scene_.estimates; }
   int Master() const { return scene_.master; }
   int Selected() const { return scene_.selected; }
   // Pixel position of a head's spot in the widget, if it is on the floor.

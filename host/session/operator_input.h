@@ -18,6 +18,8 @@ class QMessageBox;
 class QPushButton;
 class QWidget;
 
+class QLineEdit;
+
 namespace tbhost {
 
 inline constexpr int kWaitMs = 5000;  // for a window or editor to turn up

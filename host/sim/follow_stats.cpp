@@ -47,7 +47,7 @@ ErrorSummary Summarise(std::vector<double> distances, std::size_t noSpot) {
 }
 
 FollowReport Evaluate(const StageRig& rig, std::size_t masterIndex,
-                      const std::vector<TickSample>& samples) {
+                      const std::vector<TickSample>& samples, double height) {
   const std::size_t heads = rig.heads.size();
   std::vector<std::array<std::vector<double>, kZoneCount>> distances(heads);
   std::vector<std::array<std::size_t, kZoneCount>> noSpot(heads);
@@ -55,11 +55,12 @@ FollowReport Evaluate(const StageRig& rig, std::size_t masterIndex,
 
   for (const TickSample& sample : samples) {
     const int zone = sample.zone >= 1 && sample.zone < kZoneCount ? sample.zone : 0;
-    const auto masterSpot =
-        masterIndex < heads ? BeamSpot(rig.heads[masterIndex], sample.master) : std::nullopt;
+    const auto masterSpot = masterIndex < heads
+                                ? BeamAtHeight(rig.heads[masterIndex], sample.master, height)
+                                : std::nullopt;
     for (std::size_t h = 0; h < heads && h < sample.heads.size(); ++h) {
       if (h == masterIndex) continue;
-      const auto slaveSpot = BeamSpot(rig.heads[h], sample.heads[h]);
+      const auto slaveSpot = BeamAtHeight(rig.heads[h], sample.heads[h], height);
       // Every tick counts towards the total (zone 0) and its own zone once.
       const int zones[2] = {0, zone};
       const int zoneCount = zone == 0 ? 1 : 2;
@@ -82,7 +83,7 @@ FollowReport Evaluate(const StageRig& rig, std::size_t masterIndex,
 }
 
 Accuracy MeasureAccuracy(const StageRig& rig, std::size_t masterIndex,
-                         const std::vector<TickSample>& samples) {
+                         const std::vector<TickSample>& samples, double height) {
   const std::size_t heads = rig.heads.size();
   const std::size_t slaves = masterIndex < heads ? heads - 1 : heads;
   std::vector<double> error, ideal;
@@ -100,18 +101,20 @@ Accuracy MeasureAccuracy(const StageRig& rig, std::size_t masterIndex,
     // fine channels (the rigs give every head the same).
     if (sample.writes >= 0 && static_cast<std::size_t>(sample.writes) < perSlave * slaves)
       accuracy.held += slaves - static_cast<std::size_t>(sample.writes) / perSlave;
-    const auto masterSpot =
-        masterIndex < heads ? BeamSpot(rig.heads[masterIndex], sample.master) : std::nullopt;
+    const auto masterSpot = masterIndex < heads
+                                ? BeamAtHeight(rig.heads[masterIndex], sample.master, height)
+                                : std::nullopt;
     for (std::size_t h = 0; h < heads; ++h) {
       if (h == masterIndex) continue;
       const MovingHead& slave = rig.heads[h];
-      const auto spot = h < sample.heads.size() ? BeamSpot(slave, sample.heads[h]) : std::nullopt;
+      const auto spot =
+          h < sample.heads.size() ? BeamAtHeight(slave, sample.heads[h], height) : std::nullopt;
       if (masterSpot && spot)
         error.push_back(Distance(*masterSpot, *spot));
       else
         ++errorMissing;
-      const auto aim = masterSpot ? AimAt(slave, *masterSpot) : std::nullopt;
-      const auto best = aim ? BeamSpot(slave, *aim) : std::nullopt;
+      const auto aim = masterSpot ? AimAtHeight(slave, *masterSpot, height) : std::nullopt;
+      const auto best = aim ? BeamAtHeight(slave, *aim, height) : std::nullopt;
       if (best)
         ideal.push_back(Distance(*masterSpot, *best));
       else

@@ -51,8 +51,11 @@ struct FollowReport {
   std::vector<std::array<ErrorSummary, kZoneCount>> bySlave;  // indexed by rig head
 };
 
+// Distances are taken in the plane `height` metres above the floor (0: the
+// floor): between the points where the master's and each slave's beams
+// cross it, as a performer of that height sees them.
 FollowReport Evaluate(const StageRig& rig, std::size_t masterIndex,
-                      const std::vector<TickSample>& samples);
+                      const std::vector<TickSample>& samples, double height = 0);
 
 // A whole run in three figures, every slave and every tick together: how far
 // the slaves' spots lay from the master's, and the same for each slave aimed
@@ -66,7 +69,9 @@ struct Accuracy {
   std::size_t held = 0;  // slave ticks left unwritten by the method
 };
 
+// In the plane `height` above the floor, as Evaluate; the ideal aims each
+// slave at the master's point in that plane.
 Accuracy MeasureAccuracy(const StageRig& rig, std::size_t masterIndex,
-                         const std::vector<TickSample>& samples);
+                         const std::vector<TickSample>& samples, double height = 0);
 
 }  // namespace tbhost

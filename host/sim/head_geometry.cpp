@@ -130,6 +130,33 @@ std::optional<PanTilt> AimAt(const MovingHead& head, FloorPoint target) {
   return best;
 }
 
+namespace {
+
+// How much nearer the head a plane at `height` is than the floor, along any
+// beam: 1 at the floor; empty when the plane is not below the head.
+std::optional<double> PlaneShrink(const MovingHead& head, double height) {
+  if (!std::isfinite(height) || height < 0 || !(height < head.height)) return std::nullopt;
+  return (head.height - height) / head.height;
+}
+
+}  // namespace
+
+std::optional<FloorPoint> BeamAtHeight(const MovingHead& head, PanTilt dmx, double height) {
+  if (height == 0) return BeamSpot(head, dmx);
+  const auto shrink = PlaneShrink(head, height);
+  const auto spot = shrink ? BeamSpot(head, dmx) : std::nullopt;
+  if (!spot) return std::nullopt;
+  return FloorPoint{head.x + (spot->x - head.x) * *shrink, head.y + (spot->y - head.y) * *shrink};
+}
+
+std::optional<PanTilt> AimAtHeight(const MovingHead& head, FloorPoint target, double height) {
+  if (height == 0) return AimAt(head, target);
+  const auto shrink = PlaneShrink(head, height);
+  if (!shrink || !std::isfinite(target.x) || !std::isfinite(target.y)) return std::nullopt;
+  return AimAt(head,
+               {head.x + (target.x - head.x) / *shrink, head.y + (target.y - head.y) / *shrink});
+}
+
 std::optional<StepLengths> StepFootprint(const MovingHead& head, PanTilt dmx) {
   const auto here = BeamSpot(head, dmx);
   if (!here) return std::nullopt;

@@ -92,6 +92,16 @@ std::optional<FloorPoint> BeamSpot(const MovingHead& head, PanTilt dmx);
 // lies inside the ranges or the beam would be flatter than kMaxFloorTiltDeg.
 std::optional<PanTilt> AimAt(const MovingHead& head, FloorPoint target);
 
+// Where the beam crosses the plane `height` metres above the floor (0: the
+// floor, as BeamSpot); empty where BeamSpot is, or when the plane is not
+// below the head.
+std::optional<FloorPoint> BeamAtHeight(const MovingHead& head, PanTilt dmx, double height);
+
+// The pair whose beam crosses that plane nearest to `target` (0: AimAt).
+// Seen from the head the plane is the floor scaled about the point below
+// it, so the floor point on the same line is aimed at.
+std::optional<PanTilt> AimAtHeight(const MovingHead& head, FloorPoint target, double height);
+
 // How far the spot moves on the floor for one step of pan and of tilt
 // around `dmx` (the larger of the two neighbours on each axis). Empty when the
 // spot or a neighbour is not on the floor.

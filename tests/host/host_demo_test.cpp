@@ -17,6 +17,7 @@
 #include <numbers>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "host/sim/follow_stats.h"
 #include "host/sim/stage_rig.h"
@@ -487,6 +488,120 @@ TEST(HostCompareFine, SixteenBitHeadsOnTheDefaultRig) {
   const QJsonObject trigonometric = runs.at(2).toObject()["error"].toObject();
   EXPECT_LT(trigonometric["mean"].toDouble(1), 0.02);
   EXPECT_LT(trigonometric["max"].toDouble(1), 0.1);
+}
+
+QJsonObject ReadReport(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+PanTilt PairOf(const QJsonValue& v) {
+  const QJsonArray a = v.toArray();
+  return {a.at(0).toInt(-1), a.at(1).toInt(-1)};
+}
+
+std::vector<TickSample> TicksOf(const QJsonObject& run) {
+  std::vector<TickSample> samples;
+  for (const QJsonValue tick : run["ticks"].toArray()) {
+    const QJsonObject t = tick.toObject();
+    TickSample s;
+    s.zone = t["zone"].toInt();
+    s.master = PairOf(t["master"]);
+    for (const QJsonValue head : t["heads"].toArray()) s.heads.push_back(PairOf(head));
+    s.writes = t["writes"].toInt(-1);
+    samples.push_back(s);
+  }
+  return samples;
+}
+
+// A performer 1.5 m tall on the sides rig: the operator enters K1-K3, the
+// method follows on the floor and then at the height, and both are measured
+// where the performer is.
+TEST(HostHeight, FollowingAtTheHeightBeatsTheFloorThere) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString report = dir.filePath("height.json");
+  const HostRun run = RunHost({"--demo", "--rig", "sides", "--method", "trigonometric", "--height",
+                               "1.5", "--seconds", "3", "--report", report},
+                              dir.path());
+  ASSERT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+  EXPECT_TRUE(run.out.contains("at 1.50 m above the floor")) << run.out.toStdString();
+  EXPECT_TRUE(run.out.contains("not measurements")) << run.out.toStdString();
+  const QJsonObject root = ReadReport(report);
+  ASSERT_TRUE(root["completed"].toBool()) << root["failure"].toString().toStdString();
+  EXPECT_EQ(root["height"].toDouble(), 1.5);
+  EXPECT_TRUE(root["messages"].toArray().isEmpty());
+  ASSERT_TRUE(root["stage"].toObject()["solved"].toBool())
+      << root["stage"].toObject()["why"].toString().toStdString();
+  for (const QJsonValue head : root["heads"].toArray()) {
+    const QJsonObject h = head.toObject();
+    SCOPED_TRACE(h["name"].toString().toStdString());
+    EXPECT_EQ(h["solvedPosition"].toArray().size(), 3);
+    EXPECT_GE(h["solvedError"].toDouble(-1), 0.0);
+    // Within a step or so of every calibration ray, as a stage that fits.
+    EXPECT_GE(h["largestResidualSteps"].toDouble(-1), 0.0);
+    EXPECT_LT(h["largestResidualSteps"].toDouble(99), 1.5);
+  }
+
+  const StageRig rig = *RigByName("sides");
+  const auto master = static_cast<std::size_t>(root["master"].toInt());
+  const QJsonArray runs = root["runs"].toArray();
+  ASSERT_EQ(runs.size(), 2);
+  const QJsonObject floor = runs.at(0).toObject();
+  const QJsonObject height = runs.at(1).toObject();
+  EXPECT_EQ(floor["followHeight"].toDouble(-1), 0.0);
+  EXPECT_EQ(height["followHeight"].toDouble(-1), 1.5);
+  for (const QJsonObject& r : {floor, height}) {
+    SCOPED_TRACE(r["followHeight"].toDouble());
+    const std::vector<TickSample> ticks = TicksOf(r);
+    ASSERT_GE(ticks.size(), 10u);
+    // The report's figures are those in the plane at 1.5 m, not the floor's.
+    const Accuracy atHeight = MeasureAccuracy(rig, master, ticks, 1.5);
+    const Accuracy onFloor = MeasureAccuracy(rig, master, ticks, 0.0);
+    EXPECT_NEAR(r["error"].toObject()["mean"].toDouble(), atHeight.error.mean, 1e-9);
+    EXPECT_NEAR(r["ideal"].toObject()["mean"].toDouble(), atHeight.ideal.mean, 1e-9);
+    EXPECT_GT(std::abs(atHeight.error.mean - onFloor.error.mean), 0.1);
+  }
+  const double floorMean = floor["error"].toObject()["mean"].toDouble();
+  const double heightMean = height["error"].toObject()["mean"].toDouble();
+  const double ideal = height["ideal"].toObject()["mean"].toDouble();
+  EXPECT_LT(heightMean, floorMean / 4) << heightMean << " " << floorMean;
+  EXPECT_LT(heightMean, 2.5 * ideal) << heightMean << " " << ideal;
+}
+
+// The operator's spread is seeded: two runs calibrate alike, and not as an
+// exact aim would.
+TEST(HostAimNoise, TheSameSpreadCalibratesAlike) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  std::vector<QJsonArray> calibrations;
+  for (const char* name : {"first.json", "second.json"}) {
+    const QString report = dir.filePath(name);
+    const HostRun run = RunHost(
+        {"--demo", "--fine", "--aim-noise", "2", "--seconds", "1", "--report", report}, dir.path());
+    ASSERT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+    const QJsonObject root = ReadReport(report);
+    EXPECT_EQ(root["aimNoiseCm"].toDouble(), 2.0);
+    QJsonArray all;
+    for (const QJsonValue head : root["heads"].toArray())
+      all.append(head.toObject()["calibration"]);
+    calibrations.push_back(all);
+  }
+  ASSERT_EQ(calibrations[0].size(), 4);
+  EXPECT_EQ(calibrations[0], calibrations[1]);
+  const StageRig rig = WithFineChannels(DefaultRig());
+  int moved = 0;
+  for (std::size_t h = 0; h < rig.heads.size(); ++h)
+    for (Mark mark : kAllMarks) {
+      const PanTilt taken = PairOf(
+          calibrations[0].at(static_cast<qsizetype>(h)).toArray().at(static_cast<int>(mark)));
+      const PanTilt exact = *AimAt(rig.heads[h], rig.MarkAt(mark));
+      moved += taken == exact ? 0 : 1;
+      // A 2 cm spread stays within centimetres of the mark.
+      EXPECT_LT(Distance(*BeamSpot(rig.heads[h], taken), rig.MarkAt(mark)), 0.1);
+    }
+  EXPECT_GT(moved, 15);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -315,6 +315,48 @@ TEST(HostOptions, HeightAndHeightChannelTakeWhatTheWindowsTake) {
   EXPECT_EQ(ModeFor(Parse({"--height", "1.5"}).options, true), HostMode::Demo);
 }
 
+// The operator's spread at the marks: the demo's and --follow's, whole
+// centimetres or tenths, never the show box's, whose rig is calibrated.
+TEST(HostOptions, AimNoiseTakesCentimetresForTheDemo) {
+  const std::string wrong = "--aim-noise needs centimetres from 0 to 50, at most one decimal";
+  struct Case {
+    Args args;
+    std::optional<double> cm;
+    std::string error;
+  };
+  const Case cases[] = {
+      {{"--aim-noise", "2"}, 2.0, ""},
+      {{"--aim-noise", "0"}, 0.0, ""},
+      {{"--aim-noise", "0.5"}, 0.5, ""},
+      {{"--aim-noise", "50"}, 50.0, ""},
+      {{"--follow", "--aim-noise", "2"}, 2.0, ""},
+      {{"--compare", "--height", "1.5", "--fine", "--aim-noise", "2"}, 2.0, ""},
+      {{"--aim-noise", "50.1"}, std::nullopt, wrong},
+      {{"--aim-noise", "51"}, std::nullopt, wrong},
+      {{"--aim-noise", "-2"}, std::nullopt, wrong},
+      {{"--aim-noise", "2.25"}, std::nullopt, wrong},
+      {{"--aim-noise", "2."}, std::nullopt, wrong},
+      {{"--aim-noise", ".5"}, std::nullopt, wrong},
+      {{"--aim-noise", "2cm"}, std::nullopt, wrong},
+      {{"--aim-noise", "nan"}, std::nullopt, wrong},
+      {{"--aim-noise", "99999999999999999999"}, std::nullopt, wrong},
+      {{"--aim-noise"}, std::nullopt, "--aim-noise needs a value"},
+      {{"--run", "--master", "1", "--ola-in", "1", "--ola-out", "2", "--aim-noise", "2"},
+       std::nullopt,
+       "--aim-noise is the demo's calibration and cannot be used with --run, whose rig is "
+       "calibrated already"},
+  };
+  for (const Case& c : cases) {
+    const Parsed p = Parse(c.args);
+    EXPECT_EQ(p.options.error, c.error) << Line(c.args);
+    if (!c.error.empty()) continue;
+    EXPECT_EQ(p.options.aimNoiseCm, c.cm) << Line(c.args);
+  }
+  // An aim, like a height, is something the demo plays.
+  EXPECT_EQ(ModeFor(Parse({"--aim-noise", "2"}).options, true), HostMode::Demo);
+  EXPECT_EQ(ModeFor(Parse({"--follow", "--aim-noise", "2"}).options, true), HostMode::Follow);
+}
+
 TEST(HostOptions, RefusesWhatItDoesNotKnowNamingTheArgument) {
   struct Case {
     Args args;
