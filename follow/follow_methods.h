@@ -66,6 +66,9 @@ struct RangeFinding {
 
 // The spread (one standard deviation) of an operator's aim at a mark, added
 // to what rounding explains: at 16 bit the eye is coarser than a step.
+// kAimSpreadDegrees is each of the twenty values' own (about 2 cm on a mark
+// 6 m away); kAimingDegrees a floor for KM's ray as a whole.
+inline constexpr double kAimSpreadDegrees = 0.2;
 inline constexpr double kAimingDegrees = 0.05;
 
 // For every calibrated device but the master, in device order: fits its

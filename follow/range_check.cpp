@@ -17,6 +17,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "follow/follow_methods.h"
 #include "follow/rays.h"
@@ -110,7 +111,14 @@ Vec3 Cross(const Vec3& a, const Vec3& b) {
 // mistake that moves KM across it.
 constexpr double kDeviations = 4.0;
 
-double ExplainedChord(const std::array<Vec3, 4 * kPointCount>& effects, const Vec3& along,
+// One value's half-step effect on KM, and how many half steps an
+// operator's aim (one standard deviation) moves that value.
+struct ValueEffect {
+  Vec3 halfStep;
+  double aimHalfSteps = 0.0;
+};
+
+double ExplainedChord(const std::array<ValueEffect, 4 * kPointCount>& effects, const Vec3& along,
                       const Vec3& miss) {
   const Vec3 helper = std::abs(along.x) < 0.9 ? Vec3{1.0, 0.0, 0.0} : Vec3{0.0, 1.0, 0.0};
   const Vec3 u = Unit(Cross(along, helper));
@@ -119,12 +127,16 @@ double ExplainedChord(const std::array<Vec3, 4 * kPointCount>& effects, const Ve
   double a = aim * aim;  // covariance in (u, v)
   double b = 0.0;
   double c = aim * aim;
-  for (const Vec3& e : effects) {  // a value spread evenly over -e..e: e e^T / 3
-    const double eu = Dot(e, u);
-    const double ev = Dot(e, v);
-    a += eu * eu / 3.0;
-    b += eu * ev / 3.0;
-    c += ev * ev / 3.0;
+  for (const ValueEffect& effect : effects) {
+    // Rounding spreads a value evenly over -e..e (e e^T / 3); an aim finer
+    // than a step vanishes in it (the operator takes the step nearest the
+    // mark), a coarser one (fine channels) takes its place.
+    const double weight = std::max(1.0 / 3.0, effect.aimHalfSteps * effect.aimHalfSteps);
+    const double eu = Dot(effect.halfStep, u);
+    const double ev = Dot(effect.halfStep, v);
+    a += eu * eu * weight;
+    b += eu * ev * weight;
+    c += ev * ev * weight;
   }
   const double x = Dot(miss, u);
   const double y = Dot(miss, v);
@@ -138,14 +150,18 @@ double ExplainedChord(const std::array<Vec3, 4 * kPointCount>& effects, const Ve
 // Infinite where a half step leaves no map: such corners are too close to
 // judge KM by.
 double RoundingLimit(HeadPoints master, HeadPoints slave, const Vec3& miss) {
-  std::array<Vec3, 4 * kPointCount> effects{};
+  std::array<ValueEffect, 4 * kPointCount> effects{};
   std::size_t i = 0;
   for (HeadPoints* head : {&master, &slave}) {
+    const double panHalfStep = 0.5 * head->ranges.pan / head->ranges.panTop;
+    const double tiltHalfStep = 0.5 * head->ranges.tilt / head->ranges.tiltTop;
     for (int p = 0; p < kPointCount; ++p) {
-      for (double* value : {&head->pan[p], &head->tilt[p]}) {
+      for (auto [value, halfStep] :
+           {std::pair{&head->pan[p], panHalfStep}, std::pair{&head->tilt[p], tiltHalfStep}}) {
         const auto effect = HalfStepEffect(master, slave, *value);
         if (!effect) return std::numeric_limits<double>::infinity();
-        effects[i++] = *effect;
+        const double aim = halfStep > 0.0 ? kAimSpreadDegrees / halfStep : 0.0;
+        effects[i++] = {*effect, aim};
       }
     }
   }

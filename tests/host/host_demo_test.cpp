@@ -583,6 +583,9 @@ TEST(HostAimNoise, TheSameSpreadCalibratesAlike) {
     ASSERT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
     const QJsonObject root = ReadReport(report);
     EXPECT_EQ(root["aimNoiseCm"].toDouble(), 2.0);
+    // The ranges are right: an operator's aim alone must not be told to
+    // check them.
+    EXPECT_TRUE(root["messages"].toArray().isEmpty()) << run.out.toStdString();
     QJsonArray all;
     for (const QJsonValue head : root["heads"].toArray())
       all.append(head.toObject()["calibration"]);
