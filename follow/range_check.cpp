@@ -20,6 +20,7 @@
 #include <utility>
 
 #include "follow/follow_methods.h"
+#include "follow/number_text.h"
 #include "follow/rays.h"
 #include "follow/resolution.h"
 
@@ -196,14 +197,6 @@ std::optional<RangeFinding> JudgeSlave(const RigStore& store, std::int16_t m,
   if (!FitRayMap(CalibrationRays(store, m), CalibrationRays(store, d)).usable)
     return Finding(store, d, RangeFinding::Kind::NoMap);
   return std::nullopt;
-}
-
-// One decimal, whatever locale the windows have set.
-std::string OneDecimal(double value) {
-  std::array<char, 64> text{};
-  const auto result =
-      std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed, 1);
-  return std::string(text.data(), result.ptr);
 }
 
 }  // namespace

@@ -1,24 +1,12 @@
 // What the operator is told about the stage at Enable TB. A stage that
 // cannot be one is named with the device whose calibration shows it, and
 // the method then follows the floor as it did before the lengths.
-#include <array>
-#include <charconv>
 #include <cmath>
 
+#include "follow/number_text.h"
 #include "follow/stage_solve.h"
 
 namespace tb {
-
-namespace {
-
-std::string OneDecimal(double value) {
-  std::array<char, 64> text{};
-  const auto result =
-      std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed, 1);
-  return std::string(text.data(), result.ptr);
-}
-
-}  // namespace
 
 std::vector<StageFinding> StageFindings(const StageSolution& solution) {
   using Kind = StageFinding::Kind;
