@@ -77,14 +77,15 @@ class StageFunctor {
   using JacobianType = Eigen::MatrixXd;
   enum { InputsAtCompileTime = Eigen::Dynamic, ValuesAtCompileTime = Eigen::Dynamic };
 
-  StageFunctor(std::span<const StageHead> heads, const std::vector<Pose>& start)
-      : heads_(heads), start_(start) {}
+  StageFunctor(std::span<const StageHead> heads, const std::vector<Pose>& start, double k1k2)
+      : heads_(heads), start_(start), k1k2_(k1k2) {}
 
   Index inputs() const {
     return kPoseParameters * static_cast<Index>(heads_.size()) + kMarkParameters;
   }
   Index values() const {
-    return kResidualsPerPoint * kPointCount * static_cast<Index>(heads_.size());
+    return kResidualsPerPoint * kPointCount * static_cast<Index>(heads_.size()) +
+           (k1k2_ > 0.0 ? 1 : 0);
   }
 
   int operator()(const VectorXd& x, VectorXd& residuals) const {
@@ -100,6 +101,7 @@ class StageFunctor {
         r += kResidualsPerPoint;
       }
     }
+    if (k1k2_ > 0.0) residuals(r) = (marks[1].norm() / k1k2_ - 1.0) / kTapeRelative;
     return 0;
   }
 
@@ -128,6 +130,7 @@ class StageFunctor {
  private:
   std::span<const StageHead> heads_;
   const std::vector<Pose>& start_;
+  double k1k2_;
 };
 
 bool Converged(Eigen::LevenbergMarquardtSpace::Status status) {
@@ -148,8 +151,8 @@ bool Converged(Eigen::LevenbergMarquardtSpace::Status status) {
 
 }  // namespace
 
-Fit FitStage(std::span<const StageHead> heads, const Fit& start) {
-  StageFunctor functor(heads, start.poses);
+Fit FitStage(std::span<const StageHead> heads, const Fit& start, double k1k2) {
+  StageFunctor functor(heads, start.poses, k1k2);
   VectorXd x = functor.Unknowns(start);
   Eigen::NumericalDiff<StageFunctor> numeric(functor);
   Eigen::LevenbergMarquardt<Eigen::NumericalDiff<StageFunctor>> lm(numeric);

@@ -44,8 +44,11 @@ bool CornersInOrder(const StageHead& head);
 bool CornersInOrder(const Marks& marks);
 
 // Levenberg-Marquardt from the start given, residuals in each head's own
-// values.
-Fit FitStage(std::span<const StageHead> heads, const Fit& start);
+// values. With `k1k2` above 0 (K1-K2 over K1-K3) the measured lengths
+// join the fit: a shape that departs from them by kTapeRelative weighs as
+// much as a point missed by one value.
+inline constexpr double kTapeRelative = 0.01;
+Fit FitStage(std::span<const StageHead> heads, const Fit& start, double k1k2 = 0.0);
 
 // A point's residual: the angle between its calibration ray and the
 // direction the fit gives it, in degrees and in the head's own values.

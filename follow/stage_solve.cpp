@@ -1,5 +1,6 @@
 // The stage solve: the shape from the rays alone, at K1-K3 = 1, tried from
-// a few assumed layouts; then the lengths given set its size. The angles
+// a few assumed layouts; a K1-K2 given then joins the fit where the rays
+// take it; then the lengths given set its size. The angles
 // do not depend on the size, so the shape's best fit with the size fitted
 // to the lengths is the best fit of both together.
 #include <algorithm>
@@ -23,6 +24,9 @@ constexpr double kDegree = std::numbers::pi / 180.0;
 // fits every rig tried; the others are for layouts far from it.
 constexpr std::array<double, 4> kAspects = {2.0 / 3.0, 1.0, 0.4, 1.5};
 
+// How much more a point may miss, in its head's values, for the measured
+// lengths to be taken into the shape.
+constexpr double kLengthsSteps = 1.0;
 // A head this close to the floor (of K1-K3) sees the marks edge on.
 constexpr double kLeastHeight = 1e-3;
 // No mark of a stage lies this many K1-K3 lengths from K1.
@@ -149,6 +153,24 @@ StageSolution Solved(std::span<const StageHead> heads, const Fit& fit, const Jud
   return solution;
 }
 
+// The rays alone fix the stage's depth only loosely at 8 bit (five marks
+// in one plane, seen from 8-10 m): a K1-K2 measured with a tape fixes it
+// better, so it joins the fit. Only where the rays cannot take it without
+// missing their points by more than a value does the fit stay the rays'
+// own, and the lengths are told to disagree.
+StageSolution WithLengths(std::span<const StageHead> heads, const Fit& fit, const Judged& judged,
+                          StageLengths lengths) {
+  if (lengths.k1k2 > 0.0) {
+    const Fit measured = stage::FitStage(heads, fit, lengths.k1k2 / lengths.k1k3);
+    const Judged taken = Judge(heads, measured);
+    const double before = judged.largest[Worst(judged.largest)].steps;
+    if (taken.status == StageStatus::Solved &&
+        taken.largest[Worst(taken.largest)].steps <= before + kLengthsSteps)
+      return Solved(heads, measured, taken, lengths);
+  }
+  return Solved(heads, fit, judged, lengths);
+}
+
 StageSolution Failed(StageStatus status, std::int16_t device) {
   StageSolution solution;
   solution.status = status;
@@ -166,7 +188,7 @@ StageSolution SolveAll(std::span<const StageHead> heads, StageLengths lengths) {
     if (!start) continue;
     const Fit fit = stage::FitStage(heads, *start);
     const Judged judged = Judge(heads, fit);
-    if (judged.status == StageStatus::Solved) return Solved(heads, fit, judged, lengths);
+    if (judged.status == StageStatus::Solved) return WithLengths(heads, fit, judged, lengths);
     if (!failure || (fit.converged && failure->status == StageStatus::NoFit)) failure = judged;
   }
   if (!failure) return Failed(StageStatus::NoFit, noStart);

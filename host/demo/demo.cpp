@@ -213,8 +213,8 @@ bool Demo::TypeRate(QWidget* dialog) {
 }
 
 // What the operator measured on the floor with a tape, in the field below
-// the device list: the one length the stage needs. K1-K2, a check, is left
-// out: at 8 bit the fit's depth is loose enough to set its warning off.
+// the device list: the one length the stage needs. K1-K2 is left out, as
+// the README's measurements were taken.
 bool Demo::TypeLengths(QWidget* dialog) {
   const std::pair<const char*, double> lengths[] = {
       {"txtK1K3", TapeLength(rig_, Mark::K1, Mark::K3)}};

@@ -82,6 +82,20 @@ TEST(StageSolveTest, ASecondLengthShowsHowWellTheTwoAgreeAndSharesTheSize) {
             "The lengths K1-K3 and K1-K2 disagree by 10.0 %. Check both lengths.");
 }
 
+// At 8 bit the rays fix the stage's depth only loosely; both true lengths
+// must shape it, not be told that they disagree.
+TEST(StageSolveTest, TrueLengthsAgreeAt8BitAndShapeTheStage) {
+  for (const auto& rig : testing::ReferenceRigs()) {
+    SCOPED_TRACE(rig.name);
+    StageRig stage(rig, false);
+    const StageSolution solution = Solve(stage, {6.0, 4.0});
+    ASSERT_TRUE(solution.Valid()) << static_cast<int>(solution.status) << " " << solution.device;
+    EXPECT_TRUE(StageFindings(solution).empty())
+        << StageFindingMessage(StageFindings(solution).front());
+    EXPECT_NEAR(solution.solvedK1K2, 4.0, 0.1);
+  }
+}
+
 TEST(StageSolveTest, WithoutAUsableLengthOrASlaveNothingIsSolved) {
   StageRig stage(RigNamed("default"), false);
   const double nan = std::numeric_limits<double>::quiet_NaN();
