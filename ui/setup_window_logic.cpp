@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "rig/settings_file.h"
-#include "ui/follow_rate_entry.h"
 #include "ui/leading_number.h"
 #include "ui/setup_window_layout.h"
 #include "ui/stage_entries.h"

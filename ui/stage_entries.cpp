@@ -11,6 +11,17 @@ namespace {
 
 bool Blank(const std::string& text) { return text.find_first_not_of(" \t") == std::string::npos; }
 
+// A whole number with blanks around it, in at most `most` digits so that no
+// sum can overflow; nullopt for anything else. `text` is not blank.
+std::optional<std::int32_t> Digits(const std::string& text, std::size_t most) {
+  const auto first = text.find_first_not_of(" \t");
+  const auto last = text.find_last_not_of(" \t");
+  const std::string digits = text.substr(first, last - first + 1);
+  if (digits.size() > most || digits.find_first_not_of("0123456789") != std::string::npos)
+    return std::nullopt;
+  return std::stoi(digits);
+}
+
 }  // namespace
 
 std::optional<double> StageLengthEntry(const std::string& text) {
@@ -23,16 +34,17 @@ std::optional<double> StageLengthEntry(const std::string& text) {
 }
 
 std::optional<std::int32_t> HeightChannelEntry(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return 0;
-  const auto last = text.find_last_not_of(" \t");
-  const std::string digits = text.substr(first, last - first + 1);
-  // Four digits at most: the sum stays small, and 512 is the largest.
-  if (digits.size() > 4 || digits.find_first_not_of("0123456789") != std::string::npos)
-    return std::nullopt;
-  const int channel = std::stoi(digits);
-  if (channel > kMaxHeightChannel) return std::nullopt;
+  if (Blank(text)) return 0;
+  const auto channel = Digits(text, 4);
+  if (!channel || *channel > kMaxHeightChannel) return std::nullopt;
   return channel;
+}
+
+std::optional<std::int32_t> FollowRateEntry(const std::string& text) {
+  if (Blank(text)) return kDefaultFollowRate;
+  const auto rate = Digits(text, 2);
+  if (!rate || !IsFollowRate(*rate)) return std::nullopt;
+  return rate;
 }
 
 std::optional<double> FollowHeightEntry(const std::string& text) {
@@ -49,6 +61,10 @@ std::string StageLengthText(double metres) {
 
 std::string HeightChannelText(std::int32_t channel) {
   return channel >= 1 && channel <= kMaxHeightChannel ? std::to_string(channel) : std::string();
+}
+
+std::string FollowRateText(std::int32_t rate) {
+  return std::to_string(IsFollowRate(rate) ? rate : kDefaultFollowRate);
 }
 
 std::string FollowHeightText(double metres) {
