@@ -61,6 +61,18 @@ std::size_t CountLines(std::string_view bytes) {
   return lines;
 }
 
+// Devices past the described lines are written when anything of them is set.
+bool LaterDeviceInUse(const tb::RigStore& store) {
+  for (int d = tb::kDescribedDevices; d < tb::kDeviceCount; ++d) {
+    const auto& device = store.DeviceTable[d];
+    if (!device.Name.empty() || device.PanChannel != 0 || device.TiltChannel != 0 ||
+        device.PanRange != tb::kDefaultPanRange || device.TiltRange != tb::kDefaultTiltRange ||
+        tb::HasFineChannels(device) || store.DeviceCalibrated[d] != tb::VFalse)
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -106,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Fail("saved file does not begin with 25 CR LF lines");
   }
   const bool given = first.StageK1K3 != 0.0 || first.StageK1K2 != 0.0 || first.HeightChannel != 0 ||
-                     first.FollowRate != tb::kDefaultFollowRate;
+                     first.FollowRate != tb::kDefaultFollowRate || LaterDeviceInUse(first);
   if (given == extension.empty()) Fail("extension section written without values or lost");
 
   tb::RigStore second;

@@ -99,6 +99,13 @@ Checked<VBool> RigStore::IsDeviceCalibrated(std::int16_t device) {
   return {VTrue, {}};
 }
 
+RigStore::RigStore() {
+  for (int d = kDescribedDevices; d < kDeviceCount; ++d) {
+    PanCalibration[d].fill(Uncalibrated);
+    TiltCalibration[d].fill(Uncalibrated);
+  }
+}
+
 void RigStore::ResetCalibration() {
   for (int d = 0; d < kDeviceCount; ++d) {
     PanCalibration[d].fill(Uncalibrated);

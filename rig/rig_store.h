@@ -1,7 +1,7 @@
 // The rig store: the plug-in's one body of shared data (devices,
 // calibration, run state, the host's helper). One store per loaded
 // component; the windows, the follow engine and the settings file work on
-// it directly. Devices are numbered 1 to 4 and calibration points 1 to 5
+// it directly. Devices are numbered 1 to 16 and calibration points 1 to 5
 // (K1..K4, KM); 0 means "no device".
 #pragma once
 
@@ -22,7 +22,10 @@ using VBool = std::int16_t;
 inline constexpr VBool VTrue = -1;
 inline constexpr VBool VFalse = 0;
 
-inline constexpr int kDeviceCount = 4;
+inline constexpr int kDeviceCount = 16;
+// The devices every reader of TrailBeam.ini knows, in its 25 lines; the
+// rest are stored after them.
+inline constexpr int kDescribedDevices = 4;
 inline constexpr int kPointCount = 5;
 inline constexpr int kPointKM = 5;
 inline constexpr std::int32_t Uncalibrated = -1;
@@ -82,14 +85,17 @@ struct Checked {
 
 class RigStore {
  public:
-  RigStore() = default;
+  // Devices 1 to 4 start with every value 0 (and so count as calibrated),
+  // as they always have; the later ones start Uncalibrated, so that a
+  // slot nobody filled in is never followed.
+  RigStore();
   RigStore(const RigStore&) = delete;
   RigStore& operator=(const RigStore&) = delete;
 
   static bool ValidDevice(int device) { return device >= 1 && device <= kDeviceCount; }
   static bool ValidPoint(int point) { return point >= 1 && point <= kPointCount; }
 
-  // Checked access by device 1..4 and point 1..5: null when out of range.
+  // Checked access by device 1..16 and point 1..5: null when out of range.
   DeviceRecord* Device(int device);
   const DeviceRecord* Device(int device) const;
   std::int32_t* Pan(int device, int point);
@@ -108,7 +114,7 @@ class RigStore {
 
   // Whether every point of the device has a pan and a tilt value; records
   // the answer in DeviceCalibrated. Below 1: false, nothing recorded.
-  // Above 4: Errc::out_of_range, nothing changed.
+  // Above 16: Errc::out_of_range, nothing changed.
   Checked<VBool> IsDeviceCalibrated(std::int16_t device);
 
   // Sets every point Uncalibrated, every fine value 0 and every

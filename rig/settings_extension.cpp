@@ -3,6 +3,9 @@
 #include <cmath>
 #include <cstdio>
 
+#include "rig/cp1252.h"
+#include "rig/device_lines.h"
+
 namespace tb {
 
 namespace {
@@ -52,6 +55,66 @@ std::optional<std::int32_t> StoredRate(std::string_view text) {
   const auto rate = Digits(Trim(text));
   if (!rate || !IsFollowRate(*rate)) return std::nullopt;
   return rate;
+}
+
+// "Device5", "Device5.K1" .. "Device5.KM": the described lines' own
+// layout behind a key, so one parser reads both.
+constexpr std::string_view kDeviceKey = "Device";
+constexpr std::array<std::string_view, kPointCount> kPointKeys = {".K1", ".K2", ".K3", ".K4",
+                                                                  ".KM"};
+
+std::string DeviceKey(int d) { return std::string(kDeviceKey) + std::to_string(d + 1); }
+
+// A slot nobody filled in is not written: the file keeps only devices in use.
+bool IsFreshSlot(const RigStore& store, int d) {
+  const DeviceRecord& device = store.DeviceTable[d];
+  const DeviceRecord fresh;
+  if (!device.Name.empty() || device.PanChannel != 0 || device.TiltChannel != 0 ||
+      device.PanRange != fresh.PanRange || device.TiltRange != fresh.TiltRange ||
+      HasFineChannels(device) || store.DeviceCalibrated[d] != VFalse)
+    return false;
+  for (int p = 0; p < kPointCount; ++p) {
+    if (store.PanCalibration[d][p] != Uncalibrated || store.TiltCalibration[d][p] != Uncalibrated)
+      return false;
+  }
+  return true;
+}
+
+void AppendDevice(std::string& out, const RigStore& store, int d) {
+  const std::string key = DeviceKey(d);
+  out += key + '=';
+  AppendDeviceLine(out, store.DeviceTable[d]);
+  for (int p = 0; p < kPointCount; ++p) {
+    out += key;
+    out.append(kPointKeys[p]);
+    out += '=';
+    AppendPointLine(out, store, d, p);
+  }
+}
+
+// "Device7" gives 6 and no point; "Device7.K2" gives 6 and 1; a device
+// the described lines hold, or none, gives nothing.
+struct DeviceSlot {
+  int d = -1;
+  int p = -1;
+};
+
+std::optional<DeviceSlot> ParseDeviceKey(std::string_view key) {
+  if (!key.starts_with(kDeviceKey)) return std::nullopt;
+  key.remove_prefix(kDeviceKey.size());
+  DeviceSlot slot;
+  const std::size_t dot = key.find('.');
+  if (dot != std::string_view::npos) {
+    for (int p = 0; p < kPointCount; ++p)
+      if (key.substr(dot) == kPointKeys[p]) slot.p = p;
+    if (slot.p < 0) return std::nullopt;
+  }
+  const std::string_view digits = key.substr(0, dot);
+  if (digits.starts_with('0')) return std::nullopt;  // only the keys the writer writes
+  const auto number = Digits(digits);
+  if (!number || *number <= kDescribedDevices || *number > kDeviceCount) return std::nullopt;
+  slot.d = *number - 1;
+  return slot;
 }
 
 void AppendNumber(std::string& out, std::string_view key, std::int32_t value) {
@@ -123,15 +186,18 @@ std::string ExtensionLines(const RigStore& store) {
   // The default is not written: a rig at ten ticks a second saves as before.
   if (store.FollowRate != kDefaultFollowRate && IsFollowRate(store.FollowRate))
     AppendNumber(body, kFollowRate, store.FollowRate);
+  for (int d = kDescribedDevices; d < kDeviceCount; ++d)
+    if (!IsFreshSlot(store, d)) AppendDevice(body, store, d);
   if (body.empty()) return body;
   return kExtensionMarker + std::string(kLineEnd) + body;
 }
 
-ExtensionReader::ExtensionReader(RigStore& store) : store_(store) {
+ExtensionReader::ExtensionReader(RigStore& store, bool utf8) : store_(store), utf8_(utf8) {
   store_.StageK1K3 = 0.0;
   store_.StageK1K2 = 0.0;
   store_.HeightChannel = 0;
   store_.FollowRate = kDefaultFollowRate;
+  for (int d = kDescribedDevices; d < kDeviceCount; ++d) store_.DeviceTable[d] = DeviceRecord{};
 }
 
 void ExtensionReader::Line(std::string_view line) {
@@ -150,7 +216,39 @@ void ExtensionReader::Line(std::string_view line) {
     if (const auto channel = StoredChannel(value)) store_.HeightChannel = *channel;
   } else if (key == kFollowRate) {
     if (const auto rate = StoredRate(value)) store_.FollowRate = *rate;
+  } else if (const auto slot = ParseDeviceKey(key)) {
+    if (slot->p < 0)
+      DeviceLine(slot->d, value);
+    else
+      PointLine(slot->d, slot->p, value);
   }
+}
+
+// A device line is taken whole or not at all. Its fine channels decide
+// whether the points carry fine values, so a device left without them
+// drops fine values taken under an earlier line of the same key.
+void ExtensionReader::DeviceLine(int d, std::string_view value) {
+  DeviceRecord device;
+  const bool utf8 = utf8_ || ReadsAsUtf8({std::string(value)});
+  if (TakeDeviceLine(device, value, utf8)) return;
+  store_.DeviceTable[d] = std::move(device);
+  if (HasFineChannels(store_.DeviceTable[d])) return;
+  store_.PanFineCalibration[d].fill(0);
+  store_.TiltFineCalibration[d].fill(0);
+}
+
+// A damaged point line leaves the point, and the device's flag, as before.
+void ExtensionReader::PointLine(int d, int p, std::string_view value) {
+  const VBool flag = store_.DeviceCalibrated[d];
+  const std::array<std::int32_t, 4> point = {
+      store_.PanCalibration[d][p], store_.TiltCalibration[d][p], store_.PanFineCalibration[d][p],
+      store_.TiltFineCalibration[d][p]};
+  if (!TakePointLine(store_, d, p, value)) return;
+  store_.DeviceCalibrated[d] = flag;
+  store_.PanCalibration[d][p] = point[0];
+  store_.TiltCalibration[d][p] = point[1];
+  store_.PanFineCalibration[d][p] = point[2];
+  store_.TiltFineCalibration[d][p] = point[3];
 }
 
 }  // namespace tb

@@ -6,13 +6,22 @@
 //   StageK1K2=6.00
 //   HeightChannel=17
 //   FollowRate=25
+//   Device5=Spot 5,33,34
+//   Device5.K1=1,120,80
+//   ...
+//   Device5.KM=1,128,96
 //
 // One marker line, then one Key=Value line per value. The section is
 // written only when it holds something, so a rig without these values
 // saves exactly the 25 lines it always did. Keys a reader does not know are
 // skipped, and so is a line whose value does not pass its key's test: a
-// later writer adds keys (devices beyond 4, say) without
-// breaking an earlier reader, and a damaged line costs only its own value.
+// later writer adds keys without breaking an earlier reader, and a damaged
+// line costs only its own value.
+//
+// Devices 5 to 16 are written here, each in use (named, or given channels
+// or calibration) as its device line and its five point lines in the
+// described lines' layout (device_lines.h), in number order, after the
+// other keys.
 #pragma once
 
 #include <cstdint>
@@ -52,14 +61,19 @@ std::string ExtensionLines(const RigStore& store);
 // Reads the section from the lines after the described ones, one line at a
 // time. Lines before the marker are foreign and ignored. Made when a file
 // is read at all, it first sets the section's values to "not given": the
-// file, not an earlier one, decides them.
+// file, not an earlier one, decides them (devices 5 to 16 included).
 class ExtensionReader {
  public:
-  explicit ExtensionReader(RigStore& store);
+  // `utf8`: the described lines were saved in UTF-8, so names here are too.
+  ExtensionReader(RigStore& store, bool utf8);
   void Line(std::string_view line);
 
  private:
+  void DeviceLine(int d, std::string_view value);
+  void PointLine(int d, int p, std::string_view value);
+
   RigStore& store_;
+  bool utf8_ = false;
   bool inSection_ = false;
 };
 

@@ -191,8 +191,8 @@ TEST(FollowChannels, NamesEveryChannelThatCannotBeRight) {
   };
   const struct Case {
     const char* what;
-    std::array<Channels, 4> devices;
-    std::array<bool, 4> calibrated;
+    std::array<Channels, kDeviceCount> devices;
+    std::array<bool, kDeviceCount> calibrated;
     std::string shown;
   } cases[] = {
       {"all distinct",

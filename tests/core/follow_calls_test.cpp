@@ -29,7 +29,7 @@ using testing::FollowRig;
 void InstallModelledHeads(FollowRig& rig) {
   rig.Install(1, testing::FrontMaster(), testing::kPositiveSide);
   const auto mountings = testing::Mountings();
-  for (std::int16_t d = 2; d <= kDeviceCount; ++d) {
+  for (std::int16_t d = 2; d <= kDescribedDevices; ++d) {
     const auto& mounting = mountings[static_cast<std::size_t>(d - 2) % mountings.size()];
     rig.Install(d, mounting.head, mounting.side);
   }

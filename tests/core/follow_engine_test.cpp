@@ -84,7 +84,7 @@ TEST_F(FollowEngineTest, FailingHostCallEndsTheTickAndTheNextStartsAfresh) {
 TEST_F(FollowEngineTest, WithoutMasterOrHelperNothingIsReadOrWritten) {
   for (std::int16_t method : {kFollowDistance, kFollowTrigonometric}) {
     store.FollowMethod = method;
-    for (std::int16_t m : {0, -1, 5}) {
+    for (std::int16_t m : {0, -1, 17}) {
       store.MasterDevice = m;
       host->calls.clear();
       EXPECT_EQ(engine.OnTimer(store), make_error_code(Errc::out_of_range)) << method << " " << m;
@@ -105,7 +105,8 @@ TEST_F(FollowEngineTest, UncalibratedSlavesAreSkippedAndEveryFlagIsRefreshed) {
     ASSERT_EQ(calls.size(), 6u) << method;
     EXPECT_EQ(calls[2].channel, PanChannel(2));
     EXPECT_EQ(calls[4].channel, PanChannel(4));
-    EXPECT_EQ(store.DeviceCalibrated, (std::array<VBool, 4>{VTrue, VTrue, VFalse, VTrue}));
+    EXPECT_EQ(store.DeviceCalibrated,
+              (std::array<VBool, kDeviceCount>{VTrue, VTrue, VFalse, VTrue}));
   }
 }
 
@@ -130,7 +131,8 @@ TEST_F(FollowEngineTest, MasterWithoutCalibrationWritesNothing) {
       for (const HostCall& call : calls)
         EXPECT_EQ(call.kind, HostCall::Read) << method << ", " << loss.what;
       // The flags are refreshed as in every tick.
-      EXPECT_EQ(store.DeviceCalibrated, (std::array<VBool, 4>{VFalse, VTrue, VTrue, VTrue}))
+      EXPECT_EQ(store.DeviceCalibrated,
+                (std::array<VBool, kDeviceCount>{VFalse, VTrue, VTrue, VTrue}))
           << method << ", " << loss.what;
     }
   }

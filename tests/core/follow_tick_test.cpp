@@ -111,7 +111,7 @@ TEST_F(FollowTickTest, OnlyCalibratedSlavesAreWrittenAndEveryFlagIsRefreshed) {
   MasterReads(101, 80);
   EXPECT_EQ(Tick(), (std::vector<HostCall>{Read(10, 101), Read(11, 80), Write(20, 61),
                                            Write(21, 40), Write(40, 61), Write(41, 40)}));
-  EXPECT_EQ(store.DeviceCalibrated, (std::array<VBool, 4>{VTrue, VTrue, VFalse, VTrue}));
+  EXPECT_EQ(store.DeviceCalibrated, (std::array<VBool, kDeviceCount>{VTrue, VTrue, VFalse, VTrue}));
 
   // With no calibrated slave the tick only reads, in both kinds of zone, and
   // still refreshes the flags (the master's included).
@@ -122,7 +122,8 @@ TEST_F(FollowTickTest, OnlyCalibratedSlavesAreWrittenAndEveryFlagIsRefreshed) {
   for (auto reading : {std::pair{101, 80}, std::pair{-1, -1}}) {
     MasterReads(reading.first, reading.second);
     EXPECT_EQ(Tick(), (std::vector<HostCall>{Read(10, reading.first), Read(11, reading.second)}));
-    EXPECT_EQ(store.DeviceCalibrated, (std::array<VBool, 4>{VFalse, VFalse, VFalse, VFalse}));
+    EXPECT_EQ(store.DeviceCalibrated,
+              (std::array<VBool, kDeviceCount>{VFalse, VFalse, VFalse, VFalse}));
   }
 }
 
@@ -217,7 +218,7 @@ TEST_F(FollowTickTest, WithoutMasterOrHelperNothingIsReadOrWritten) {
   Calibrate(1, kMasterExample);
   Calibrate(2, kSlaveExample);
   const auto flagsBefore = store.DeviceCalibrated;
-  for (std::int16_t m : {0, -1, 5, -32768}) {
+  for (std::int16_t m : {0, -1, 17, -32768}) {
     store.MasterDevice = m;
     host->calls.clear();
     EXPECT_TRUE(FollowTick(store)) << m;

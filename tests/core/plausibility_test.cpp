@@ -137,7 +137,7 @@ TEST_F(PlausibilityTest, StartValuesFailEveryDeviceAndNameDeviceFourReasonFour) 
   EXPECT_EQ(sink.shown, std::vector<std::string>{
                             "Check Values for device 4:  Plausibility check failed, reason: 4"});
   EXPECT_FALSE(Saved());
-  EXPECT_EQ(fresh.DeviceCalibrated, (std::array<VBool, 4>{VTrue, VTrue, VTrue, VTrue}));
+  EXPECT_EQ(fresh.DeviceCalibrated, (std::array<VBool, kDeviceCount>{VTrue, VTrue, VTrue, VTrue}));
 }
 
 TEST_F(PlausibilityTest, UncalibratedDevicesAreSkippedAndFlagsRefreshedBeforeTheSave) {
@@ -147,7 +147,8 @@ TEST_F(PlausibilityTest, UncalibratedDevicesAreSkippedAndFlagsRefreshedBeforeThe
   store.DeviceCalibrated = {VTrue, VTrue, VFalse, VTrue};
   EXPECT_FALSE(Check());
   EXPECT_TRUE(sink.shown.empty());
-  EXPECT_EQ(store.DeviceCalibrated, (std::array<VBool, 4>{VFalse, VFalse, VTrue, VFalse}));
+  EXPECT_EQ(store.DeviceCalibrated,
+            (std::array<VBool, kDeviceCount>{VFalse, VFalse, VTrue, VFalse}));
   RigStore read;
   read_config(read, path);
   EXPECT_EQ(read.DeviceCalibrated, store.DeviceCalibrated);

@@ -24,7 +24,7 @@ TEST(RigStore, StartValuesCountEveryDeviceAsCalibrated) {
 TEST(RigStore, AfterResetNoDeviceIsCalibrated) {
   RigStore store;
   store.ResetCalibration();
-  for (std::int16_t d = 1; d <= 4; ++d) {
+  for (std::int16_t d = 1; d <= kDeviceCount; ++d) {
     EXPECT_EQ(store.IsDeviceCalibrated(d).value, VFalse);
     EXPECT_EQ(*store.Calibrated(d), VFalse);
   }
@@ -33,21 +33,25 @@ TEST(RigStore, AfterResetNoDeviceIsCalibrated) {
 TEST(RigStore, DeviceZeroAnswersFalseAndRecordsNothing) {
   RigStore store;
   store.DeviceCalibrated = {VTrue, VFalse, VTrue, VTrue};
+  const auto before = store.DeviceCalibrated;
   auto r = store.IsDeviceCalibrated(0);
   EXPECT_FALSE(r.error);
   EXPECT_EQ(r.value, VFalse);
-  EXPECT_EQ(store.DeviceCalibrated, (std::array<VBool, 4>{VTrue, VFalse, VTrue, VTrue}));
+  EXPECT_EQ(store.DeviceCalibrated, before);
   EXPECT_EQ(store.IsDeviceCalibrated(-7).value, VFalse);
 }
 
-TEST(RigStore, DeviceAboveFourIsOutOfRangeAndChangesNothing) {
+TEST(RigStore, DeviceAboveSixteenIsOutOfRangeAndChangesNothing) {
   RigStore store;
   store.DeviceCalibrated = {VTrue, VFalse, VTrue, VFalse};
-  for (std::int16_t d : {5, 6, 32767}) {
+  store.DeviceCalibrated[15] = VTrue;
+  const auto before = store.DeviceCalibrated;
+  for (std::int16_t d : {17, 18, 32767}) {
     auto r = store.IsDeviceCalibrated(d);
     EXPECT_EQ(r.error, make_error_code(Errc::out_of_range)) << d;
-    EXPECT_EQ(store.DeviceCalibrated, (std::array<VBool, 4>{VTrue, VFalse, VTrue, VFalse}));
+    EXPECT_EQ(store.DeviceCalibrated, before);
   }
+  EXPECT_FALSE(store.IsDeviceCalibrated(16).error);
 }
 
 TEST(RigStore, OneMissingValueMakesTheDeviceUncalibrated) {
@@ -77,11 +81,12 @@ TEST(RigStore, OneMissingValueMakesTheDeviceUncalibrated) {
 TEST(RigStore, CheckedAccessRefusesIndicesOutsideTheTables) {
   RigStore store;
   EXPECT_EQ(store.Device(0), nullptr);
-  EXPECT_EQ(store.Device(5), nullptr);
+  EXPECT_EQ(store.Device(17), nullptr);
+  EXPECT_EQ(store.Device(16), &store.DeviceTable[15]);
   EXPECT_EQ(store.Pan(1, 0), nullptr);
   EXPECT_EQ(store.Pan(1, 6), nullptr);
   EXPECT_EQ(store.Tilt(0, 1), nullptr);
-  EXPECT_EQ(store.Calibrated(5), nullptr);
+  EXPECT_EQ(store.Calibrated(17), nullptr);
   EXPECT_EQ(store.Pan(4, 5), &store.PanCalibration[3][4]);
 }
 

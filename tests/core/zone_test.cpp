@@ -197,9 +197,9 @@ TEST(ClassifyMasterZone, ReadsOnlyTheMastersRow) {
   }
 }
 
-TEST(ClassifyMasterZone, MasterOutsideOneToFourIsOutOfRange) {
+TEST(ClassifyMasterZone, MasterOutsideOneToSixteenIsOutOfRange) {
   RigStore store;
-  for (std::int16_t m : {0, -1, 5, 32767}) {
+  for (std::int16_t m : {0, -1, 17, 32767}) {
     store.MasterDevice = m;
     EXPECT_EQ(ClassifyMasterZone(store, 0, 0).error, make_error_code(Errc::out_of_range)) << m;
   }

@@ -20,14 +20,14 @@ namespace tb::testing {
 // downstage edge, one slave at the side with other ranges.
 inline void ScenarioRig(RigStore& rig) {
   using Pairs = std::array<std::pair<std::int32_t, std::int32_t>, kPointCount>;
-  const char* names[kDeviceCount] = {"Master", "Links", "Rechts", "Seite"};
-  const Pairs calibration[kDeviceCount] = {
+  const char* names[kDescribedDevices] = {"Master", "Links", "Rechts", "Seite"};
+  const Pairs calibration[kDescribedDevices] = {
       {{{101, 157}, {115, 173}, {154, 157}, {140, 173}, {128, 159}}},
       {{{128, 145}, {128, 170}, {161, 171}, {149, 179}, {145, 165}}},
       {{{94, 171}, {106, 179}, {128, 145}, {128, 170}, {110, 165}}},
       {{{122, 184}, {133, 184}, {109, 156}, {146, 156}, {128, 171}}},
   };
-  for (int d = 1; d <= kDeviceCount; ++d) {
+  for (int d = 1; d <= kDescribedDevices; ++d) {
     DeviceRecord& device = *rig.Device(d);
     device.Name = names[d - 1];
     device.PanChannel = 16 * d - 15;
