@@ -1,5 +1,6 @@
 // Cost of one follow tick per method: a master and three calibrated slaves,
-// 2 reads and 6 writes per tick. Besides the time, counts heap allocations
+// 2 reads and 6 writes per tick, and the trigonometric method on a whole rig
+// of sixteen devices. Besides the time, counts heap allocations
 // made during the ticks (alloc_counter.cpp replaces the global operator new):
 // the tick runs every 100 ms for hours and must allocate nothing.
 //
@@ -189,6 +190,40 @@ void BM_TrigonometricTick(benchmark::State& state, bool fine) {
 }
 BENCHMARK_CAPTURE(BM_TrigonometricTick, 8bit, false);
 BENCHMARK_CAPTURE(BM_TrigonometricTick, 16bit, true);
+
+// A whole rig: the master and fifteen slaves (the stage rig's three in
+// turn), every head 16-bit: two reads for the master, four writes a slave.
+void BM_TrigonometricTickFifteenSlaves(benchmark::State& state) {
+  tb::RigStore store;
+  ArrayHost* host = nullptr;
+  SetUpStageRig(store, host);
+  for (int d = 5; d <= tb::kDeviceCount; ++d) {
+    const int like = 2 + (d - 2) % 3;
+    store.Device(d)->PanChannel = 2 * d - 1;
+    store.Device(d)->TiltChannel = 2 * d;
+    store.PanCalibration[d - 1] = store.PanCalibration[like - 1];
+    store.TiltCalibration[d - 1] = store.TiltCalibration[like - 1];
+  }
+  for (int d = 1; d <= tb::kDeviceCount; ++d) {
+    store.Device(d)->PanFineChannel = 100 + 2 * d;
+    store.Device(d)->TiltFineChannel = 101 + 2 * d;
+    for (int p = 1; p <= 5; ++p) *store.PanFine(d, p) = *store.TiltFine(d, p) = 128;
+  }
+  store.FollowMethod = tb::kFollowTrigonometric;
+  tb::FollowEngine engine;
+  engine.Start();
+  host->channels[1] = kStageSweep.pan;
+  host->channels[2] = kStageSweep.tilt;
+  if (engine.OnTimer(store)) state.SkipWithError("the first tick failed");
+  const std::int64_t writesBefore = host->writes;
+  const std::uint64_t fitsBefore = engine.Fits();
+  if (!TickAndCountAllocations(state, host->channels, kStageSweep,
+                               [&] { return engine.OnTimer(store); }))
+    return;
+  CheckWrites(state, *host, writesBefore, 4.0 * (tb::kDeviceCount - 1));
+  if (engine.Fits() != fitsBefore) state.SkipWithError("a map was fitted again");
+}
+BENCHMARK(BM_TrigonometricTickFifteenSlaves);
 
 // A tick after a slave's calibration changed: one map fitted afresh.
 void BM_TrigonometricTickWithRefit(benchmark::State& state) {
