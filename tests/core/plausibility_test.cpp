@@ -129,6 +129,13 @@ TEST_F(PlausibilityTest, LastFailureIsReportedOnce) {
   EXPECT_FALSE(Check());
   EXPECT_EQ(sink.shown, std::vector<std::string>{
                             "Check Values for device 3:  Plausibility check failed, reason: 3"});
+
+  sink.shown.clear();
+  Calibrate(13, kGoodPan, {200, 40, 10});  // devices beyond 4 are tested in turn
+  Calibrate(16, kGoodPan, kGoodTilt);
+  EXPECT_FALSE(Check());
+  EXPECT_EQ(sink.shown, std::vector<std::string>{
+                            "Check Values for device 13:  Plausibility check failed, reason: 4"});
 }
 
 TEST_F(PlausibilityTest, StartValuesFailEveryDeviceAndNameDeviceFourReasonFour) {
