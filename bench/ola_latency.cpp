@@ -57,12 +57,13 @@ std::string Parse(int argc, char** argv, Options& o) {
       if (i + 1 >= argc || !tbhost::RigByName(argv[i + 1]))
         return "--rig needs the name of one of the host's rigs";
       o.host.rig = argv[++i];
-    } else {
+    } else if (hostprobe::ParseNumber(argv[i], 0, 100000)) {
       const auto n = hostprobe::ParseNumber(argv[i], 200, 100000);
-      if (!n)
-        return std::string("unknown argument ") + argv[i] +
-               "\nusage: ola_latency [--run] [--rig NAME] [--rate N] [CHANGES 200..100000]";
+      if (!n) return "CHANGES must be a number from 200 to 100000";
       o.changes = static_cast<int>(*n);
+    } else {
+      return std::string("unknown argument ") + argv[i] +
+             "\nusage: ola_latency [--run] [--rig NAME] [--rate N] [CHANGES]";
     }
   }
   return {};
