@@ -40,8 +40,8 @@ OutputPacer::Decision OutputPacer::Due(Clock::time_point now, bool changed,
   const Clock::duration since = std::max(now - *last_, Clock::duration::zero());
   const Clock::duration gap = changed ? Clock::duration(kFrame) : Clock::duration(kKeepAlive);
   Clock::duration wait = std::max(gap - since, Clock::duration::zero());
-  // A tick overdue by more than kTickLate is waited for no longer: follow
-  // mode may have ended.
+  // A tick kTickLate overdue is waited for no longer: follow mode may have
+  // ended.
   if (changed && nextTick && now < *nextTick + kTickLate && now + wait + kFrame > *nextTick)
     wait = std::max(wait, *nextTick + kTickLate - now);
   if (wait == Clock::duration::zero()) return {true, {}};

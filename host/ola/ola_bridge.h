@@ -73,7 +73,7 @@ class InputMerger {
 //
 // While the plug-in follows, a change made between two of its ticks (the
 // console's values passing through) must not take the frame just before
-// the next tick: the tick's slaves would then wait a whole frame. Given
+// the next tick: the tick's slaves would then wait up to a frame. Given
 // `nextTick`, such a change goes at once only if the frame is free again
 // by then; otherwise it leaves with the tick's frame, or kTickLate after
 // the tick was due should none come.
