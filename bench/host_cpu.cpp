@@ -3,7 +3,7 @@
 // threads were switched in. Headless unless DISPLAY is set (run it under
 // xvfb-run for the figure with a display).
 //
-// usage: host_cpu [--seconds N] [--ola] [--run] [--rate N] [--host PATH]
+// usage: host_cpu [--seconds N] [--ola] [--run] [--rate N] [--rig NAME] [--host PATH]
 //   --seconds N  length of the measuring window (default 60)
 //   --ola        follow on OLA with the master moving (default: no OLA, the
 //                master at rest)
@@ -11,6 +11,7 @@
 //   --run        the show box (--run, on OLA) on a calibrated demo rig instead
 //                of --follow; the master moves with --ola
 //   --rate N     follow ticks a second: 10 (default), 20, 25 or 40
+//   --rig NAME   the host's simulated rig (default: default)
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +38,7 @@ int main(int argc, char** argv) {
   std::string program;
   bool run = false;
   int rate = 10;
+  std::string rig = "default";
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
       const auto n = hostprobe::ParseNumber(argv[++i], 5, 24 * 3600);
@@ -50,17 +52,25 @@ int main(int argc, char** argv) {
       const auto n = hostprobe::ParseRate(i + 1 < argc ? argv[++i] : nullptr);
       if (!n) return Fail(hostprobe::kRateWrong);
       rate = *n;
+    } else if (std::strcmp(argv[i], "--rig") == 0 && i + 1 < argc) {
+      rig = argv[++i];
     } else if (std::strcmp(argv[i], "--host") == 0 && i + 1 < argc) {
       program = argv[++i];
     } else {
       return Fail(std::string("unknown argument ") + argv[i] +
-                  "\nusage: host_cpu [--seconds N] [--ola] [--run] [--rate N] [--host PATH]");
+                  "\nusage: host_cpu [--seconds N] [--ola] [--run] [--rate N] [--rig NAME] "
+                  "[--host PATH]");
     }
   }
   hostprobe::FollowHost::PrepareProcess(ola || run);
   hostprobe::FollowHost host;
   std::string error;
-  if (!host.Start({.ola = ola || run, .readLog = {}, .program = program, .run = run, .rate = rate},
+  if (!host.Start({.ola = ola || run,
+                   .readLog = {},
+                   .program = program,
+                   .run = run,
+                   .rate = rate,
+                   .rig = rig},
                   error))
     return Fail(error);
   if (ola && !host.MoveMaster(error)) return Fail(error);
@@ -81,12 +91,13 @@ int main(int argc, char** argv) {
   const char* display = std::getenv("DISPLAY");
   const bool shown = display != nullptr && *display != '\0';
   std::printf(
-      "%s %s%s%s, %d ticks a second, %s\n"
+      "%s %s%s%s, rig \"%s\", %d ticks a second, %s\n"
       "%s before, %s at the end\n"
       "CPU over %.0f s: %.2f%% of one core; %.1f thread switches per second\n",
       program.empty() ? "trailbeam-host" : program.c_str(), run ? "--run" : "--follow",
       ola || run ? " --ola-in 1 --ola-out 2" : "", ola ? " (master moving)" : " (master at rest)",
-      rate, shown ? (std::string("display ") + display).c_str() : "headless (offscreen)",
+      rig.c_str(), rate,
+      shown ? (std::string("display ") + display).c_str() : "headless (offscreen)",
       loadBefore.c_str(), loadAfter.c_str(), wall,
       static_cast<double>(used.cpuNs) / (wall * 1e9) * 100,
       static_cast<double>(used.switches) / wall);

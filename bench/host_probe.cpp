@@ -20,15 +20,15 @@
 
 #include "host/sim/stage_rig.h"
 #include "rig/rig_store.h"
+#include "rig/settings_file.h"
 
 namespace hostprobe {
 namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::uint32_t kIn = 1;
-constexpr std::uint32_t kOut = 2;
-constexpr std::size_t kMaster = 1;  // the demo rig's master
+constexpr std::uint32_t kIn = FollowHost::kIn;
+constexpr std::uint32_t kOut = FollowHost::kOut;
 
 std::vector<pid_t> Threads(pid_t pid) {
   std::vector<pid_t> tids;
@@ -182,17 +182,22 @@ BusyCores::~BusyCores() {
   for (pid_t pid : pids_) waitpid(pid, nullptr, 0);
 }
 
-void FollowHost::PrepareProcess(bool ola) {
+bool FollowHost::PrepareProcess(bool ola) {
   StopOnSignals();
-  if (ola) olatest::EnterPrivateNetwork();
+  const bool isolated = ola && olatest::EnterPrivateNetwork();
   const char* display = std::getenv("DISPLAY");
   if ((display == nullptr || *display == '\0') && std::getenv("QT_QPA_PLATFORM") == nullptr)
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  return isolated;
 }
 
 // TrailBeam.ini as the plug-in writes it once the operator has aimed every
-// head of the demo rig at the five marks.
+// head of the rig at the five marks: written by the plug-in's own writer.
 bool FollowHost::WriteCalibratedModule(int rate, std::string& error) {
+  if (rig_.heads.size() > static_cast<std::size_t>(tb::kDeviceCount))
+    return error = "the rig \"" + rig_.name + "\" has " + std::to_string(rig_.heads.size()) +
+                   " heads; the plug-in stores " + std::to_string(tb::kDeviceCount),
+           false;
   std::string pattern = "/tmp/host_probe-XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) return error = "no temporary folder", false;
   folder_ = pattern;
@@ -201,33 +206,37 @@ bool FollowHost::WriteCalibratedModule(int rate, std::string& error) {
   std::error_code ec;
   std::filesystem::copy_file(module, folder_ + "/TrailBeam.so", ec);
   if (ec) return error = "could not copy " + module.string() + ": " + ec.message(), false;
-  const tbhost::StageRig rig = tbhost::DefaultRig();
-  std::string text = "TrailBeam.ini\r\n";
-  for (const tbhost::MovingHead& head : rig.heads) {
-    text += head.name + "," + std::to_string(head.panChannel) + "," +
-            std::to_string(head.tiltChannel) + "\r\n";
+  tb::RigStore store;
+  for (std::size_t h = 0; h < rig_.heads.size(); ++h) {
+    const tbhost::MovingHead& head = rig_.heads[h];
+    store.DeviceTable[h] = {head.name, head.panChannel, head.tiltChannel};
     for (tbhost::Mark mark : tbhost::kAllMarks) {
-      const auto aim = tbhost::AimAt(head, rig.MarkAt(mark));
-      if (!aim) return error = "a demo head cannot reach a mark", false;
-      text += "1," + std::to_string(aim->pan) + "," + std::to_string(aim->tilt) + "\r\n";
+      const auto aim = tbhost::AimAt(head, rig_.MarkAt(mark));
+      if (!aim) return error = head.name + " cannot reach a mark", false;
+      store.PanCalibration[h][static_cast<std::size_t>(mark)] = aim->pan;
+      store.TiltCalibration[h][static_cast<std::size_t>(mark)] = aim->tilt;
     }
+    store.DeviceCalibrated[h] = tb::VTrue;
   }
-  if (rate != tb::kDefaultFollowRate)
-    text += "[TrailBeam extension]\r\nFollowRate=" + std::to_string(rate) + "\r\n";
-  std::ofstream(folder_ + "/TrailBeam.ini", std::ios::binary) << text;
+  store.FollowRate = rate;
+  std::ofstream(folder_ + "/TrailBeam.ini", std::ios::binary) << tb::ConfigFileBytes(store);
   return true;
 }
 
 bool FollowHost::Start(const Setup& setup, std::string& error) {
+  const auto rig = tbhost::RigByName(setup.rig);
+  if (!rig) return error = "no rig \"" + setup.rig + "\"", false;
+  rig_ = *rig;
   std::vector<std::string> args = {"--follow"};
-  // Left out at the default, so that an earlier build without it can be
+  // Left out at the default, so that an earlier build without them can be
   // compared.
   if (setup.rate != tb::kDefaultFollowRate)
     args.insert(args.end(), {"--rate", std::to_string(setup.rate)});
+  if (setup.rig != tbhost::kRigNames.front()) args.insert(args.end(), {"--rig", setup.rig});
   if (setup.run) {
     if (!setup.ola) return error = "the show box runs on OLA only", false;
     if (!WriteCalibratedModule(setup.rate, error)) return false;
-    args = {"--run", "--master", std::to_string(kMaster + 1), "--plugin",
+    args = {"--run", "--master", std::to_string(rig_.master + 1), "--plugin",
             folder_ + "/TrailBeam.so"};
   }
   if (setup.ola) {
@@ -269,8 +278,8 @@ bool FollowHost::MoveMaster(std::string& error) {
 }
 
 void FollowHost::Play() {
-  const tbhost::StageRig rig = tbhost::DefaultRig();
-  const tbhost::MovingHead& master = rig.heads[kMaster];
+  const tbhost::StageRig& rig = rig_;
+  const tbhost::MovingHead& master = rig.heads[static_cast<std::size_t>(rig.master)];
   const tbhost::FloorPoint km = rig.MarkAt(tbhost::Mark::KM);
   const tbhost::FloorPoint k1 = rig.MarkAt(tbhost::Mark::K1);
   const tbhost::FloorPoint k4 = rig.MarkAt(tbhost::Mark::K4);

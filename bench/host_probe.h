@@ -78,8 +78,8 @@ class BusyCores {
   std::vector<pid_t> pids_;
 };
 
-// trailbeam-host --follow on the demo rig, or --run on the same rig. With OLA, a private olad (in a
-// network namespace of its own when run as root) carries the master in on
+// trailbeam-host --follow on a simulated rig, or --run on the same rig. With OLA, a private olad
+// (in a network namespace of its own when run as root) carries the master in on
 // universe 1 and the slaves out on universe 2.
 class FollowHost {
  public:
@@ -93,10 +93,12 @@ class FollowHost {
     // Follow ticks a second: typed into the device setup by --follow, stored
     // in the show box's TrailBeam.ini.
     int rate = 10;
+    // The host's simulated rig (--rig); its leading head is the master.
+    std::string rig = "default";
   };
   // Call first thing in main, before any thread starts: the private network
-  // namespace can only be entered then.
-  static void PrepareProcess(bool ola);
+  // namespace can only be entered then. True when olad will live in one.
+  static bool PrepareProcess(bool ola);
   FollowHost() = default;
   ~FollowHost();
   FollowHost(const FollowHost&) = delete;
@@ -112,12 +114,19 @@ class FollowHost {
   bool MoveMaster(std::string& error);
   // Frames olad has carried out on the slaves' universe so far (OLA only).
   std::uint64_t OutputFrames();
+  // The console's side of olad: universe 1 in, universe 2 watched (OLA
+  // only, after Start).
+  olatest::OlaClientThread* Client() { return client_.get(); }
+  const tbhost::StageRig& Rig() const { return rig_; }
+  static constexpr std::uint32_t kIn = 1;
+  static constexpr std::uint32_t kOut = 2;
 
  private:
   void Play();
 
   bool WriteCalibratedModule(int rate, std::string& error);
 
+  tbhost::StageRig rig_;
   std::string folder_;  // the show box's module and TrailBeam.ini
   std::unique_ptr<olatest::Olad> olad_;
   std::unique_ptr<olatest::OlaClientThread> client_;

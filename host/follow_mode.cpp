@@ -1,11 +1,17 @@
 #include <QApplication>
 #include <QGuiApplication>
+#include <chrono>
 #include <cstdio>
 
 #include "host/demo/demo.h"
 #include "host/host_modes.h"
 #include "host/host_startup.h"
 #include "host/interactive/host_window.h"
+#if TB_HOST_OLA
+#include "host/ola/ola_bridge.h"
+#endif
+#include "host/session/plugin_session.h"
+#include "rig/rig_store.h"
 
 namespace tbhost {
 
@@ -31,7 +37,20 @@ int RunFollow(HostParts& parts, const HostOptions& options, QApplication& app) {
       parts.rig.name.c_str(), master.name.c_str(), master.panChannel, master.tiltChannel,
       MethodText(settings.methods.front()).toUtf8().constData(), settings.rate);
   std::fflush(stdout);
-  return app.exec();
+#if TB_HOST_OLA
+  // Each tick begins with a read of the master's pan channel; the bridge
+  // sends what it wrote as soon as it has run.
+  if (parts.ola != nullptr) {
+    const std::chrono::milliseconds period(tb::FollowIntervalMs(settings.rate));
+    parts.session.Helper()->SetReadObserver(
+        [ola = parts.ola, period, pan = master.panChannel](std::int32_t channel, std::int32_t) {
+          if (channel == pan) ola->FollowTicked(period);
+        });
+  }
+#endif
+  const int status = app.exec();
+  parts.session.Helper()->SetReadObserver(nullptr);
+  return status;
 }
 
 }  // namespace tbhost

@@ -24,6 +24,7 @@ struct HostParts {
   HostCallCounts& counts;
   HostWindow& window;
   PluginSession& session;
+  OlaBridge* ola = nullptr;  // when the host is on OLA
 };
 
 // Sets up the parts every mode shares, then runs the one `mode` names.

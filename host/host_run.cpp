@@ -106,7 +106,7 @@ int RunHost(HostMode mode, const HostOptions& options, int& argc, char** argv) {
     ShowParts parts{session, counts, bridge, module};
     return RunShow(parts, options, app);
   }
-  HostParts parts{*rig, universe, counts, *window, session};
+  HostParts parts{*rig, universe, counts, *window, session, bridge};
   switch (mode) {
     case HostMode::Demo:
       return RunDemo(parts, options);

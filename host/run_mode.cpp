@@ -23,6 +23,7 @@
 #include "host/show/show_master.h"
 #include "host/show/show_operator.h"
 #include "host/show/show_rig.h"
+#include "rig/rig_store.h"
 
 namespace fs = std::filesystem;
 
@@ -51,17 +52,23 @@ std::int64_t SteadySecond() {
 
 // Counts the follow ticks (each begins with a read of the master's pan
 // channel) and prints the status line when asked, once a minute and on
-// every change of the OLA state.
+// every change of the OLA state. Tells the OLA bridge of every tick, so
+// that the slaves leave as soon as the tick has written them.
 class StatusReporter {
  public:
   StatusReporter(ShowParts& parts, const ShowOperator& op, const ListedDevice& master, int device,
-                 FollowChoice method)
+                 FollowChoice method, int rate)
       : parts_(parts), op_(op), masterPan_(CellChannel(master.pan)) {
     status_.master = "\"" + master.name + "\" (device " + std::to_string(device) + ", channels " +
                      master.pan + "/" + master.tilt + ")";
     status_.method = std::string(MethodName(method));
-    parts_.session.Helper()->SetReadObserver([this](std::int32_t channel, std::int32_t) {
-      if (channel == masterPan_) ticks_.Add(SteadySecond());
+    const std::chrono::milliseconds period(tb::FollowIntervalMs(rate));
+    parts_.session.Helper()->SetReadObserver([this, period](std::int32_t channel, std::int32_t) {
+      if (channel != masterPan_) return;
+      ticks_.Add(SteadySecond());
+#if TB_HOST_OLA
+      if (parts_.ola != nullptr) parts_.ola->FollowTicked(period);
+#endif
     });
   }
   ~StatusReporter() { parts_.session.Helper()->SetReadObserver(nullptr); }
@@ -172,7 +179,7 @@ int RunShow(ShowParts& parts, const HostOptions& options, QApplication& app) {
     Say("asked to stop before follow mode came on; the box ends");
     return 0;
   }
-  StatusReporter status(parts, op, master, pick.device, method);
+  StatusReporter status(parts, op, master, pick.device, method, rig.rate);
   if (!op.Enable()) return Fail(op.Failure().toStdString());
   status.Start();
   QEventLoop running;

@@ -33,13 +33,19 @@ std::vector<std::pair<std::int32_t, std::int32_t>> InputMerger::Take(
   return changes;
 }
 
-OutputPacer::Decision OutputPacer::Due(Clock::time_point now, bool changed) const {
+OutputPacer::Decision OutputPacer::Due(Clock::time_point now, bool changed,
+                                       std::optional<Clock::time_point> nextTick) const {
   if (!last_) return {true, {}};
   // A clock that went backwards counts as "just sent": never a burst.
   const Clock::duration since = std::max(now - *last_, Clock::duration::zero());
   const Clock::duration gap = changed ? Clock::duration(kFrame) : Clock::duration(kKeepAlive);
-  if (since >= gap) return {true, {}};
-  return {false, gap - since};
+  Clock::duration wait = std::max(gap - since, Clock::duration::zero());
+  // A tick kTickLate overdue is waited for no longer: follow mode may have
+  // ended.
+  if (changed && nextTick && now < *nextTick + kTickLate && now + wait + kFrame > *nextTick)
+    wait = std::max(wait, *nextTick + kTickLate - now);
+  if (wait == Clock::duration::zero()) return {true, {}};
+  return {false, wait};
 }
 
 std::chrono::milliseconds ReconnectBackoff::Next() {
@@ -93,16 +99,19 @@ class OlaSession {
     if (!bridge_.config_.outUniverse || hangingUp_) return;
     const auto now = OutputPacer::Clock::now();
     bool changed = false;
+    std::optional<OutputPacer::Clock::time_point> nextTick;
     {
       std::lock_guard lock(bridge_.mutex_);
       changed = bridge_.outChanged_;
+      if (!bridge_.tickFrame_) nextTick = bridge_.nextTick_;
     }
-    OutputPacer::Decision due = pacer_.Due(now, changed);
+    OutputPacer::Decision due = pacer_.Due(now, changed, nextTick);
     if (due.sendNow) {
       {
         std::lock_guard lock(bridge_.mutex_);
         buffer_.Set(bridge_.outFrame_.data(), static_cast<unsigned>(bridge_.outFrame_.size()));
         bridge_.outChanged_ = false;
+        bridge_.tickFrame_ = false;
       }
       ++pending_;
       client_.SendDMX(*bridge_.config_.outUniverse, buffer_,
@@ -263,10 +272,35 @@ void OlaBridge::OnUniverseWrite(std::int32_t channel, std::int32_t value) {
 void OlaBridge::WakeOutput() {
   flushQueued_ = false;
   std::lock_guard lock(mutex_);
+  WakeClientThread();
+}
+
+void OlaBridge::WakeClientThread() {
   if (live_ != nullptr && !outWakeQueued_) {
     outWakeQueued_ = true;
     live_->Execute(ola::NewSingleCallback(this, &OlaBridge::OutputWake));
   }
+}
+
+void OlaBridge::FollowTicked(std::chrono::milliseconds period) {
+  {
+    std::lock_guard lock(mutex_);
+    nextTick_ = std::chrono::steady_clock::now() + period;
+  }
+  // Queued before the tick writes anything, so it runs before their
+  // WakeOutput: the frame goes out as the tick's.
+  if (!tickQueued_) {
+    tickQueued_ = true;
+    QMetaObject::invokeMethod(this, &OlaBridge::TickRan, Qt::QueuedConnection);
+  }
+}
+
+void OlaBridge::TickRan() {
+  tickQueued_ = false;
+  std::lock_guard lock(mutex_);
+  if (!outChanged_) return;
+  tickFrame_ = true;
+  WakeClientThread();
 }
 
 void OlaBridge::ApplyInput() {

@@ -70,17 +70,26 @@ class InputMerger {
 // than one DMX frame (22.7 ms at the full 44 Hz refresh, rounded up) after
 // the previous send, and at least once a second even without a change, so
 // that receivers which time a source out keep the fixtures where they are.
+//
+// While the plug-in follows, a change made between two of its ticks (the
+// console's values passing through) must not take the frame just before
+// the next tick: the tick's slaves would then wait up to a frame. Given
+// `nextTick`, such a change goes at once only if the frame is free again
+// by then; otherwise it leaves with the tick's frame, or kTickLate after
+// the tick was due should none come.
 class OutputPacer {
  public:
   using Clock = std::chrono::steady_clock;
   static constexpr std::chrono::milliseconds kFrame{23};
   static constexpr std::chrono::milliseconds kKeepAlive{1000};
+  static constexpr std::chrono::milliseconds kTickLate{23};
 
   struct Decision {
     bool sendNow = false;
     Clock::duration wait{};  // when not now: how long until it is due
   };
-  Decision Due(Clock::time_point now, bool changed) const;
+  Decision Due(Clock::time_point now, bool changed,
+               std::optional<Clock::time_point> nextTick = std::nullopt) const;
   void Sent(Clock::time_point now) { last_ = now; }
   // After reconnecting, the first send goes out at once.
   void Reset() { last_.reset(); }
@@ -120,6 +129,11 @@ class OlaBridge : public QObject {
   // Ends the client thread; waits for it, which takes at most one loop turn.
   void Stop();
 
+  // A follow tick begins now (GUI thread) and the next is due one `period`
+  // later. What the tick writes, and whatever came in since the last frame,
+  // leaves in one frame as soon as the tick has run.
+  void FollowTicked(std::chrono::milliseconds period);
+
   State CurrentState() const { return state_; }
   QString StatusText() const { return status_; }
   const OlaBridgeConfig& Config() const { return config_; }
@@ -134,6 +148,8 @@ class OlaBridge : public QObject {
   void ApplyInput();
   void SetState(State state, const QString& text);
   void WakeOutput();
+  void TickRan();
+  void WakeClientThread();  // with mutex_ held
 
   // Client thread.
   void Run();
@@ -148,6 +164,7 @@ class OlaBridge : public QObject {
   State state_ = State::Stopped;
   QString status_;
   bool flushQueued_ = false;  // a WakeOutput is on its way
+  bool tickQueued_ = false;   // a TickRan is on its way
 
   std::mutex mutex_;
   std::condition_variable wake_;
@@ -158,6 +175,8 @@ class OlaBridge : public QObject {
   std::array<std::uint8_t, Universe::kChannels> outFrame_{};
   bool outChanged_ = true;
   bool outWakeQueued_ = false;
+  bool tickFrame_ = false;  // what is pending is a follow tick's frame
+  std::optional<std::chrono::steady_clock::time_point> nextTick_;
   std::vector<std::uint8_t> inFrame_;  // latest incoming frame not yet applied
   bool inQueued_ = false;
   std::shared_ptr<std::atomic<bool>> alive_;  // guards listener calls after destruction

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,8 @@ TEST(OutputPacer, SendsChangesAtFramePaceAndKeepsAlive) {
     bool changed;
     bool sendNow;
     Clock::duration wait;
+    // While following: the next tick is due this long after now.
+    std::optional<Clock::duration> tickIn = std::nullopt;
   };
   const Case cases[] = {
       {"change right after a send waits for the frame", 5ms, true, false, 18ms},
@@ -78,11 +81,22 @@ TEST(OutputPacer, SendsChangesAtFramePaceAndKeepsAlive) {
       {"no change: keep-alive pending", 100ms, false, false, 900ms},
       {"no change for a second: keep-alive", 1000ms, false, true, {}},
       {"clock stepped back: no burst", -50ms, true, false, 23ms},
+      {"between ticks, the frame free again by the next: goes", 400ms, true, true, {}, 23ms},
+      {"between ticks, the frame still taken at the next: waits for it", 400ms, true, false, 33ms,
+       10ms},
+      {"the frame gap runs into the next tick: waits for it", 5ms, true, false, 53ms, 30ms},
+      {"the gap ends in time for the next tick: goes then", 5ms, true, false, 18ms, 41ms},
+      {"the tick a little late: still waited for", 400ms, true, false, 18ms, -5ms},
+      {"the tick overdue by kTickLate: goes", 400ms, true, true, {}, -23ms},
+      {"no change with a tick due: keep-alive as before", 100ms, false, false, 900ms, 10ms},
   };
   for (const Case& c : cases) {
     OutputPacer pacer;
     pacer.Sent(t0);
-    const auto d = pacer.Due(t0 + c.since, c.changed);
+    const Clock::time_point now = t0 + c.since;
+    const auto d =
+        pacer.Due(now, c.changed,
+                  c.tickIn ? std::optional<Clock::time_point>(now + *c.tickIn) : std::nullopt);
     EXPECT_EQ(d.sendNow, c.sendNow) << c.what;
     if (!c.sendNow) {
       EXPECT_EQ(d.wait, c.wait) << c.what;
@@ -270,6 +284,54 @@ TEST_F(OlaBridgeWithOlad, BurstsAreLimitedToTheFrameRateAndIdleSendsKeepAlive) {
   const std::uint64_t idle = probe_.FrameCount(kOut);
   EXPECT_TRUE(Eventually([&] { return probe_.FrameCount(kOut) >= idle + 2; }, 20s))
       << "no keep-alive sends without changes";
+}
+
+// A show at 40 ticks a second. Changes between two ticks (the console's
+// values passing through) sent by themselves would take the frame just
+// before the next tick and hold its slaves back; they leave with the tick's
+// frame instead, and alone only when no tick comes.
+TEST_F(OlaBridgeWithOlad, ChangesBetweenTicksLeaveWithTheTicksFrame) {
+  using Clock = std::chrono::steady_clock;
+  constexpr std::chrono::milliseconds kPeriod{40};
+  // One tick: FollowTicked at its start, then its writes, in one event.
+  auto tick = [&](int value) {
+    bridge_->FollowTicked(kPeriod);
+    universe_.Set(10, value);
+  };
+  auto waitUntil = [](Clock::time_point when) {
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(when - Clock::now()).count();
+    if (ms > 0) QTest::qWait(static_cast<int>(ms));
+  };
+  // The frame sent on connecting is past.
+  QTest::qWait(2 * static_cast<int>(OutputPacer::kFrame.count()));
+  const auto tickAt = Clock::now();
+  tick(1);
+  ASSERT_TRUE(OutHas(10, 1));
+  const std::uint64_t before = probe_.FrameCount(kOut);
+  waitUntil(tickAt + 10ms);
+  universe_.Set(5, 200);
+  // After the frame that could have carried it alone, before the next tick
+  // is overdue.
+  waitUntil(tickAt + 30ms);
+  const auto secondTickAt = Clock::now();
+  tick(2);
+  ASSERT_TRUE(OutHas(10, 2));
+  if (secondTickAt - tickAt >= kPeriod + OutputPacer::kTickLate)
+    GTEST_SKIP() << "the loop woke too late: the tick was overdue, and the change rightly "
+                    "went out alone";
+  olatest::OlaClientThread::Frame last{};
+  probe_.WaitFor(
+      kOut, [](const auto&) { return true; }, 0ms, &last);
+  EXPECT_EQ(last[4], 200) << "the tick's frame carries the change made before it";
+  EXPECT_EQ(probe_.FrameCount(kOut) - before, 1u)
+      << "the change went out in a frame of its own before the tick's";
+
+  // The console's values, and no tick comes (follow mode ended): they go out
+  // all the same.
+  olatest::OlaClientThread::Frame frame{};
+  frame[5] = 77;  // channel 6
+  probe_.Send(kIn, frame, 8);
+  EXPECT_TRUE(OutHas(6, 77));
 }
 
 TEST_F(OlaBridgeWithOlad, ReconnectsWhenOladComesBack) {
