@@ -226,13 +226,14 @@ std::string SetMethod(std::optional<FollowChoice>& into, const std::string& text
 }
 
 std::string SetMaster(std::optional<MasterChoice>& into, const std::string& text) {
-  const char* const wrong = "--master needs a device name or a device number from 1 to 4";
+  const std::string wrong = "--master needs a device name or a device number from 1 to " +
+                            std::to_string(tb::kDeviceCount);
   if (text.empty()) return wrong;
   if (text.find_first_not_of("0123456789") != std::string::npos) {
     into = MasterChoice{0, text};
     return {};
   }
-  const auto n = ParseCount(text, 4);
+  const auto n = ParseCount(text, tb::kDeviceCount);
   if (!n || *n == 0) return wrong;
   into = MasterChoice{static_cast<int>(*n), {}};
   return {};
@@ -388,8 +389,9 @@ const char* HostUsage() {
          "  --plugin PATH      the module to register and load (default: TrailBeam.so\n"
          "                     next to this program)\n"
          "  --rig NAME         the simulated heads: default, sides (booms and a back\n"
-         "                     truss), mixed (a tower, a wide-angle head, the back) or\n"
-         "                     overhead (heads over the stage); the first is the default\n"
+         "                     truss), mixed (a tower, a wide-angle head, the back),\n"
+         "                     overhead (heads over the stage) or arena (twelve heads\n"
+         "                     round a 16 x 10 m stage); the first is the default\n"
          "  --fine             every head has fine channels (16-bit pan and tilt),\n"
          "                     patched pan, pan fine, tilt, tilt fine from channel 1 on;\n"
          "                     the demo enters and calibrates them\n"
@@ -424,7 +426,7 @@ const char* HostUsage() {
          "                     in the module's own TrailBeam.ini (beside the module,\n"
          "                     used in place), until SIGTERM or SIGINT; then Stop TB\n"
          "  --master NAME|N    --run: the master, by its name in the device setup or by\n"
-         "                     its device number there (1..4)\n"
+         "                     its device number there (1..16)\n"
          "  --height-channel N --run: enter DMX channel N (1..512) as the height channel\n"
          "                     in the device setup; its OK stores it in TrailBeam.ini\n"
          "  --ola-in U         take channel values from OLA universe U (the console);\n"

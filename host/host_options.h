@@ -10,10 +10,10 @@
 
 namespace tbhost {
 
-// A device as the operator names it: its number in the device setup (1..4)
+// A device as the operator names it: its number in the device setup (1..16)
 // when the text is digits only, otherwise its name there.
 struct MasterChoice {
-  int number = 0;  // 1..4, or 0 when named
+  int number = 0;  // 1..16, or 0 when named
   std::string name;
 };
 

@@ -147,6 +147,7 @@ int CheckRig(const fs::path& module, const HostOptions& options, ShowRig& rig) {
   rig = CheckShowRig(bytes, options.master.value_or(MasterChoice{}), settings.string(),
                      options.height);
   if (!rig.error.empty()) return Fail(rig.error + "; " + settings.string() + " is left as it was");
+  for (const std::string& note : rig.notes) Say(note);
   Say("the rig: " + settings.string() + ", following " + std::to_string(rig.rate) +
       " times a second");
   return 0;

@@ -21,6 +21,7 @@
 #include "host/session/operator_input.h"
 #include "host/session/plugin_session.h"
 #include "host/sim/operator_aim.h"
+#include "rig/rig_store.h"
 
 namespace tbhost {
 namespace {
@@ -85,12 +86,20 @@ bool Demo::Fail(const QString& why) {
   return false;
 }
 
+// Each head is a device of the plug-in, head n device n + 1.
+bool Demo::RigFits() {
+  if (settings_.master < 0 || static_cast<std::size_t>(settings_.master) >= rig_.heads.size())
+    return Fail("no such master head");
+  if (rig_.heads.size() > static_cast<std::size_t>(tb::kDeviceCount))
+    return Fail(QString("the rig has %1 heads, more than the plug-in's %2 devices")
+                    .arg(rig_.heads.size())
+                    .arg(tb::kDeviceCount));
+  return true;
+}
+
 DemoOutcome Demo::Run() {
   MessageBoxWatcher watcher(outcome_.messages);
-  if (settings_.master < 0 || static_cast<std::size_t>(settings_.master) >= rig_.heads.size()) {
-    Fail("no such master head");
-    return outcome_;
-  }
+  if (!RigFits()) return outcome_;
   bool ok = SetUpDevices() && ShowMainWindow() && Calibrate() && ChooseMaster();
   const auto master = static_cast<std::size_t>(settings_.master);
   if (ok && settings_.metric)
@@ -112,9 +121,7 @@ DemoOutcome Demo::Run() {
 
 bool Demo::StartFollowing(QString& failure) {
   MessageBoxWatcher watcher(outcome_.messages);
-  bool ok = settings_.master >= 0 &&
-            static_cast<std::size_t>(settings_.master) < rig_.heads.size() && SetUpDevices() &&
-            ShowMainWindow() && Calibrate() && ChooseMaster() &&
+  bool ok = RigFits() && SetUpDevices() && ShowMainWindow() && Calibrate() && ChooseMaster() &&
             PickMethod(settings_.methods.empty() ? FollowChoice::Linear : settings_.methods[0]);
   if (ok) {
     QPushButton* enable = Button(mainForm_, "CmdEnableTB");
@@ -173,7 +180,7 @@ bool Demo::SetUpDevices() {
 bool Demo::TypeDevices(QWidget* dialog) {
   auto* list = dialog->findChild<QAbstractItemView*>("lvConf");
   if (list == nullptr) return Fail("the device setup window has no lvConf list");
-  for (std::size_t h = 0; h < rig_.heads.size() && h < 4; ++h) {
+  for (std::size_t h = 0; h < rig_.heads.size(); ++h) {
     const MovingHead& head = rig_.heads[h];
     struct Cell {
       const char* header;

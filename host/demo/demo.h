@@ -36,7 +36,7 @@ struct DemoSettings {
   // Centimetres of spread (one standard deviation on each axis) with which
   // the operator hits each mark while calibrating; 0: exactly.
   double aimNoiseCm = 0.0;
-  int rate = 10;    // follow ticks a second, typed into the device setup
+  int rate = 10;   // follow ticks a second, typed into the device setup
   int master = 1;  // rig index of the master head
   // Played in this order, each on the same path and the same calibration.
   std::vector<FollowChoice> methods = {FollowChoice::Linear};
@@ -97,6 +97,7 @@ class Demo {
   bool StartFollowing(QString& failure);
 
  private:
+  bool RigFits();
   bool SetUpDevices();
   bool TypeDevices(QWidget* dialog);
   bool TypeRate(QWidget* dialog);

@@ -1,6 +1,7 @@
 #include "host/interactive/head_table.h"
 
 #include <QHeaderView>
+#include <algorithm>
 
 #include "host/interactive/stage_view.h"
 
@@ -36,7 +37,9 @@ HeadTable::HeadTable(const StageRig& rig, QWidget* parent)
   setSelectionMode(QAbstractItemView::SingleSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // A rig of many heads on a small screen: the rows scroll rather than push
+  // the faders off it.
+  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
   horizontalHeader()->setMinimumSectionSize(10);
   for (std::size_t h = 0; h < rig_.heads.size(); ++h) {
@@ -52,15 +55,22 @@ HeadTable::HeadTable(const StageRig& rig, QWidget* parent)
   horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
   for (int c = 1; c < columnCount(); ++c)
     horizontalHeader()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
-  setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+  setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
   // The marks show once a saved file has been looked at.
   for (Mark m : kAllMarks) setColumnHidden(kFirstMarkColumn + static_cast<int>(m), true);
 }
 
+int HeadTable::HeightFor(int rows) const {
+  return horizontalHeader()->sizeHint().height() + verticalHeader()->defaultSectionSize() * rows +
+         2 * frameWidth();
+}
+
 QSize HeadTable::sizeHint() const {
-  const int height = horizontalHeader()->sizeHint().height() +
-                     verticalHeader()->defaultSectionSize() * rowCount() + 2 * frameWidth();
-  return {QTableWidget::sizeHint().width(), height};
+  return {QTableWidget::sizeHint().width(), HeightFor(rowCount())};
+}
+
+QSize HeadTable::minimumSizeHint() const {
+  return {QTableWidget::minimumSizeHint().width(), HeightFor(std::min(rowCount(), kRowsAtLeast))};
 }
 
 void HeadTable::ShowSaved(const std::vector<SavedDevice>& devices) {

@@ -26,9 +26,13 @@ class HeadTable : public QTableWidget {
   // "–" no saved device on the head's channels.
   QString MarkText(int head, Mark mark) const;
 
+  // Every row, where there is room; at least this many where there is not.
+  static constexpr int kRowsAtLeast = 4;
   QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
 
  private:
+  int HeightFor(int rows) const;
   void ShowHead(int row, const SavedDevice* device);
 
   const StageRig& rig_;

@@ -1,13 +1,22 @@
 #include "host/interactive/saved_calibration.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
+#include <optional>
+#include <string>
 
 namespace tbhost {
 namespace {
 
-constexpr int kDevices = 4;
+// The devices of the 25 lines, and all of them with the extension's.
+constexpr int kDescribedDevices = 4;
+constexpr int kDevices = 16;
 constexpr int kMarks = 5;
+constexpr std::size_t kDescribedLines = 1 + kDescribedDevices * (1 + kMarks);
+constexpr std::string_view kExtensionMarker = "[TrailBeam extension]";
+constexpr std::string_view kDeviceKey = "Device";
+constexpr std::string_view kMarkKeys[kMarks] = {".K1", ".K2", ".K3", ".K4", ".KM"};
 
 // The file's lines; CR LF as the plug-in writes, a bare LF or CR tolerated.
 std::vector<std::string_view> Lines(std::string_view text) {
@@ -55,6 +64,91 @@ std::optional<int> NumberAt(const std::vector<std::string_view>& fields, std::si
   return i < fields.size() ? Number(fields[i]) : std::nullopt;
 }
 
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
+// Read as the plug-in reads it: a name with a comma in it leaves no
+// channels to match the device to a head.
+SavedDevice DeviceOfLine(std::string_view line) {
+  const std::vector<std::string_view> head = Fields(line);
+  SavedDevice device;
+  device.name = std::string(head.front());
+  device.panChannel = NumberAt(head, 1);
+  device.tiltChannel = NumberAt(head, 2);
+  return device;
+}
+
+void TakeMark(SavedDevice& device, int mark, std::string_view line) {
+  const std::vector<std::string_view> point = Fields(line);
+  if (NumberAt(point, 0) == 1) device.flagged = true;
+  const auto pan = NumberAt(point, 1);
+  const auto tilt = NumberAt(point, 2);
+  device.taken[static_cast<std::size_t>(mark)] = pan && tilt && *pan != -1 && *tilt != -1;
+}
+
+// "Device7" (mark -1) or "Device7.K1".."Device7.KM": the device from 0, and
+// the mark. The numbers the plug-in writes only: 5 to 16, no leading zero.
+struct ExtensionKey {
+  int device = -1;
+  int mark = -1;
+};
+
+std::optional<ExtensionKey> ParseKey(std::string_view key) {
+  if (!key.starts_with(kDeviceKey)) return std::nullopt;
+  key.remove_prefix(kDeviceKey.size());
+  ExtensionKey parsed;
+  const std::size_t dot = key.find('.');
+  if (dot != std::string_view::npos) {
+    for (int m = 0; m < kMarks; ++m)
+      if (key.substr(dot) == kMarkKeys[m]) parsed.mark = m;
+    if (parsed.mark < 0) return std::nullopt;
+  }
+  const std::string_view digits = key.substr(0, dot);
+  if (digits.empty() || digits.size() > 2 || digits.front() == '0' ||
+      digits.find_first_not_of("0123456789") != std::string_view::npos)
+    return std::nullopt;
+  const int number = std::stoi(std::string(digits));
+  if (number <= kDescribedDevices || number > kDevices) return std::nullopt;
+  parsed.device = number - 1;
+  return parsed;
+}
+
+// Devices 5 to 16 from the extension section after the 25 lines, in number
+// order; a device whose own line is missing is not listed. A later line of
+// the same key replaces an earlier one.
+std::vector<SavedDevice> ExtensionDevices(const std::vector<std::string_view>& lines) {
+  std::array<std::optional<SavedDevice>, kDevices> found;
+  std::array<std::array<std::optional<std::string_view>, kMarks>, kDevices> marks;
+  bool inSection = false;
+  for (std::size_t i = kDescribedLines; i < lines.size(); ++i) {
+    if (!inSection) {
+      inSection = Trim(lines[i]) == kExtensionMarker;
+      continue;
+    }
+    const std::size_t equals = lines[i].find('=');
+    if (equals == std::string_view::npos) continue;
+    const auto key = ParseKey(Trim(lines[i].substr(0, equals)));
+    if (!key) continue;
+    const std::string_view value = lines[i].substr(equals + 1);
+    const auto d = static_cast<std::size_t>(key->device);
+    if (key->mark < 0)
+      found[d] = DeviceOfLine(value);
+    else
+      marks[d][static_cast<std::size_t>(key->mark)] = value;
+  }
+  std::vector<SavedDevice> devices;
+  for (std::size_t d = 0; d < found.size(); ++d) {
+    if (!found[d]) continue;
+    for (int m = 0; m < kMarks; ++m)
+      if (const auto& line = marks[d][static_cast<std::size_t>(m)]) TakeMark(*found[d], m, *line);
+    devices.push_back(std::move(*found[d]));
+  }
+  return devices;
+}
+
 }  // namespace
 
 int SavedDevice::TakenCount() const {
@@ -64,25 +158,15 @@ int SavedDevice::TakenCount() const {
 std::vector<SavedDevice> ReadSavedCalibration(std::string_view text) {
   const std::vector<std::string_view> lines = Lines(text);
   std::vector<SavedDevice> devices;
-  for (int d = 0; d < kDevices; ++d) {
+  for (int d = 0; d < kDescribedDevices; ++d) {
     const std::size_t first = 1 + static_cast<std::size_t>(d) * (1 + kMarks);
-    if (first + kMarks >= lines.size()) break;
-    const std::vector<std::string_view> head = Fields(lines[first]);
-    SavedDevice device;
-    device.name = std::string(head.front());
-    // Read as the plug-in reads it: a name with a comma in it leaves no
-    // channels to match the device to a head.
-    device.panChannel = NumberAt(head, 1);
-    device.tiltChannel = NumberAt(head, 2);
-    for (int m = 0; m < kMarks; ++m) {
-      const std::vector<std::string_view> point = Fields(lines[first + 1 + m]);
-      if (NumberAt(point, 0) == 1) device.flagged = true;
-      const auto pan = NumberAt(point, 1);
-      const auto tilt = NumberAt(point, 2);
-      device.taken[static_cast<std::size_t>(m)] = pan && tilt && *pan != -1 && *tilt != -1;
-    }
+    if (first + kMarks >= lines.size()) return devices;
+    SavedDevice device = DeviceOfLine(lines[first]);
+    for (int m = 0; m < kMarks; ++m)
+      TakeMark(device, m, lines[first + 1 + static_cast<std::size_t>(m)]);
     devices.push_back(std::move(device));
   }
+  for (SavedDevice& device : ExtensionDevices(lines)) devices.push_back(std::move(device));
   return devices;
 }
 

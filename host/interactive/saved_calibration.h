@@ -26,7 +26,8 @@ struct SavedDevice {
   int TakenCount() const;
 };
 
-// The four devices of the file, or fewer when it ends early; a device whose
+// The four devices of the file's 25 lines, or fewer when it ends early,
+// then those of devices 5 to 16 its extension section holds; a device whose
 // lines are missing is not listed.
 std::vector<SavedDevice> ReadSavedCalibration(std::string_view text);
 

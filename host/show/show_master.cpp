@@ -12,7 +12,7 @@ std::string NamedDevices(const std::vector<ListedDevice>& rows) {
   return list.empty() ? "none has a name" : "named: " + list;
 }
 
-// The device the choice means (1..4), or 0 with the reason in `error`.
+// The device the choice means (1..16), or 0 with the reason in `error`.
 int DeviceFor(const std::vector<ListedDevice>& rows, const MasterChoice& wanted,
               std::string& error) {
   if (wanted.number > 0) {

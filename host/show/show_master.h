@@ -18,7 +18,7 @@ struct ListedDevice {
 };
 
 struct MasterPick {
-  int device = 0;     // 1..4
+  int device = 0;     // 1..16
   int entry = -1;     // its position in the master list
   std::string error;  // why there is no pick; empty when there is one
 };

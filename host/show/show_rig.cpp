@@ -1,8 +1,10 @@
 #include "host/show/show_rig.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <memory>
 
 #include "rig/settings_file.h"
@@ -12,12 +14,22 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Past this the reader has seen its 25 lines, or stopped at one too long.
-constexpr std::size_t kMostBytesRead = 26 * (tb::kMaxLineBytes + 2) + 3;
+// The reader takes every line after the 25 as well, so the box must see all
+// of it. The longest file TrailBeam writes: the title, four devices in the
+// described lines, the extension's marker, four values and twelve devices,
+// each line at most as long as the reader takes. A file beyond that is
+// refused rather than checked in part.
+constexpr std::size_t kLongestFileLines = 1 + tb::kDeviceCount * (1 + tb::kPointCount) + 1 + 4;
+constexpr std::size_t kMostBytesRead = kLongestFileLines * (tb::kMaxLineBytes + 2);
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-int DeviceLine(int device) { return 2 + (device - 1) * (1 + tb::kPointCount); }
+// Where the operator finds the device in the file: a line of the 25, or
+// for a later device its key in the extension.
+std::string DeviceLine(int device) {
+  if (device > tb::kDescribedDevices) return "its Device" + std::to_string(device) + " line";
+  return "line " + std::to_string(2 + (device - 1) * (1 + tb::kPointCount));
+}
 
 std::string Channels(std::int32_t pan, std::int32_t tilt) {
   return std::to_string(pan) + "/" + std::to_string(tilt);
@@ -38,8 +50,8 @@ std::string UnnamedDeviceProblem(const tb::RigStore& rig, const std::string& fil
   for (int d = 1; d <= tb::kDeviceCount; ++d) {
     const tb::DeviceRecord& device = *rig.Device(d);
     if (!device.Name.empty()) continue;
-    const std::string where = "device " + std::to_string(d) + " has no name in " + file +
-                              " (line " + std::to_string(DeviceLine(d)) + ")";
+    const std::string where =
+        "device " + std::to_string(d) + " has no name in " + file + " (" + DeviceLine(d) + ")";
     if (d <= 2)
       return where + ": the device setup would list it as \"Device" + std::to_string(d) +
              "\" on channels 0/0 and save it so; name it with the interactive host";
@@ -89,6 +101,27 @@ std::string MasterProblem(const tb::RigStore& rig, int d, const std::string& fil
   return {};
 }
 
+bool AboveTheUniverse(std::int32_t channel) { return channel > kUniverseChannels; }
+
+// Slaves the fixtures' universe cannot reach: the plug-in's writes to them
+// fail on every tick. Channels below 1 the plug-in tells itself at Enable TB.
+std::vector<std::string> UnreachableSlaves(const tb::RigStore& rig, int master) {
+  std::vector<std::string> notes;
+  for (int d = 1; d <= tb::kDeviceCount; ++d) {
+    const tb::DeviceRecord& device = *rig.Device(d);
+    if (d == master || device.Name.empty() || *rig.Calibrated(d) == tb::VFalse) continue;
+    const std::int32_t channels[] = {device.PanChannel, device.TiltChannel, device.PanFineChannel,
+                                     device.TiltFineChannel};
+    if (std::none_of(std::begin(channels), std::end(channels), AboveTheUniverse)) continue;
+    std::string text = "device " + std::to_string(d) + " " + Quoted(device.Name) +
+                       " is on channels " + Channels(device.PanChannel, device.TiltChannel);
+    if (tb::HasFineChannels(device))
+      text += " with fine channels " + Channels(device.PanFineChannel, device.TiltFineChannel);
+    notes.push_back(text + ", beyond the fixtures' universe (1 to 512): it will not follow");
+  }
+  return notes;
+}
+
 }  // namespace
 
 std::string ReadShowRigFile(const fs::path& path, std::string& bytes) {
@@ -101,12 +134,20 @@ std::string ReadShowRigFile(const fs::path& path, std::string& bytes) {
                                                           &std::fclose);
   if (!file) return std::strerror(errno);
   char buffer[64 * 1024];
-  while (bytes.size() < kMostBytesRead) {
+  while (bytes.size() <= kMostBytesRead) {
     const std::size_t n = std::fread(buffer, 1, sizeof buffer, file.get());
     bytes.append(buffer, n);
     if (n < sizeof buffer) break;
   }
-  if (std::ferror(file.get())) return std::strerror(errno);
+  if (std::ferror(file.get())) {
+    bytes.clear();
+    return std::strerror(errno);
+  }
+  if (bytes.size() > kMostBytesRead) {
+    bytes.clear();
+    return "it holds more than " + std::to_string(kMostBytesRead) +
+           " bytes, more than any TrailBeam.ini";
+  }
   return {};
 }
 
@@ -139,6 +180,7 @@ ShowRig CheckShowRig(std::string_view bytes, const MasterChoice& wanted, const s
   show.error = show.pick.error;
   if (show.error.empty()) show.error = MasterProblem(rig, show.pick.device, file);
   if (show.error.empty() && height) show.error = HeightProblem(rig, file);
+  if (show.error.empty()) show.notes = UnreachableSlaves(rig, show.pick.device);
   return show;
 }
 

@@ -19,8 +19,8 @@ namespace tbhost {
 // The highest channel of the universe the console plays the master on.
 inline constexpr int kUniverseChannels = 512;
 
-// The file's bytes, as far as the reader could ever look; the reason why
-// they could not be read (a folder, no permission...), or empty.
+// The file's bytes, all of them; the reason why they could not be read (a
+// folder, no permission, more than any TrailBeam.ini holds...), or empty.
 std::string ReadShowRigFile(const std::filesystem::path& path, std::string& bytes);
 
 struct ShowRig {
@@ -28,6 +28,9 @@ struct ShowRig {
   std::vector<ListedDevice> listed;  // the rows the device setup will list
   MasterPick pick;
   int rate = 10;  // the follow rate the file holds, ticks a second
+  // What the box goes on with but the operator should hear: slaves it
+  // cannot drive.
+  std::vector<std::string> notes;
 };
 
 // Checks the rig for a show with the master the operator asked for, and at

@@ -50,7 +50,7 @@ Frame FrameOf(const StageRig& rig, const tb::StageSolution& solution) {
 }
 
 // The fit over the store's calibrated devices; `headOf` gives each device's
-// rig head (by device 1..4, -1: none).
+// rig head (by device 1..16, -1: none).
 StageEstimate Estimate(const StageRig& rig, tb::RigStore& store,
                        const std::array<int, tb::kDeviceCount>& headOf) {
   StageEstimate estimate;

@@ -31,8 +31,8 @@ struct StageEstimate {
 };
 
 // `calibration` by rig head, K1..K4, KM as taken (in each head's own
-// resolution); the first four heads are the plug-in's devices. Lengths in
-// metres; k1k2 0: not given.
+// resolution); head n is the plug-in's device n + 1, up to the sixteenth.
+// Lengths in metres; k1k2 0: not given.
 StageEstimate EstimateStage(const StageRig& rig, std::size_t master,
                             const std::vector<std::array<PanTilt, 5>>& calibration, double k1k3,
                             double k1k2 = 0);

@@ -80,6 +80,41 @@ StageRig OverheadRig() {
   return rig;
 }
 
+// A 16 x 10 m arena stage with marks 2 m in from its corners and twelve
+// heads round it: three on the front truss above and in front of the
+// downstage edge (the centre one leads), two on each low side boom, three on
+// the back truss, and two standing upright, pointing up, on the floor of the
+// upstage riser. A head standing on the stage itself could light the far
+// marks only with beams flatter than kMaxFloorTiltDeg; the riser's 3 m give
+// them the height. Head n is patched pan/tilt on channels 2n + 1/2n + 2.
+StageRig ArenaRig() {
+  StageRig rig;
+  rig.name = "arena";
+  rig.width = 16.0;
+  rig.depth = 10.0;
+  rig.marks[static_cast<int>(Mark::K1)] = {2.0, 2.0};
+  rig.marks[static_cast<int>(Mark::K2)] = {2.0, 8.0};
+  rig.marks[static_cast<int>(Mark::K3)] = {14.0, 2.0};
+  rig.marks[static_cast<int>(Mark::K4)] = {14.0, 8.0};
+  rig.marks[static_cast<int>(Mark::KM)] = {8.0, 5.0};
+  rig.heads = {
+      Head("Front L", 3.0, -3.5, 9.0, 90.0, 1),
+      Head("Front C", 8.0, -3.5, 9.0, 90.0, 3),
+      Head("Front R", 13.0, -3.5, 9.0, 90.0, 5),
+      Head("Boom L1", -1.5, 3.0, 5.0, 0.0, 7),
+      Head("Boom L2", -1.5, 7.0, 5.0, 0.0, 9),
+      Head("Boom R1", 17.5, 3.0, 5.0, 180.0, 11),
+      Head("Boom R2", 17.5, 7.0, 5.0, 180.0, 13),
+      Head("Back L", 3.0, 13.5, 8.0, -90.0, 15),
+      Head("Back C", 8.0, 13.5, 8.0, -90.0, 17),
+      Head("Back R", 13.0, 13.5, 8.0, -90.0, 19),
+      StandingUpright(Head("Floor L", 1.0, 11.5, 3.5, -50.0, 21)),
+      StandingUpright(Head("Floor R", 15.0, 11.5, 3.5, -130.0, 23)),
+  };
+  rig.master = 1;
+  return rig;
+}
+
 }  // namespace
 
 const char* MarkName(Mark mark) {
@@ -132,6 +167,7 @@ std::optional<StageRig> RigByName(std::string_view name) {
   if (name == "sides") return SidesRig();
   if (name == "mixed") return MixedRig();
   if (name == "overhead") return OverheadRig();
+  if (name == "arena") return ArenaRig();
   return std::nullopt;
 }
 

@@ -39,11 +39,12 @@ struct StageRig {
 // 3/4, 5/6 and 7/8. The second head leads.
 StageRig DefaultRig();
 
-// Every rig the host can simulate, by name; the first is DefaultRig(). They
-// share its stage, marks and channels and differ in where and how the heads
-// hang; the first head leads in all but the default.
-inline constexpr std::array<std::string_view, 4> kRigNames = {"default", "sides", "mixed",
-                                                              "overhead"};
+// Every rig the host can simulate, by name; the first is DefaultRig(). The
+// next three share its stage, marks and channels and differ in where and how
+// the heads hang, the first head leading. The arena is a large stage with
+// twelve heads all round it, the second one leading.
+inline constexpr std::array<std::string_view, 5> kRigNames = {"default", "sides", "mixed",
+                                                              "overhead", "arena"};
 // Empty for a name not in kRigNames.
 std::optional<StageRig> RigByName(std::string_view name);
 

@@ -44,6 +44,20 @@ struct SavedCase {
   std::vector<SavedDevice> want;  // name, channels, taken, flagged
 };
 
+void ExpectRead(const SavedCase& c) {
+  SCOPED_TRACE(c.what);
+  const std::vector<SavedDevice> got = ReadSavedCalibration(c.text);
+  ASSERT_EQ(got.size(), c.want.size());
+  for (std::size_t d = 0; d < got.size(); ++d) {
+    SCOPED_TRACE("device " + std::to_string(d + 1));
+    EXPECT_EQ(got[d].name, c.want[d].name);
+    EXPECT_EQ(got[d].panChannel, c.want[d].panChannel);
+    EXPECT_EQ(got[d].tiltChannel, c.want[d].tiltChannel);
+    EXPECT_EQ(got[d].taken, c.want[d].taken);
+    EXPECT_EQ(got[d].flagged, c.want[d].flagged);
+  }
+}
+
 TEST(SavedCalibration, ReadsWhatEachDeviceHasTaken) {
   const std::string full =
       File({Device("Spot links,1,2", "1", kFive),
@@ -73,26 +87,56 @@ TEST(SavedCalibration, ReadsWhatEachDeviceHasTaken) {
        File({Device("C,1,2", "yes", kFive)}),
        {{"C", 1, 2, kAll, false}}},
   };
-  for (const SavedCase& c : cases) {
-    SCOPED_TRACE(c.what);
-    const std::vector<SavedDevice> got = ReadSavedCalibration(c.text);
-    ASSERT_EQ(got.size(), c.want.size());
-    for (std::size_t d = 0; d < got.size(); ++d) {
-      SCOPED_TRACE("device " + std::to_string(d + 1));
-      EXPECT_EQ(got[d].name, c.want[d].name);
-      EXPECT_EQ(got[d].panChannel, c.want[d].panChannel);
-      EXPECT_EQ(got[d].tiltChannel, c.want[d].tiltChannel);
-      EXPECT_EQ(got[d].taken, c.want[d].taken);
-      EXPECT_EQ(got[d].flagged, c.want[d].flagged);
-    }
-  }
+  for (const SavedCase& c : cases) ExpectRead(c);
 }
 
 TEST(SavedCalibration, SurvivesAnyBytes) {
   std::string junk;
   for (int i = 0; i < 4000; ++i) junk += static_cast<char>((i * 7919) % 256);
   const auto devices = ReadSavedCalibration(junk);
-  EXPECT_LE(devices.size(), 4u);
+  EXPECT_LE(devices.size(), 16u);
+  // Junk behind the marker too, keys that nearly name a device included.
+  std::string keys = File({Device("A,1,2", "1", kFive), Device("B,3,4", "1", kFive),
+                           Device("C,5,6", "1", kFive), Device("D,7,8", "1", kFive)}) +
+                     "[TrailBeam extension]\r\n";
+  for (const char* key : {"Device", "Device5.", "Device5.K9", "Device05", "Device17", "Device4",
+                          "Device99999999999999999999", "Device-5", "Device+5", "Device5.KM.K1"})
+    keys += std::string(key) + "=X,1,2\r\n" + key + "=\r\n";
+  EXPECT_EQ(ReadSavedCalibration(keys + junk).size(), 4u);
+}
+
+// Devices 5 to 16 are kept in the section after the 25 lines, each line
+// behind its key; a head patched to one of them shows its marks as well.
+TEST(SavedCalibration, ReadsTheDevicesAfterTheFourth) {
+  const std::string four =
+      File({Device("Front L,1,2", "1", kFive), Device("Front C,3,4", "1", kFive),
+            Device(",0,0", "0", kUnset), Device(",0,0", "0", kUnset)});
+  const std::string section =
+      "[TrailBeam extension]\r\nStageK1K3=12.00\r\n"
+      "Device5=Boom L2,9,10\r\nDevice5.K1=1,60,40\r\nDevice5.K2=1,60,200\r\n"
+      "Device5.K3=1,220,40\r\nDevice5.K4=1,220,200\r\nDevice5.KM=1,140,120\r\n"
+      // Stored out of order, one mark missing, one not taken.
+      "Device12.KM=0,5,6\r\nDevice12=Floor R,23,24\r\nDevice12.K1=0,-1,-1\r\n"
+      "Device12.K2=0,7,8\r\n"
+      // Marks of a device whose own line is missing: nothing to match.
+      "Device9.K1=1,1,1\r\n";
+  const SavedDevice boom{"Boom L2", 9, 10, kAll, true};
+  const SavedDevice floor{"Floor R", 23, 24, {false, true, false, false, true}, false};
+  const SavedDevice frontL{"Front L", 1, 2, kAll, true};
+  const SavedDevice frontC{"Front C", 3, 4, kAll, true};
+  const SavedDevice none{"", 0, 0, kNone, false};
+  const SavedCase cases[] = {
+      {"four devices and two later ones",
+       four + section,
+       {frontL, frontC, none, none, boom, floor}},
+      {"no marker: lines after the 25 that are not ours",
+       four + section.substr(section.find('\n') + 1),
+       {frontL, frontC, none, none}},
+      {"a later line of the same key replaces an earlier one",
+       four + section + "Device5=Boom L3,29,30\r\n",
+       {frontL, frontC, none, none, {"Boom L3", 29, 30, kAll, true}, floor}},
+  };
+  for (const SavedCase& c : cases) ExpectRead(c);
 }
 
 // The plug-in's reads, as (time in ms, channel).

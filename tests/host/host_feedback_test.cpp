@@ -279,23 +279,73 @@ TEST_F(Feedback, ALostBeamComesBackOntoTheStage) {
   EXPECT_NEAR(spot->y, 0.0, 0.15);
 }
 
-TEST_F(Feedback, BothWindowsFitAScreenOf1366x768) {
-  const QRect screen = window_.screen()->availableGeometry();
+void ExpectBothWindowsFit(HostWindow& window, const QWidget& form) {
+  const QRect screen = window.screen()->availableGeometry();
   ASSERT_EQ(screen, QRect(0, 0, 1366, 768)) << "the test runs on a 1366 x 768 screen";
-  const QRect host = window_.frameGeometry();
-  const QRect plugin = Form()->frameGeometry();
+  const QRect host = window.frameGeometry();
+  const QRect plugin = form.frameGeometry();
   EXPECT_TRUE(screen.contains(host)) << host.width() << "x" << host.height();
   EXPECT_TRUE(screen.contains(plugin)) << plugin.x() << "," << plugin.y();
   EXPECT_FALSE(host.intersects(plugin));
   // Nothing in the host is squeezed below its minimum or cut off.
-  EXPECT_GE(window_.width(), window_.minimumSizeHint().width());
-  EXPECT_GE(window_.height(), window_.minimumSizeHint().height());
-  QStatusBar* status = window_.statusBar();
+  EXPECT_GE(window.width(), window.minimumSizeHint().width());
+  EXPECT_GE(window.height(), window.minimumSizeHint().height());
+  QStatusBar* status = window.statusBar();
   EXPECT_TRUE(screen.contains(QRect(status->mapToGlobal(QPoint(0, 0)), status->size())));
-  for (const char* name : {"channelMonitor", "headList", "followPanel", "centreHead"}) {
-    QWidget* w = Host<QWidget>(name);
+  for (const char* name : {"channelMonitor", "headList", "followPanel", "centreHead", "panValue"}) {
+    auto* w = window.findChild<QWidget*>(name);
+    ASSERT_NE(w, nullptr) << name;
     EXPECT_EQ(w->visibleRegion().boundingRect(), w->rect()) << name;
   }
+}
+
+TEST_F(Feedback, BothWindowsFitAScreenOf1366x768) { ExpectBothWindowsFit(window_, *Form()); }
+
+// The arena's twelve heads on the same screen: the head table gives up rows
+// to the faders and scrolls, and every head can be picked and driven.
+class ArenaOnALaptop : public ModuleCopyHost {
+ protected:
+  ArenaOnALaptop() : ModuleCopyHost(*RigByName("arena")) {}
+  void SetUp() override {
+    StartHost();
+    if (HasFatalFailure()) return;
+    follow_ = std::make_unique<FollowMonitor>(*session_.Helper(), window_);
+    marks_ = std::make_unique<SavedMarksWatch>(SettingsFileBeside(session_.ModulePath()), window_);
+    windows_ = std::make_unique<PluginWindows>(session_, window_);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_));
+    ASSERT_TRUE(windows_->ShowMainWindow());
+    ASSERT_NE(window_.PluginWindow(), nullptr);
+  }
+  void TearDown() override {
+    if (QWidget* form = window_.PluginWindow()) form->close();
+  }
+  std::unique_ptr<FollowMonitor> follow_;
+  std::unique_ptr<SavedMarksWatch> marks_;
+  std::unique_ptr<PluginWindows> windows_;
+  QStringList messages_;
+  MessageBoxWatcher watcher_{messages_};
+};
+
+TEST_F(ArenaOnALaptop, TwelveHeadsFitAndTheFadersDriveTheLast) {
+  ExpectBothWindowsFit(window_, *window_.PluginWindow());
+  auto* table = window_.findChild<HeadTable*>("headList");
+  ASSERT_EQ(table->rowCount(), 12);
+  const QRect first = table->visualRect(table->model()->index(0, 0));
+  QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, first.center());
+  ASSERT_EQ(window_.SelectedHead(), 0);
+  QTest::keyClick(table, Qt::Key_End, Qt::ControlModifier);
+  ASSERT_EQ(window_.SelectedHead(), 11);
+  // Scrolled to it, all of its row inside the table.
+  const QRect last = table->visualRect(table->model()->index(11, 0));
+  EXPECT_TRUE(table->viewport()->rect().contains(last))
+      << last.y() << " in " << table->viewport()->height();
+  const MovingHead& head = rig_.heads[11];
+  auto* pan = window_.findChild<QSpinBox*>("panValue");
+  ASSERT_NE(pan, nullptr);
+  const int before = universe_.At(head.panChannel);
+  QTest::mouseClick(pan, Qt::LeftButton, {}, pan->rect().center());
+  QTest::keyClick(pan, Qt::Key_Up);
+  EXPECT_EQ(universe_.At(head.panChannel), before + 1);
 }
 
 // --follow and --screenshot start as the demo does, with the host window at

@@ -108,6 +108,7 @@ TEST(HostOptions, RigMethodAndCompareTakeTheirValues) {
        true},
       {{"--demo", "--fine", "--compare"}, "default", std::nullopt, true, true},
       {{"--follow", "--rig", "sides", "--fine"}, "sides", std::nullopt, false, true},
+      {{"--demo", "--rig", "arena", "--compare"}, "arena", std::nullopt, true},
   };
   for (const Case& c : cases) {
     const Parsed p = Parse(c.args);
@@ -131,6 +132,10 @@ TEST(HostOptions, RunTakesItsMasterByNameOrNumber) {
       {{"--run", "--master", "Spot links"}, 0, "Spot links"},
       {{"--master", "3", "--run"}, 3, ""},
       {{"--run", "--master", "04"}, 4, ""},
+      // Devices beyond the four of the described lines lead too.
+      {{"--run", "--master", "5"}, 5, ""},
+      {{"--run", "--master", "12"}, 12, ""},
+      {{"--run", "--master", "16"}, 16, ""},
       // Not digits only: a name, blanks and signs included, as the setup lists it.
       {{"--run", "--master", " 2"}, 0, " 2"},
       {{"--run", "--master", "-1"}, 0, "-1"},
@@ -165,7 +170,7 @@ TEST(HostOptions, RunTakesItsMasterByNameOrNumber) {
 }
 
 TEST(HostOptions, RunRefusesWhatItCannotDo) {
-  const std::string master = "--master needs a device name or a device number from 1 to 4";
+  const std::string master = "--master needs a device name or a device number from 1 to 16";
   struct Case {
     Args args;
     std::string error;
@@ -185,7 +190,8 @@ TEST(HostOptions, RunRefusesWhatItCannotDo) {
       {{"--run", "--master", "--ola-in", "1"}, "--master needs a value"},
       {{"--run", "--master", ""}, master},
       {{"--run", "--master", "0"}, master},
-      {{"--run", "--master", "5"}, master},
+      {{"--run", "--master", "17"}, master},
+      {{"--run", "--master", "160"}, master},
       {{"--run", "--master", "99999999999999999999"}, master},
       {{"--run", "--mastre", "1"}, "unknown option --mastre (did you mean --master?)"},
       {{"--runn"}, "unknown option --runn (did you mean --run?)"},
@@ -386,9 +392,9 @@ TEST(HostOptions, RefusesWhatItDoesNotKnowNamingTheArgument) {
       {{"--seconds", "3x"}, "--seconds needs a number from 1 to 120"},
       {{"--rig"}, "--rig needs a value"},
       {{"--rig", "--demo"}, "--rig needs a value"},
-      {{"--rig", "side"}, "--rig needs one of default, sides, mixed, overhead"},
-      {{"--rig", "Sides"}, "--rig needs one of default, sides, mixed, overhead"},
-      {{"--rig", ""}, "--rig needs one of default, sides, mixed, overhead"},
+      {{"--rig", "side"}, "--rig needs one of default, sides, mixed, overhead, arena"},
+      {{"--rig", "Sides"}, "--rig needs one of default, sides, mixed, overhead, arena"},
+      {{"--rig", ""}, "--rig needs one of default, sides, mixed, overhead, arena"},
       {{"--method"}, "--method needs a value"},
       {{"--method", "trig"}, "--method needs one of linear, distance, trigonometric"},
       {{"--method", "2"}, "--method needs one of linear, distance, trigonometric"},

@@ -253,9 +253,11 @@ TEST(ShowRig, HeightIsRefusedWhereTheMainWindowWouldNotOfferIt) {
 TEST(ShowRig, ListsTheRowsTheDeviceSetupWillShowAndPicksTheMaster) {
   const ShowRig rig = CheckShowRig(Ini(kRig), {0, "Floor"}, "TrailBeam.ini");
   ASSERT_EQ(rig.error, "");
-  ASSERT_EQ(rig.listed.size(), 4u);
-  const std::vector<std::array<std::string, 3>> want = {
-      {"Truss L", "1", "2"}, {"Truss R", "3", "4"}, {"Floor", "5", "6"}, {"", "0", "0"}};
+  // Every row of the device setup, the twelve after the file's four unused.
+  ASSERT_EQ(rig.listed.size(), 16u);
+  std::vector<std::array<std::string, 3>> want = {
+      {"Truss L", "1", "2"}, {"Truss R", "3", "4"}, {"Floor", "5", "6"}};
+  want.resize(16, {"", "0", "0"});
   for (std::size_t i = 0; i < want.size(); ++i) {
     EXPECT_EQ(rig.listed[i].name, want[i][0]) << i;
     EXPECT_EQ(rig.listed[i].pan, want[i][1]) << i;
@@ -272,7 +274,109 @@ TEST(ShowRig, ListsTheRowsTheDeviceSetupWillShowAndPicksTheMaster) {
             "the device setup lists device 2 as \"Truss R\" on channels 30/4, where the file "
             "holds \"Truss R\" on 3/4");
   other.pop_back();
-  EXPECT_EQ(CheckListedAsExpected(other, rig.listed), "the device setup lists 3 devices, not 4");
+  EXPECT_EQ(CheckListedAsExpected(other, rig.listed), "the device setup lists 15 devices, not 16");
+}
+
+// Devices 5 on as the plug-in saves them, after the 25 lines: each device
+// line and point line behind its key.
+std::string Later(const std::vector<IniDevice>& devices, int first = 5) {
+  static const char* const kMarks[] = {"K1", "K2", "K3", "K4", "KM"};
+  std::string text = "[TrailBeam extension]\r\n";
+  for (std::size_t i = 0; i < devices.size(); ++i) {
+    const std::string key = "Device" + std::to_string(first + static_cast<int>(i));
+    text += key + "=" + devices[i].line + "\r\n";
+    std::size_t at = 0;
+    for (const char* mark : kMarks) {
+      const std::size_t end = devices[i].points.find("\r\n", at);
+      text += key + "." + mark + "=" + devices[i].points.substr(at, end - at) + "\r\n";
+      at = end + 2;
+    }
+  }
+  return text;
+}
+
+// Twelve devices: the described four, then eight in the extension. The box
+// finds and checks the later ones as it does the first four.
+TEST(ShowRig, DevicesBeyondTheFourthAreCheckedAsTheFirstFour) {
+  const std::array<IniDevice, 4> first = {
+      {{"Front L,1,2"}, {"Front C,3,4"}, {"Front R,5,6"}, {"Boom L1,7,8"}}};
+  std::vector<IniDevice> later = {{"Boom L2,9,10"},  {"Boom R1,11,12"}, {"Boom R2,13,14"},
+                                  {"Back L,15,16"},  {"Back C,17,18"},  {"Back R,19,20"},
+                                  {"Floor L,21,22"}, {"Floor R,23,24"}};
+  auto with = [&](std::size_t device, IniDevice changed) {
+    std::vector<IniDevice> devices = later;
+    devices[device - 5] = std::move(changed);
+    return Ini(first) + Later(devices);
+  };
+  const std::string rig = Ini(first) + Later(later);
+  struct Case {
+    const char* what;
+    std::string bytes;
+    MasterChoice master;
+    std::string error;
+    int device = 0;  // the master found, when there is no error
+    std::vector<std::string> notes = {};
+  };
+  const Case cases[] = {
+      {"the last device by number", rig, {12, ""}, "", 12},
+      {"a later device by name", rig, {0, "Back C"}, "", 9},
+      {"a device the file does not hold",
+       rig,
+       {13, ""},
+       "device 13 has no name in the device setup, so it is not in the master list (named: "
+       "\"Front L\", \"Front C\", \"Front R\", \"Boom L1\", \"Boom L2\", \"Boom R1\", "
+       "\"Boom R2\", \"Back L\", \"Back C\", \"Back R\", \"Floor L\", \"Floor R\")"},
+      {"an unnamed later device with channels",
+       with(6, {",11,12"}),
+       {1, ""},
+       "device 6 has no name in TrailBeam.ini (its Device6 line): the device setup would save it "
+       "on channels 0/0, without what its line holds; name it with the interactive host, or "
+       "empty its line"},
+      {"a later master not calibrated",
+       with(10, {"Back R,19,20", kUncalibrated}),
+       {10, ""},
+       "the master \"Back R\" (device 10) is not calibrated in TrailBeam.ini: take its five "
+       "marks with the interactive host and save them with Enable TB"},
+      {"a later master beyond the universe",
+       with(11, {"Floor L,521,522"}),
+       {0, "Floor L"},
+       "the master \"Floor L\" (device 11) is on channels 521/522, which the console's universe "
+       "does not have (1 to 512)"},
+      // The box goes on: the other slaves follow, and the operator hears
+      // which ones cannot.
+      {"later slaves beyond the fixtures' universe",
+       with(12, {"Floor R,600,601"}),
+       {2, ""},
+       "",
+       2,
+       {"device 12 \"Floor R\" is on channels 600/601, beyond the fixtures' universe (1 to "
+        "512): it will not follow"}},
+      {"a fine channel beyond it, and an uncalibrated slave told of by nobody",
+       Ini(first) + Later({{"Boom L2,9,10,540,270,11,513",
+                            "1,60,40,0,0\r\n1,60,200,0,0\r\n1,220,40,0,0\r\n1,220,200,0,0\r\n"
+                            "1,140,120,0,0\r\n"},
+                           {"Boom R1,700,701", kUncalibrated}}),
+       {2, ""},
+       "",
+       2,
+       {"device 5 \"Boom L2\" is on channels 9/10 with fine channels 11/513, beyond the "
+        "fixtures' universe (1 to 512): it will not follow"}},
+  };
+  for (const Case& c : cases) {
+    const ShowRig show = CheckShowRig(c.bytes, c.master, "TrailBeam.ini");
+    EXPECT_EQ(show.error, c.error) << c.what;
+    EXPECT_EQ(show.notes, c.notes) << c.what;
+    if (c.error.empty()) {
+      EXPECT_EQ(show.pick.device, c.device) << c.what;
+      EXPECT_EQ(show.pick.entry, c.device - 1) << c.what;
+      ASSERT_EQ(show.listed.size(), 16u) << c.what;
+    }
+  }
+  const ShowRig all = CheckShowRig(rig, {2, ""}, "TrailBeam.ini");
+  EXPECT_EQ(all.listed[11].name, "Floor R");
+  EXPECT_EQ(all.listed[11].pan, "23");
+  EXPECT_EQ(all.listed[11].tilt, "24");
+  EXPECT_EQ(all.listed[12].name, "");
 }
 
 // The box follows at the file's rate; a file without one at ten a second.
@@ -307,6 +411,15 @@ TEST(ShowRig, AFileThatIsNoFileIsNotRead) {
   tb::testing::WriteBytes(file.string(), Ini(kRig));
   EXPECT_EQ(ReadShowRigFile(file, bytes), "");
   EXPECT_EQ(bytes, Ini(kRig));
+  // The plug-in reads to the end, so a part is not enough: a file longer
+  // than any it writes (sixteen of the longest names, every line at its
+  // longest) is refused, not checked in part.
+  const std::filesystem::path huge = dir.path() / "huge.ini";
+  tb::testing::WriteBytes(huge.string(), Ini(kRig));
+  std::filesystem::resize_file(huge, std::uintmax_t{120} << 20);
+  EXPECT_EQ(ReadShowRigFile(huge, bytes),
+            "it holds more than 106958220 bytes, more than any TrailBeam.ini");
+  EXPECT_EQ(bytes, "");
 }
 
 TEST(LastMinuteCount, CountsTheSixtySecondsUpToNow) {

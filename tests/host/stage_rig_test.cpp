@@ -277,11 +277,20 @@ TEST(Rigs, EachNameGivesItsRigAndItsMaster) {
     std::string_view name;
     int master;
     const char* masterName;
+    std::size_t heads;
+    StageRig stage;  // whose size and marks the rig has
   };
-  const Case cases[] = {
-      {"default", 1, "Truss R"}, {"sides", 0, "FOH"}, {"mixed", 0, "FOH"}, {"overhead", 0, "FOH"}};
-  ASSERT_EQ(kRigNames.size(), std::size(cases));
+  StageRig arenaStage;
+  arenaStage.width = 16;
+  arenaStage.depth = 10;
+  arenaStage.marks = {FloorPoint{2, 2}, {2, 8}, {14, 2}, {14, 8}, {8, 5}};
   const StageRig reference = DefaultRig();
+  const Case cases[] = {{"default", 1, "Truss R", 4, reference},
+                        {"sides", 0, "FOH", 4, reference},
+                        {"mixed", 0, "FOH", 4, reference},
+                        {"overhead", 0, "FOH", 4, reference},
+                        {"arena", 1, "Front C", 12, arenaStage}};
+  ASSERT_EQ(kRigNames.size(), std::size(cases));
   for (std::size_t i = 0; i < kRigNames.size(); ++i) {
     const Case& c = cases[i];
     SCOPED_TRACE(std::string(c.name));
@@ -291,14 +300,19 @@ TEST(Rigs, EachNameGivesItsRigAndItsMaster) {
     EXPECT_EQ(rig->name, c.name);
     ASSERT_EQ(rig->master, c.master);
     EXPECT_EQ(rig->heads.at(static_cast<std::size_t>(c.master)).name, c.masterName);
-    ASSERT_EQ(rig->heads.size(), 4u);
+    ASSERT_EQ(rig->heads.size(), c.heads);
+    // Patched one after the other, as the device setup numbers them.
     for (std::size_t h = 0; h < rig->heads.size(); ++h) {
       EXPECT_EQ(rig->heads[h].panChannel, static_cast<int>(2 * h + 1));
       EXPECT_EQ(rig->heads[h].tiltChannel, static_cast<int>(2 * h + 2));
+      for (std::size_t other = 0; other < h; ++other)
+        EXPECT_NE(rig->heads[h].name, rig->heads[other].name);
     }
+    EXPECT_EQ(rig->width, c.stage.width);
+    EXPECT_EQ(rig->depth, c.stage.depth);
     for (Mark m : kAllMarks) {
-      EXPECT_EQ(rig->MarkAt(m).x, reference.MarkAt(m).x);
-      EXPECT_EQ(rig->MarkAt(m).y, reference.MarkAt(m).y);
+      EXPECT_EQ(rig->MarkAt(m).x, c.stage.MarkAt(m).x);
+      EXPECT_EQ(rig->MarkAt(m).y, c.stage.MarkAt(m).y);
     }
   }
   for (const char* unknown : {"", "Default", "side", "default ", "overhead\n"})

@@ -111,11 +111,15 @@ class OlaShowBox : public ::testing::Test {
   // until the fixtures' universe carries every slave where the follow step
   // puts it.
   void PlayAndCheck(olatest::OlaClientThread& probe, tbhost::FloorPoint at, const char* what) {
-    const tbhost::MovingHead& master = rig_.heads[kMaster];
+    PlayAndCheck(probe, rig_, kMaster, at, what);
+  }
+  void PlayAndCheck(olatest::OlaClientThread& probe, const tbhost::StageRig& rig,
+                    std::size_t masterHead, tbhost::FloorPoint at, const char* what) {
+    const tbhost::MovingHead& master = rig.heads[masterHead];
     const auto aim = tbhost::AimAt(master, at);
     ASSERT_TRUE(aim) << what;
-    const auto want = olatest::ExpectedFollow(rig_, kMaster, *aim);
-    ASSERT_EQ(want.size(), 2 * (rig_.heads.size() - 1)) << what;
+    const auto want = olatest::ExpectedFollow(rig, masterHead, *aim);
+    ASSERT_EQ(want.size(), 2 * (rig.heads.size() - 1)) << what;
     std::vector<int> values(static_cast<std::size_t>(master.tiltChannel), 0);
     values[static_cast<std::size_t>(master.panChannel - 1)] = aim->pan;
     values[static_cast<std::size_t>(master.tiltChannel - 1)] = aim->tilt;
@@ -171,6 +175,38 @@ TEST_F(OlaShowBox, SlavesFollowTheConsoleUntilSigtermStopsFollowMode) {
   EXPECT_EQ(ReadIni(), settings) << "the operator's rig came out changed";
   EXPECT_FALSE(fs::exists(folder_ / "TrailBeam.ini.bak")) << "saved with the bytes it had";
   EXPECT_EQ(host_.Output().find("plug-in message"), std::string::npos) << host_.Output();
+}
+
+// The arena's twelve heads, calibrated and saved by the plug-in's own writer:
+// eight of them after the 25 lines. A master among those leads, and every
+// slave, the last device too, goes out on the fixtures' universe.
+TEST_F(OlaShowBox, TwelveDevicesFollowAMasterBeyondTheFourth) {
+  const tbhost::StageRig arena = *tbhost::RigByName("arena");
+  ASSERT_EQ(arena.heads.size(), 12u);
+  const std::size_t master = 10;  // device 11, in the extension section
+  const std::string settings = olatest::CalibratedSettings(arena);
+  ASSERT_NE(settings.find("Device12.KM=1,"), std::string::npos) << settings;
+  WriteIni(settings);
+  StartBox(std::to_string(master + 1));
+  ASSERT_TRUE(host_.WaitForLine("status: follow on", kHostStart)) << host_.Output();
+  const tbhost::MovingHead& m = arena.heads[master];
+  EXPECT_TRUE(host_.WaitForLine("master \"" + m.name + "\" (device 11, channels " +
+                                    std::to_string(m.panChannel) + "/" +
+                                    std::to_string(m.tiltChannel) + ")",
+                                0s))
+      << host_.Output();
+  ASSERT_TRUE(host_.WaitForLine("OLA: connected", kReach)) << host_.Output();
+
+  olatest::OlaClientThread probe(olad_.Port());
+  std::string error;
+  ASSERT_TRUE(probe.Start({kOut}, error)) << error;
+  using tbhost::Mark;
+  for (const Mark mark : {Mark::KM, Mark::K2, Mark::K3})
+    PlayAndCheck(probe, arena, master, arena.MarkAt(mark), tbhost::MarkName(mark));
+  EXPECT_EQ(host_.Terminate(), 0) << host_.Output();
+  EXPECT_TRUE(host_.WaitForLine("status: follow off", 0s)) << host_.Output();
+  // Stop TB's check saves only what the file holds already.
+  EXPECT_EQ(ReadIni(), settings) << "the operator's rig came out changed";
 }
 
 TEST_F(OlaShowBox, TellsThePluginsMessagesAndEndsNonZeroWhenFollowModeStaysOff) {

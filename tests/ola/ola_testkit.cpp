@@ -32,6 +32,7 @@
 
 #include "follow/follow.h"
 #include "rig/rig_store.h"
+#include "rig/settings_file.h"
 
 namespace fs = std::filesystem;
 
@@ -648,11 +649,8 @@ class RecordingHost : public tb::HostChannels {
   }
 };
 
-}  // namespace
-
-std::map<std::int32_t, std::int32_t> ExpectedFollow(const tbhost::StageRig& rig, std::size_t master,
-                                                    tbhost::PanTilt aim) {
-  tb::RigStore store;
+// Every head of the rig a device, calibrated as the demo takes it over.
+void PutRig(tb::RigStore& store, const tbhost::StageRig& rig) {
   for (std::size_t h = 0; h < rig.heads.size() && h < tb::kDeviceCount; ++h) {
     const tbhost::MovingHead& head = rig.heads[h];
     store.DeviceTable[h] = {head.name, head.panChannel, head.tiltChannel};
@@ -662,6 +660,21 @@ std::map<std::int32_t, std::int32_t> ExpectedFollow(const tbhost::StageRig& rig,
       store.TiltCalibration[h][static_cast<int>(mark)] = cal ? cal->tilt : tb::Uncalibrated;
     }
   }
+}
+
+}  // namespace
+
+std::string CalibratedSettings(const tbhost::StageRig& rig) {
+  tb::RigStore store;
+  PutRig(store, rig);
+  for (std::int16_t d = 1; d <= tb::kDeviceCount; ++d) (void)store.IsDeviceCalibrated(d);
+  return tb::ConfigFileBytes(store);
+}
+
+std::map<std::int32_t, std::int32_t> ExpectedFollow(const tbhost::StageRig& rig, std::size_t master,
+                                                    tbhost::PanTilt aim) {
+  tb::RigStore store;
+  PutRig(store, rig);
   store.MasterDevice = static_cast<std::int16_t>(master + 1);
   auto host = std::make_unique<RecordingHost>();
   RecordingHost* recorder = host.get();

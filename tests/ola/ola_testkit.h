@@ -141,4 +141,9 @@ bool OlaSetDmx(std::uint32_t universe, const std::vector<int>& values, std::stri
 std::map<std::int32_t, std::int32_t> ExpectedFollow(const tbhost::StageRig& rig, std::size_t master,
                                                     tbhost::PanTilt aim);
 
+// TrailBeam.ini as the plug-in's own writer saves the rig with every head a
+// device (head n device n + 1) and calibrated on the five marks as the demo
+// takes them.
+std::string CalibratedSettings(const tbhost::StageRig& rig);
+
 }  // namespace olatest
