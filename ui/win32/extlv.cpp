@@ -444,10 +444,33 @@ void ExtLV::FinishEdit(bool confirmed) {
   if (confirmed && raise) raise(editOldText_, newText);
 }
 
+// The editor is a child of the list view beside its title: scrolled under
+// the title, or below the rows, it is cut to the part of the rows it
+// covers, so that it never hides the title, yet keeps its text and focus.
 void ExtLV::PlaceEditor() {
   if (editor_ == nullptr) return;
   const RECT cell = CellRect(editRow_, editColumn_);
   MoveWindow(editor_, cell.left, cell.top, cell.right - cell.left, cell.bottom - cell.top, TRUE);
+  RECT rows{};
+  GetClientRect(list_, &rows);
+  if (HWND header = ListView_GetHeader(list_); header != nullptr && IsWindowVisible(header)) {
+    RECT title{};
+    GetWindowRect(header, &title);
+    MapWindowPoints(nullptr, list_, reinterpret_cast<POINT*>(&title), 2);
+    rows.top = std::max(rows.top, title.bottom);
+  }
+  RECT shown{};
+  IntersectRect(&shown, &cell, &rows);
+  if (EqualRect(&shown, &cell)) {
+    SetWindowRgn(editor_, nullptr, TRUE);
+    return;
+  }
+  if (IsRectEmpty(&shown))
+    SetRectEmpty(&shown);
+  else
+    OffsetRect(&shown, -cell.left, -cell.top);
+  // The window owns the region from here on.
+  SetWindowRgn(editor_, CreateRectRgn(shown.left, shown.top, shown.right, shown.bottom), TRUE);
 }
 
 }  // namespace tb::ui::win32
