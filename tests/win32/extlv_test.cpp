@@ -383,6 +383,20 @@ class LongExtLVTest : public ExtLVTest {
   static LPARAM Point(POINT p) { return tb::testing::Point(p); }
 };
 
+// Sized for four rows, the list shows four whole whatever its font's
+// height, its rows sharing the height the title leaves; the rest scroll.
+TEST_F(LongExtLVTest, SizedForFourRowsItShowsFourWhole) {
+  EXPECT_GT(ListView_GetCountPerPage(list->List()), 4) << "the font's own rows are smaller";
+  list->SetShownRows(4);
+  tb::testing::Pump();
+  EXPECT_EQ(ListView_GetCountPerPage(list->List()), 4);
+  const RECT rows = Rows();
+  const RECT fourth = CellRect(4, 0);
+  EXPECT_LE(fourth.bottom, rows.bottom);
+  EXPECT_LT(rows.bottom - fourth.bottom, 4) << "more room than a row's share";
+  EXPECT_NE(GetWindowLongW(list->List(), GWL_STYLE) & WS_VSCROLL, 0);
+}
+
 // The scroll bar, the wheel and the keys each bring row 12 into view, which
 // then edits as the first rows do, with the editor over its cell.
 TEST_F(LongExtLVTest, EveryWayOfScrollingReachesALaterRowToEdit) {

@@ -214,13 +214,12 @@ TEST_F(TextFitTest, SetupWindowHeadersAndCellsFitTheirColumns) {
         EXPECT_LE(TextExtent(font, cell).cx, room) << "row " << row << ": " << Utf8(cell);
       }
     }
-    // At least four rows show beside the scroll bar to the later ones,
-    // which is whole in the window; no second scroll bar takes a row's
-    // place.
+    // Four rows show beside the scroll bar to the later ones, which is
+    // whole in the window; no second scroll bar takes a row's place.
     const LONG style = GetWindowLongW(list.List(), GWL_STYLE);
     EXPECT_NE(style & WS_VSCROLL, 0);
     EXPECT_EQ(style & WS_HSCROLL, 0);
-    EXPECT_GE(ListView_GetCountPerPage(list.List()), 4);
+    EXPECT_EQ(ListView_GetCountPerPage(list.List()), 4);
     RECT place{};
     GetWindowRect(list.List(), &place);
     MapWindowPoints(nullptr, setup.Handle(), reinterpret_cast<POINT*>(&place), 2);
