@@ -17,6 +17,7 @@ frmTBConfig::frmTBConfig(WindowContext context, QWidget* parent)
   setModal(true);
   auto* list = FindControl<platform::ExtLV>(*this, "lvConf");
   list->SetTitleHeightTwips(kListTitleHeight);
+  list->SetShownRows(kListShownRows);
   cmdOK = FindControl<QPushButton>(*this, "cmdOK");
 
   window_ = std::make_unique<QtWindow>(this, [this] { accept(); });

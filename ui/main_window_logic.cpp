@@ -43,6 +43,7 @@ void MainWindowLogic::ResetControls() {
   c_.CmdEnableTB.SetCaption(kEnableCaption);
   c_.ComboDeviceList.Clear();
   c_.ComboMaster.Clear();
+  listedCount_ = 0;
   c_.ComboDeviceList.Deselect(kDeviceListText);
   c_.ComboMaster.Deselect(kMasterListText);
   for (int i = 0; i < kPointCount; ++i) {
@@ -73,19 +74,19 @@ void MainWindowLogic::Form_Load() {
   ctx_.rig.FollowHeight = 0.0;
   c_.TxtHeight.SetText(FollowHeightText(ctx_.rig.FollowHeight));
   RefreshHeightBox();
-  int named = 0;
+  listedCount_ = 0;
   for (int d = 1; d <= kDeviceCount; ++d) {
     const DeviceRecord* device = ctx_.rig.Device(d);
     if (device == nullptr || device->Name.empty()) continue;
     c_.ComboDeviceList.Add(device->Name);
     c_.ComboMaster.Add(device->Name);
-    ++named;
+    listed_[static_cast<std::size_t>(listedCount_++)] = static_cast<std::int16_t>(d);
   }
   // The lists open without a selection, showing their initial texts.
   c_.ComboDeviceList.Deselect(kDeviceListText);
   c_.ComboMaster.Deselect(kMasterListText);
   c_.CmdEnableTB.Focus();
-  if (named < 2) ctx_.messages.Show("Bitte weitere Geräte konfigurieren");
+  if (listedCount_ < 2) ctx_.messages.Show("Bitte weitere Geräte konfigurieren");
 }
 
 void MainWindowLogic::PaintBox(int index, Colour colour, const std::string& text,
@@ -109,9 +110,22 @@ void MainWindowLogic::RefreshCalibrationBoxes(std::int16_t device) {
   }
 }
 
+// A rig of the first four devices keeps its lists' old rule, position + 1,
+// even across an unnamed device; once a later device is named, an entry
+// stands for its own device, as position + 1 could never reach device 14
+// of a rig that names only 1, 5 and 14.
+std::int16_t MainWindowLogic::DeviceAt(int position) const {
+  if (position < 0 || position >= kDeviceCount) return 0;
+  const bool laterNamed =
+      listedCount_ > 0 && listed_[static_cast<std::size_t>(listedCount_ - 1)] > kDescribedDevices;
+  if (!laterNamed) return static_cast<std::int16_t>(position + 1);
+  return position < listedCount_ ? listed_[static_cast<std::size_t>(position)] : 0;
+}
+
 void MainWindowLogic::ComboDeviceList_Click(int position) {
-  if (position < 0 || position >= kDeviceCount) return;  // not a pick
-  ctx_.rig.SelectedDevice = static_cast<std::int16_t>(position + 1);
+  const std::int16_t device = DeviceAt(position);
+  if (device < 1) return;  // not a pick
+  ctx_.rig.SelectedDevice = device;
   RefreshCalibrationBoxes(ctx_.rig.SelectedDevice);
 }
 
@@ -183,9 +197,10 @@ void MainWindowLogic::CmdClear_Click() {
 }
 
 void MainWindowLogic::ComboMaster_Click(int position) {
-  if (position < 0 || position >= kDeviceCount) return;  // not a pick
+  const std::int16_t device = DeviceAt(position);
+  if (device < 1) return;  // not a pick
   RigStore& rig = ctx_.rig;
-  rig.MasterDevice = static_cast<std::int16_t>(position + 1);
+  rig.MasterDevice = device;
   const Checked<VBool> calibrated = rig.IsDeviceCalibrated(rig.MasterDevice);
   if (!calibrated || calibrated.value == VFalse) {
     ctx_.messages.Show("Not accepted, because of missing device calibration");

@@ -58,7 +58,7 @@ class MainWindowLogic {
 
   std::int16_t ActivePoint() const { return activePoint_; }
 
-  // Repaints the five boxes from the device's calibration; device 1..4,
+  // Repaints the five boxes from the device's calibration; device 1..16,
   // anything else leaves the boxes as they are.
   void RefreshCalibrationBoxes(std::int16_t device);
 
@@ -87,11 +87,15 @@ class MainWindowLogic {
   void PaintBox(int index, Colour colour, const std::string& text, const std::string& toolTip = {});
   bool ReadInto(std::int32_t channel, std::int32_t* into);
   void StartFollowing();
+  std::int16_t DeviceAt(int position) const;
 
   WindowContext ctx_;
   MainWindowControls c_;
   // What the trigonometric method keeps between ticks of this window's timer.
   FollowEngine engine_;
+  // The devices the two lists name, in their order.
+  std::array<std::int16_t, kDeviceCount> listed_{};
+  int listedCount_ = 0;
   bool loaded_ = false;
   std::int16_t activePoint_ = 0;
 };

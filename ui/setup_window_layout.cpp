@@ -9,15 +9,16 @@ using K = ControlKind;
 // The fine columns widen the window, the list and OK's place by their width.
 constexpr int kFineColumns = 1800;
 
-// The list reaches 60 twips past the client area's right edge: only its
-// border and a strip of empty list stay out of sight, since the columns end
-// before it and the four rows fit its height.
+// The list ends at the client area's right edge, so that its scroll bar for
+// the rows past the fourth is in sight; the first column gives up the
+// scroll bar's width, so that every column still shows beside it.
+constexpr double kScrollBarRoom = 300;
 // clang-format off
 constexpr ControlLayout kControls[] = {
     {.name = "lblConf", .kind = K::Label,
      .left = 0, .top = 120, .width = 6015, .height = 735, .wrap = true},
     {.name = "lvConf", .kind = K::List,
-     .left = 120, .top = 960, .width = 6015 + kFineColumns, .height = 1215, .tab = 0,
+     .left = 120, .top = 960, .width = 5955 + kFineColumns, .height = 1215, .tab = 0,
      .font = {.family = "Verdana", .points = 8.25}},
     // The stage's measured lengths and the height channel, in a row beside
     // OK, filled in before it in the keyboard order.
@@ -47,9 +48,9 @@ constexpr ControlLayout kControls[] = {
 };
 
 // The range and fine columns fit their headers in Verdana; all end inside
-// the part of the list that the window shows.
+// the part of the list that the window shows, beside the scroll bar.
 constexpr ColumnLayout kColumns[] = {
-    {"Gerät", 1809.811}, {"Pan Channel", 1039.858}, {"Tilt Channel", 1039.858},
+    {"Gerät", 1809.811 - kScrollBarRoom}, {"Pan Channel", 1039.858}, {"Tilt Channel", 1039.858},
     {"Pan range", 990}, {"Tilt range", 990}, {"Pan fine", 900}, {"Tilt fine", 900},
 };
 // clang-format on

@@ -17,6 +17,9 @@ struct ColumnLayout {
 // lines, the selection kept visible, several rows selectable, no entry
 // chosen at the start, no sounds, and this title height.
 inline constexpr int kListTitleHeight = 255;
+// The list is as high as four rows, as when it held only the first four
+// devices; the later ones are reached by scrolling.
+inline constexpr int kListShownRows = 4;
 
 const WindowLayout& SetupWindowLayout();
 std::span<const ColumnLayout> SetupListColumns();

@@ -298,13 +298,21 @@ void ExtLV::changeEvent(QEvent* event) {
 }
 
 // Rows are as tall as the text plus 2 px, but give up those 2 px where that
-// lets every row fit the list's height: a list sized for its rows then
-// shows them all and no scroll bar, with any font whose text fits.
+// lets the rows the list is sized for fit its height: such a list then
+// shows them whole, with any font whose text fits, and scrolls only to the
+// rows beyond.
 void ExtLV::FitRows() {
   const int text = fontMetrics().height();
   int height = text + 2;
-  if (rowCount() > 0) height = std::clamp(viewport()->height() / rowCount(), text, height);
+  int fitted = rowCount();
+  if (shownRows_ > 0) fitted = std::min(fitted, shownRows_);
+  if (fitted > 0) height = std::clamp(viewport()->height() / fitted, text, height);
   verticalHeader()->setDefaultSectionSize(height);
+}
+
+void ExtLV::SetShownRows(int rows) {
+  shownRows_ = std::max(rows, 0);
+  FitRows();
 }
 
 }  // namespace tb::platform

@@ -21,7 +21,8 @@
 //  - Tab and Shift+Tab never move between cells: they leave the list.
 // The control's persisted settings (report view, full-row selection, grid
 // lines, selection kept visible, several rows selectable, no entry chosen
-// at the start, no sounds) are fixed; the title height is settable.
+// at the start, no sounds) are fixed; the title height and the rows the
+// list is sized for are settable.
 #pragma once
 
 #include <QLineEdit>
@@ -114,6 +115,9 @@ class ExtLV : public QTableWidget {
 
   void SetTitleHeightTwips(int twips);
   int TitleHeightTwips() const { return titleHeightTwips_; }
+  // The rows the list's height is meant to show, 0 for all of them; the
+  // rest are reached by scrolling.
+  void SetShownRows(int rows);
 
  signals:
   void ItemMouseEvent(tb::platform::ListItem* row, int button, int flag);
@@ -146,6 +150,7 @@ class ExtLV : public QTableWidget {
   QString editOldText_;
   QPointer<QLineEdit> editor_;
   int titleHeightTwips_ = 255;
+  int shownRows_ = 0;
 };
 
 }  // namespace tb::platform

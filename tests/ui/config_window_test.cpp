@@ -7,8 +7,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 
 #include "core/temp_dir.h"
@@ -84,6 +88,33 @@ class ConfigWindowTest : public ::testing::Test {
     QTest::keyClick(editor, Qt::Key_Return);
   }
   void PressOK() { Click(Control<QPushButton>(*window, "cmdOK")); }
+  // The row (0 first) lies wholly in the part of the list that shows rows.
+  bool Shown(int row) {
+    const QRect cell = List()->visualRect(List()->model()->index(row, 0));
+    return cell.isValid() && cell.top() >= 0 && cell.bottom() < List()->viewport()->height();
+  }
+  // Turns the mouse wheel over the rows, one notch at a time, down for
+  // negative notches.
+  void Wheel(int notches) {
+    const QPoint at = List()->viewport()->rect().center();
+    for (int i = 0; i < std::abs(notches); ++i) {
+      QWheelEvent wheel(at, List()->viewport()->mapToGlobal(at), {}, {0, notches < 0 ? -120 : 120},
+                        Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+      QApplication::sendEvent(List()->viewport(), &wheel);
+    }
+  }
+  // Wheels towards the row until it shows; false if it never does.
+  bool ScrollTo(int row) {
+    for (int i = 0; i < kDeviceCount && !Shown(row); ++i)
+      Wheel(List()->visualRect(List()->model()->index(row, 0)).top() < 0 ? 1 : -1);
+    return Shown(row);
+  }
+  // Any other row that shows just now.
+  int OtherShownRow(int row) {
+    for (int other = 0; other < kDeviceCount; ++other)
+      if (other != row && Shown(other)) return other;
+    return -1;
+  }
   QLineEdit* Field(const char* name) { return Control<QLineEdit>(*window, name); }
   // Clicks into a field, selects what it holds and types over it.
   void TypeField(const char* name, const char* text) {
@@ -104,6 +135,14 @@ class ConfigWindowTest : public ::testing::Test {
 
 using Table = std::vector<std::vector<std::string>>;
 
+// The first four rows as given, then the later devices' rows as an
+// unnamed device shows them.
+Table WithLaterRows(Table rows) {
+  for (int i = static_cast<int>(rows.size()) + 1; i <= kDeviceCount; ++i)
+    rows.push_back({"Item" + std::to_string(i), "", "0", "0", "540", "270"});
+  return rows;
+}
+
 TEST_F(ConfigWindowTest, FirstOpeningWithoutFileShowsPlaceholdersAndOKStoresThem) {
   Open();
   EXPECT_EQ(Control<QLabel>(*window, "lblConf")->text().toStdString(),
@@ -116,10 +155,10 @@ TEST_F(ConfigWindowTest, FirstOpeningWithoutFileShowsPlaceholdersAndOKStoresThem
                            "Tilt range", "Pan fine",    "Tilt fine"};
   for (int column = 0; column < 7; ++column)
     EXPECT_EQ(list->horizontalHeaderItem(column)->text().toStdString(), headers[column]);
-  EXPECT_EQ(Rows(), (Table{{"Item1", "Device1", "0", "0", "540", "270"},
-                           {"Item2", "Device2", "0", "0", "540", "270"},
-                           {"Item3", "", "0", "0", "540", "270"},
-                           {"Item4", "", "0", "0", "540", "270"}}));
+  EXPECT_EQ(Rows(), WithLaterRows({{"Item1", "Device1", "0", "0", "540", "270"},
+                                   {"Item2", "Device2", "0", "0", "540", "270"},
+                                   {"Item3", "", "0", "0", "540", "270"},
+                                   {"Item4", "", "0", "0", "540", "270"}}));
   EXPECT_EQ(window->focusWidget(), list);
 
   PressOK();
@@ -135,7 +174,10 @@ TEST_F(ConfigWindowTest, FirstOpeningWithoutFileShowsPlaceholdersAndOKStoresThem
     // Default ranges add nothing to the device lines.
     QFile file(QString::fromStdString(path));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().startsWith("TrailBeam.ini\r\nDevice1,0,0\r\n0,-1,-1\r\n"));
+    const QByteArray bytes = file.readAll();
+    EXPECT_TRUE(bytes.startsWith("TrailBeam.ini\r\nDevice1,0,0\r\n0,-1,-1\r\n"));
+    // The later devices' empty rows add nothing after the 25 lines.
+    EXPECT_EQ(bytes.count("\r\n"), 25);
   }
   EXPECT_TRUE(sink.shown.empty());
 
@@ -150,10 +192,10 @@ TEST_F(ConfigWindowTest, NamedDevicesShowTheirChannelsUnnamedOnesZero) {
   rig.DeviceTable = {DeviceRecord{"Spot", 5, -6, 630, 265}, DeviceRecord{"", 7, 8, 360, 180},
                      DeviceRecord{"  ", 9, 10}, DeviceRecord{"", 11, 12, 1, 1080}};
   Open();
-  EXPECT_EQ(Rows(), (Table{{"Item1", "Spot", "5", "-6", "630", "265"},
-                           {"Item2", "Device2", "0", "0", "540", "270"},
-                           {"Item3", "  ", "9", "10", "540", "270"},
-                           {"Item4", "", "0", "0", "540", "270"}}));
+  EXPECT_EQ(Rows(), WithLaterRows({{"Item1", "Spot", "5", "-6", "630", "265"},
+                                   {"Item2", "Device2", "0", "0", "540", "270"},
+                                   {"Item3", "  ", "9", "10", "540", "270"},
+                                   {"Item4", "", "0", "0", "540", "270"}}));
 }
 
 TEST_F(ConfigWindowTest, OpeningReloadsCalibrationFromTheFile) {
@@ -209,13 +251,15 @@ TEST_F(ConfigWindowTest, AnEditEndsInTheCellItStartedInHoweverItEnds) {
       {"close box", End::CloseBox, {}, {}, "42", false, nullptr},
   };
   for (int column = 0; column < 5; ++column) {
-    for (int row : {1, 3}) {
+    for (int row : {1, 3, 11}) {
       for (const Ending& e : endings) {
         SCOPED_TRACE(::testing::Message() << e.what << ", row " << row << ", column " << column);
         rig.DeviceTable = {DeviceRecord{"Spot", 1, 2, 630, 265}, DeviceRecord{"Wash", 3, 4},
                            DeviceRecord{"Beam", 5, 6, 360, 180}, DeviceRecord{"Fog", 7, 8}};
+        rig.DeviceTable[11] = DeviceRecord{"Par", 9, 10, 400, 200};
         Open();
         const Table before = Rows();
+        ASSERT_TRUE(ScrollTo(row));
         QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, Cell(row, column));
         QWidget* editor = QApplication::focusWidget();
         ASSERT_NE(editor, nullptr);
@@ -230,7 +274,8 @@ TEST_F(ConfigWindowTest, AnEditEndsInTheCellItStartedInHoweverItEnds) {
             QTest::keyClick(editor, e.key, e.modifiers);
             break;
           case End::ClickOtherCell:
-            currentRow = (row + 2) % 4;
+            currentRow = OtherShownRow(row);
+            ASSERT_GE(currentRow, 0);
             currentColumn = (column + 1) % 5;
             QTest::mouseClick(List()->viewport(), Qt::LeftButton, {},
                               Cell(currentRow, currentColumn));
@@ -263,7 +308,7 @@ TEST_F(ConfigWindowTest, AnEditEndsInTheCellItStartedInHoweverItEnds) {
         }
         if (e.how == End::ClickOK) {
           EXPECT_FALSE(window->isVisible());
-          for (int i = 0; i < 4; ++i) {
+          for (int i = 0; i < kDeviceCount; ++i) {
             EXPECT_EQ(rig.DeviceTable[i].Name, expected[i][1]);
             EXPECT_EQ(std::to_string(rig.DeviceTable[i].PanChannel), expected[i][2]);
             EXPECT_EQ(std::to_string(rig.DeviceTable[i].TiltChannel), expected[i][3]);
@@ -275,6 +320,130 @@ TEST_F(ConfigWindowTest, AnEditEndsInTheCellItStartedInHoweverItEnds) {
       }
     }
   }
+}
+
+// A row for every device, as high as four rows were when the list held only
+// those: they show whole and the rest are reached by scrolling.
+TEST_F(ConfigWindowTest, SixteenRowsOfWhichFourShowAndTheRestScroll) {
+  Open();
+  ExtLV* list = List();
+  ASSERT_EQ(list->listItems().Count(), kDeviceCount);
+  for (int i = 1; i <= kDeviceCount; ++i)
+    EXPECT_EQ(list->listItems().Item(i)->Key().toStdString(), "Item" + std::to_string(i));
+  for (int row = 0; row < 4; ++row) EXPECT_TRUE(Shown(row)) << row;
+  EXPECT_FALSE(Shown(4));
+  const int text = list->fontMetrics().height();
+  EXPECT_EQ(list->rowHeight(0), std::clamp(list->viewport()->height() / 4, text, text + 2));
+  EXPECT_TRUE(list->verticalScrollBar()->isVisible());
+  EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
+}
+
+// The scroll bar, the wheel and the keys each bring a later row into view,
+// whose cells then edit as the first rows' do, the editor over the cell.
+TEST_F(ConfigWindowTest, EveryWayOfScrollingReachesALaterRowToEdit) {
+  enum class Way { ScrollBar, Wheel, ArrowDown, PageDown };
+  const struct {
+    const char* what;
+    Way way;
+  } ways[] = {{"scroll bar", Way::ScrollBar},
+              {"mouse wheel", Way::Wheel},
+              {"arrow down", Way::ArrowDown},
+              {"Page Down", Way::PageDown}};
+  constexpr int kRow = 11;  // device 12
+  for (const auto& w : ways) {
+    SCOPED_TRACE(w.what);
+    Open();
+    ExtLV* list = List();
+    QScrollBar* bar = list->verticalScrollBar();
+    if (w.way == Way::ArrowDown || w.way == Way::PageDown)
+      QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, Cell(3, 1));
+    for (int step = 0; step < 2 * kDeviceCount && !Shown(kRow); ++step) {
+      switch (w.way) {
+        case Way::ScrollBar:
+          // Below the handle, above the arrow: a page down.
+          QTest::mouseClick(bar, Qt::LeftButton, {},
+                            QPoint(bar->width() / 2, bar->height() - bar->width() - 2));
+          break;
+        case Way::Wheel:
+          Wheel(-1);
+          break;
+        case Way::ArrowDown:
+        case Way::PageDown:
+          QTest::keyClick(list, w.way == Way::ArrowDown ? Qt::Key_Down : Qt::Key_PageDown);
+          // The row the keys move to always shows.
+          ASSERT_NE(list->CurrentCellRow(), nullptr);
+          EXPECT_TRUE(Shown(list->CurrentCellRow()->Index() - 1));
+          break;
+      }
+    }
+    ASSERT_TRUE(Shown(kRow)) << bar->value() << " of " << bar->maximum();
+    EXPECT_GT(bar->value(), 0);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, Cell(kRow, 1));
+    ASSERT_NE(list->Editor(), nullptr);
+    EXPECT_EQ(list->Editor()->geometry(), list->visualRect(list->model()->index(kRow, 1)));
+    EXPECT_EQ(list->Editor()->text(), "0");
+    QTest::keyClicks(list->Editor(), "77");
+    QTest::keyClick(list->Editor(), Qt::Key_Return);
+    EXPECT_EQ(list->listItems().Item(kRow + 1)->SubItem(1), "77");
+    EXPECT_EQ(list->CurrentCellRow(), list->listItems().Item(kRow + 1));
+    EXPECT_EQ(Rows()[kRow - 1][2], "0");
+    EXPECT_EQ(Rows()[kRow + 1][2], "0");
+    if (::testing::Test::HasFailure()) return;
+  }
+}
+
+// An open editor stays over its own cell while the list scrolls, also out
+// of sight and back, and its text lands there.
+TEST_F(ConfigWindowTest, AnOpenEditorMovesWithItsCellWhenTheListScrolls) {
+  for (int row : {0, 11}) {
+    SCOPED_TRACE(row);
+    Open();
+    ExtLV* list = List();
+    ASSERT_TRUE(ScrollTo(row));
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, Cell(row, 2));
+    ASSERT_NE(list->Editor(), nullptr);
+    QTest::keyClicks(list->Editor(), "5");
+    const QModelIndex cell = list->model()->index(row, 2);
+    for (int notches : {-1, -3, 3, 1, 2}) {
+      Wheel(notches);
+      ASSERT_NE(list->Editor(), nullptr) << notches;
+      EXPECT_EQ(list->Editor()->geometry(), list->visualRect(cell)) << notches;
+    }
+    ASSERT_TRUE(ScrollTo(row));
+    QTest::keyClick(list->Editor(), Qt::Key_Return);
+    EXPECT_EQ(list->listItems().Item(row + 1)->SubItem(2), "5");
+    if (::testing::Test::HasFailure()) return;
+  }
+}
+
+// The later rows' edits become devices 5 to 16 on OK, are saved after the
+// 25 lines and come back at the next opening.
+TEST_F(ConfigWindowTest, OKStoresTheLaterRowsAndTheNextOpeningShowsThem) {
+  Open();
+  ASSERT_TRUE(ScrollTo(15));
+  Type(15, 0, "Par 16");
+  Type(15, 1, "301");
+  Type(15, 2, "302");
+  Type(15, 3, "700");
+  ASSERT_TRUE(ScrollTo(4));
+  Type(4, 0, "Spot 5");
+  PressOK();
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(sink.shown, std::vector<std::string>{});
+  EXPECT_EQ(rig.DeviceTable[15].Name, "Par 16");
+  EXPECT_EQ(rig.DeviceTable[15].PanChannel, 301);
+  EXPECT_EQ(rig.DeviceTable[15].TiltChannel, 302);
+  EXPECT_EQ(rig.DeviceTable[15].PanRange, 700);
+  EXPECT_EQ(rig.DeviceTable[4].Name, "Spot 5");
+  {
+    QFile file(QString::fromStdString(path));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_GT(file.readAll().count("\r\n"), 25);
+  }
+  rig.DeviceTable = {};
+  Open();
+  EXPECT_EQ(Rows()[15], (std::vector<std::string>{"Item16", "Par 16", "301", "302", "700", "270"}));
+  EXPECT_EQ(Rows()[4][1], "Spot 5");
 }
 
 // The window's tab order is the list, the stage's three fields, the follow
@@ -532,7 +701,7 @@ TEST_F(ConfigWindowTest, OtherButtonsAndSingleClicksOpenNoEditor) {
   } cases[] = {{Qt::RightButton, true}, {Qt::MiddleButton, true}, {Qt::LeftButton, false}};
   for (const Case& c : cases) {
     if (c.doubleClick) {
-      QTest::mouseDClick(List()->viewport(), c.button, {}, Cell(0, 1));
+      DoubleClick(List()->viewport(), c.button, Cell(0, 1));
     } else {
       QTest::mouseClick(List()->viewport(), c.button, {}, Cell(0, 1));
     }
@@ -599,10 +768,10 @@ TEST_F(ConfigWindowTest, RangesAreEditedLikeChannelsAndLimitedTo1To1080OnOK) {
   // Saved and read back when the window opens again.
   rig.DeviceTable = {};
   Open();
-  EXPECT_EQ(Rows(), (Table{{"Item1", "Spot", "1", "2", "1", "1080"},
-                           {"Item2", "Wash", "3", "4", "630", "265"},
-                           {"Item3", "", "0", "0", "540", "270"},
-                           {"Item4", "", "0", "0", "540", "270"}}));
+  EXPECT_EQ(Rows(), WithLaterRows({{"Item1", "Spot", "1", "2", "1", "1080"},
+                                   {"Item2", "Wash", "3", "4", "630", "265"},
+                                   {"Item3", "", "0", "0", "540", "270"},
+                                   {"Item4", "", "0", "0", "540", "270"}}));
   EXPECT_EQ(rig.DeviceTable[2].PanRange, 2);
   EXPECT_EQ(rig.DeviceTable[2].TiltRange, 1);
 }
@@ -755,7 +924,7 @@ TEST_F(ConfigWindowTest, ReadTBConfigurationWaitsUntilTheWindowCloses) {
     });
     window->readTBConfiguration();
     EXPECT_TRUE(sawModal);
-    EXPECT_EQ(rows, 4);  // a fresh list at every opening
+    EXPECT_EQ(rows, kDeviceCount);  // a fresh list at every opening
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(QFile::exists(QString::fromStdString(path)), c.saved);
   }

@@ -9,6 +9,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "ui_test_support.h"
+
 namespace tb::platform {
 namespace {
 
@@ -72,7 +74,7 @@ TEST_F(ExtLVTest, MouseEventsCarryRowButtonAndDoubleClickFlag) {
   for (const Case& c : cases) {
     QSignalSpy spy(&list, &ExtLV::ItemMouseEvent);
     if (c.doubleClick) {
-      QTest::mouseDClick(list.viewport(), c.button, {}, Cell(c.row, c.column));
+      tb::testing::DoubleClick(list.viewport(), c.button, Cell(c.row, c.column));
     } else {
       QTest::mouseClick(list.viewport(), c.button, {}, Cell(c.row, c.column));
     }
@@ -132,13 +134,25 @@ TEST_F(ExtLVTest, EditorConfirmsWithEnterOrFocusLossAndCancelsWithEscape) {
 // for its rows (the setup window's four in 81 px, a 17 px title) they give
 // up that room rather than bring a scroll bar, as a wider font such as
 // Verdana would need.
+// A list of sixteen rows sized for four gives its rows the height the four
+// have in a list of four, and scrolls to the rest.
 TEST_F(ExtLVTest, RowsFitTheListWhenTheirTextCan) {
+  ExtLV longer;
+  longer.resize(list.size());
+  longer.columnHeaders().Add("Gerät", 1809.811);
+  for (int i = 1; i <= 16; ++i) longer.listItems().Add(QString("Item%1").arg(i), "Dev");
+  longer.SetShownRows(4);
+  longer.show();
   for (int pixels = 9; pixels <= 18; ++pixels) {
     SCOPED_TRACE(::testing::Message() << pixels << " px");
     QFont font = list.font();
     font.setPixelSize(pixels);
     list.setFont(font);
+    longer.setFont(font);
     QCoreApplication::processEvents();
+    ASSERT_EQ(longer.viewport()->height(), list.viewport()->height());
+    for (int row = 0; row < 16; ++row) EXPECT_EQ(longer.rowHeight(row), list.rowHeight(0)) << row;
+    EXPECT_TRUE(longer.verticalScrollBar()->isVisible());
     const int text = list.fontMetrics().height();
     const int room = list.viewport()->height();
     const bool fits = 4 * text <= room;

@@ -324,6 +324,56 @@ TEST_F(MainWindowTest, ListPositionPlusOneIsTheDeviceEvenAcrossAGap) {
   EXPECT_EQ(host->calls.at(1).channel, 22);
 }
 
+// Once a device above the fourth is named, position + 1 could reach neither
+// it nor any device after a gap: every entry then stands for its own device,
+// for the device choice, Get Value and the master alike.
+TEST_F(MainWindowTest, LaterDevicesAreListedInOrderAndEachEntryIsItsOwnDevice) {
+  const std::vector<std::vector<int>> rigs = {
+      {1, 5, 14}, {6, 7, 16}, {3, 9}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}};
+  for (const std::vector<int>& named : rigs) {
+    SCOPED_TRACE(::testing::Message() << named.size() << " named, the last " << named.back());
+    std::vector<QString> names;
+    for (int d = 1; d <= kDeviceCount; ++d) {
+      const bool isNamed = std::find(named.begin(), named.end(), d) != named.end();
+      rig.Device(d)->Name = isNamed ? "Head " + std::to_string(d) : "";
+      rig.Device(d)->PanChannel = 10 * d + 1;
+      rig.Device(d)->TiltChannel = 10 * d + 2;
+      Uncalibrate(d);
+      host->channels[10 * d + 1] = 100 + d;
+      host->channels[10 * d + 2] = 200 + d;
+      if (isNamed) names.push_back(QString::fromStdString(rig.Device(d)->Name));
+    }
+    Calibrate(named.back(), 0);
+    Open();
+    for (QComboBox* list : {Devices(), Masters()}) {
+      std::vector<QString> entries;
+      for (int i = 0; i < list->count(); ++i) entries.push_back(list->itemText(i));
+      EXPECT_EQ(entries, names) << list->objectName().toStdString();
+    }
+    for (std::size_t position = 0; position < named.size(); ++position) {
+      const int device = named[position];
+      SCOPED_TRACE(::testing::Message() << "entry " << position << ", device " << device);
+      PickEntry(Devices(), static_cast<int>(position));
+      EXPECT_EQ(rig.SelectedDevice, device);
+      Click(Box(2));
+      host->calls.clear();
+      Click(Button("CmdGet"));
+      ASSERT_EQ(host->calls.size(), 2u);
+      EXPECT_EQ(host->calls[0].channel, 10 * device + 1);
+      EXPECT_EQ(host->calls[1].channel, 10 * device + 2);
+      EXPECT_EQ(*rig.Pan(device, 3), 100 + device);
+      EXPECT_EQ(*rig.Tilt(device, 3), 200 + device);
+      EXPECT_EQ(Box(2)->text().toStdString(),
+                ui::BoxNumber(100 + device) + ",  " + std::to_string(200 + device));
+      EXPECT_EQ(BoxColour(2), kGreen);
+    }
+    PickEntry(Masters(), static_cast<int>(named.size() - 1));
+    EXPECT_EQ(rig.MasterDevice, named.back());
+    EXPECT_EQ(sink.shown, std::vector<std::string>{});
+    if (::testing::Test::HasFailure()) return;
+  }
+}
+
 TEST_F(MainWindowTest, MinusOneIsStoredAsReadAndShowsUncalibratedOnRepaint) {
   Uncalibrate(1);
   host->channels = {{11, -1}, {12, 64}};

@@ -90,7 +90,7 @@ class FakeList final : public ui::ListControl {
  public:
   std::vector<std::vector<std::string>> rows;
   int columns = 0;
-  int maxRows = 4;
+  int maxRows = kDeviceCount;
   int currentRow = 0;
   int currentColumn = 0;
   std::vector<std::string> edits;
@@ -141,7 +141,7 @@ TEST_F(SetupLogicTest, CurrentCellOutsideTheListIsLeftAlone) {
   const auto before = list.rows;
   struct Case {
     int row, column;
-  } cases[] = {{0, 0}, {-1, 1}, {5, 1}, {2, -1}, {2, 99}};
+  } cases[] = {{0, 0}, {-1, 1}, {kDeviceCount + 1, 1}, {2, -1}, {2, 99}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.row) + "," + std::to_string(c.column));
     list.currentRow = c.row;
@@ -153,11 +153,11 @@ TEST_F(SetupLogicTest, CurrentCellOutsideTheListIsLeftAlone) {
     EXPECT_TRUE(sink.shown.empty());
     // A row that exists opens an editor, with the empty text for a column
     // it lacks.
-    EXPECT_EQ(list.edits.size(), c.row >= 1 && c.row <= 4 ? 1u : 0u);
+    EXPECT_EQ(list.edits.size(), c.row >= 1 && c.row <= kDeviceCount ? 1u : 0u);
   }
 }
 
-// A list that kept fewer rows than the four added: OK copies the rows it
+// A list that kept fewer rows than the sixteen added: OK copies the rows it
 // has, leaves the other devices as they were, saves and closes.
 TEST_F(SetupLogicTest, OKCopiesOnlyTheRowsTheListHas) {
   rig.Device(3)->Name = "Kept";

@@ -325,5 +325,188 @@ TEST_F(ExtLVTest, ClearingOrDestroyingTheListWithAnOpenEditorReportsNothing) {
   }
 }
 
+// A list with more rows than its height shows, as the setup window's with
+// sixteen devices in the height of four.
+class LongExtLVTest : public ExtLVTest {
+ protected:
+  void SetUp() override {
+    ExtLVTest::SetUp();
+    if (HasFatalFailure()) return;
+    for (int i = 5; i <= 16; ++i) {
+      ASSERT_TRUE(list->AddRow("Item" + std::to_string(i), "Dev" + std::to_string(i)));
+      list->SetCell(i, 1, std::to_string(10 * i));
+    }
+    tb::testing::Pump();
+  }
+  // Row 1.. wholly in the rows' part of the list.
+  bool Shown(int row) {
+    const int top = ListView_GetTopIndex(list->List());
+    return row - 1 >= top && row - 1 < top + ListView_GetCountPerPage(list->List());
+  }
+  // The part of the editor that is drawn, in the list's client coordinates.
+  RECT EditorShows() {
+    RECT shown{};
+    GetWindowRect(list->Editor(), &shown);
+    MapWindowPoints(nullptr, list->List(), reinterpret_cast<POINT*>(&shown), 2);
+    RECT region{};
+    const int kind = GetWindowRgnBox(list->Editor(), &region);
+    if (kind == NULLREGION) return RECT{};
+    if (kind != ERROR) {
+      OffsetRect(&region, shown.left, shown.top);
+      IntersectRect(&shown, &shown, &region);
+    }
+    return shown;
+  }
+  RECT Rows() {
+    RECT rows{};
+    GetClientRect(list->List(), &rows);
+    RECT title{};
+    GetWindowRect(ListView_GetHeader(list->List()), &title);
+    rows.top = title.bottom - title.top;
+    return rows;
+  }
+  void Scroll(WORD code) {
+    PostMessageW(list->List(), WM_VSCROLL, MAKEWPARAM(code, 0), 0);
+    tb::testing::Pump();
+  }
+  // The scroll bar's up arrow until the first row shows.
+  void ScrollToTop() {
+    for (int i = 0; i < 16 && ListView_GetTopIndex(list->List()) > 0; ++i) Scroll(SB_LINEUP);
+  }
+  // A notch of the wheel, to the window with the focus as the platform sends it.
+  void Wheel(int notches) {
+    POINT at = Centre(Rows());
+    ClientToScreen(list->List(), &at);
+    PostMessageW(GetFocus(), WM_MOUSEWHEEL, MAKEWPARAM(0, notches * WHEEL_DELTA), Point(at));
+    tb::testing::Pump();
+  }
+  static LPARAM Point(POINT p) { return tb::testing::Point(p); }
+};
+
+// Sized for four rows, the list shows four whole whatever its font's
+// height, its rows sharing the height the title leaves; the rest scroll.
+TEST_F(LongExtLVTest, SizedForFourRowsItShowsFourWhole) {
+  EXPECT_GT(ListView_GetCountPerPage(list->List()), 4) << "the font's own rows are smaller";
+  list->SetShownRows(4);
+  tb::testing::Pump();
+  EXPECT_EQ(ListView_GetCountPerPage(list->List()), 4);
+  const RECT rows = Rows();
+  const RECT fourth = CellRect(4, 0);
+  EXPECT_LE(fourth.bottom, rows.bottom);
+  EXPECT_LT(rows.bottom - fourth.bottom, 4) << "more room than a row's share";
+  EXPECT_NE(GetWindowLongW(list->List(), GWL_STYLE) & WS_VSCROLL, 0);
+}
+
+// The scroll bar, the wheel and the keys each bring row 12 into view, which
+// then edits as the first rows do, with the editor over its cell.
+TEST_F(LongExtLVTest, EveryWayOfScrollingReachesALaterRowToEdit) {
+  enum class Way { ScrollBarLine, ScrollBarPage, Wheel, ArrowDown, PageDown };
+  const struct {
+    const char* what;
+    Way way;
+  } ways[] = {{"scroll bar arrow", Way::ScrollBarLine},
+              {"scroll bar page", Way::ScrollBarPage},
+              {"mouse wheel", Way::Wheel},
+              {"arrow down", Way::ArrowDown},
+              {"Page Down", Way::PageDown}};
+  for (const auto& w : ways) {
+    SCOPED_TRACE(w.what);
+    ends.clear();
+    ScrollToTop();
+    ASSERT_TRUE(Shown(1));
+    EXPECT_FALSE(Shown(12));
+    EXPECT_NE(GetWindowLongW(list->List(), GWL_STYLE) & WS_VSCROLL, 0);
+    tb::testing::Click(list->List(), Cell(4, 1));
+    for (int step = 0; step < 32 && !Shown(12); ++step) {
+      switch (w.way) {
+        case Way::ScrollBarLine:
+          Scroll(SB_LINEDOWN);
+          break;
+        case Way::ScrollBarPage:
+          Scroll(SB_PAGEDOWN);
+          break;
+        case Way::Wheel:
+          Wheel(-1);
+          break;
+        case Way::ArrowDown:
+        case Way::PageDown:
+          tb::testing::Key(w.way == Way::ArrowDown ? VK_DOWN : VK_NEXT);
+          EXPECT_TRUE(Shown(list->CurrentRow())) << list->CurrentRow();
+          break;
+      }
+    }
+    ASSERT_TRUE(Shown(12));
+    HWND editor = OpenEditor(12, 1);
+    ASSERT_NE(editor, nullptr);
+    const RECT cell = CellRect(12, 1);
+    const RECT shown = EditorShows();
+    EXPECT_EQ(shown.top, cell.top);
+    EXPECT_EQ(shown.bottom, cell.bottom);
+    EXPECT_EQ(tb::testing::Text(editor), L"120");
+    tb::testing::Type(L"7");
+    tb::testing::Key(VK_RETURN);
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_EQ(ends[0].newText, "7");
+    EXPECT_EQ(ends[0].row, 12);
+    EXPECT_EQ(ends[0].column, 1);
+    EXPECT_EQ(list->CurrentRow(), 12);
+    if (HasFailure()) return;
+  }
+}
+
+// An open editor moves with its cell when the list scrolls: cut off where
+// the cell goes under the title or out of the rows, whole again when it
+// comes back, and its text lands in its own cell.
+TEST_F(LongExtLVTest, AnOpenEditorMovesWithItsCellAndNeverCoversTheTitle) {
+  for (int row : {1, 12}) {
+    SCOPED_TRACE(row);
+    ends.clear();
+    ScrollToTop();
+    for (int i = 0; i < 16 && !Shown(row); ++i) Scroll(SB_LINEDOWN);
+    ASSERT_TRUE(Shown(row));
+    HWND editor = OpenEditor(row, 2);
+    ASSERT_NE(editor, nullptr);
+    tb::testing::Type(L"5");
+    // The wheel, then the scroll bar, which moves the list also where the
+    // wheel reaches only the editor.
+    const struct {
+      int notches;
+      WORD code;
+    } steps[] = {{-1, 0},        {1, 0},         {0, SB_LINEDOWN}, {0, SB_PAGEDOWN},
+                 {0, SB_LINEUP}, {0, SB_PAGEUP}, {0, SB_PAGEUP},   {0, SB_LINEDOWN}};
+    int cut = 0;
+    for (const auto& step : steps) {
+      SCOPED_TRACE(::testing::Message() << "wheel " << step.notches << ", bar " << step.code);
+      if (step.notches != 0) {
+        Wheel(step.notches);
+      } else {
+        Scroll(step.code);
+      }
+      ASSERT_EQ(list->Editor(), editor);
+      ASSERT_EQ(GetFocus(), editor);
+      const RECT cell = CellRect(row, 2);
+      RECT expected{};
+      const RECT rows = Rows();
+      IntersectRect(&expected, &cell, &rows);
+      if (!EqualRect(&expected, &cell)) ++cut;
+      const RECT shown = EditorShows();
+      EXPECT_EQ(shown.top, expected.top);
+      EXPECT_EQ(shown.bottom, expected.bottom);
+      RECT editorPlace{};
+      GetWindowRect(editor, &editorPlace);
+      MapWindowPoints(nullptr, list->List(), reinterpret_cast<POINT*>(&editorPlace), 2);
+      EXPECT_EQ(editorPlace.top, cell.top);
+    }
+    EXPECT_GT(cut, 0) << "the cell never left the rows";
+    for (int i = 0; i < 16 && !Shown(row); ++i) Scroll(row == 1 ? SB_LINEUP : SB_LINEDOWN);
+    tb::testing::Key(VK_RETURN);
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_EQ(ends[0].row, row);
+    EXPECT_EQ(ends[0].column, 2);
+    EXPECT_EQ(ends[0].newText, "5");
+    if (HasFailure()) return;
+  }
+}
+
 }  // namespace
 }  // namespace tb::ui::win32

@@ -214,6 +214,18 @@ TEST_F(TextFitTest, SetupWindowHeadersAndCellsFitTheirColumns) {
         EXPECT_LE(TextExtent(font, cell).cx, room) << "row " << row << ": " << Utf8(cell);
       }
     }
+    // Four rows show beside the scroll bar to the later ones, which is
+    // whole in the window; no second scroll bar takes a row's place.
+    const LONG style = GetWindowLongW(list.List(), GWL_STYLE);
+    EXPECT_NE(style & WS_VSCROLL, 0);
+    EXPECT_EQ(style & WS_HSCROLL, 0);
+    EXPECT_EQ(ListView_GetCountPerPage(list.List()), 4);
+    RECT place{};
+    GetWindowRect(list.List(), &place);
+    MapWindowPoints(nullptr, setup.Handle(), reinterpret_cast<POINT*>(&place), 2);
+    RECT client{};
+    GetClientRect(setup.Handle(), &client);
+    EXPECT_LE(place.right, client.right);
     measured = true;
     PostMessageW(setup.Control("cmdOK"), BM_CLICK, 0, 0);
   });

@@ -311,6 +311,54 @@ TEST_F(WindowsTest, CalibrationThroughPickClickAndGetValue) {
   EXPECT_EQ(answerer.Seen().size(), 1u);
 }
 
+// Devices past the fourth: listed in device order, and once one is named
+// every entry stands for its own device, for Get Value and the master too.
+TEST_F(WindowsTest, LaterDevicesAreListedAndEachEntryIsItsOwnDevice) {
+  const std::vector<std::vector<int>> rigs = {{1, 5, 14}, {6, 16}};
+  for (const std::vector<int>& named : rigs) {
+    SCOPED_TRACE(::testing::Message() << named.size() << " named, the last " << named.back());
+    // Windows of their own for each rig: loading reads the names afresh.
+    windows.reset();
+    tb::testing::Pump();
+    windows = std::make_unique<ComponentWindows>(WindowContext{rig, MessageBoxSink(), path},
+                                                 GetModuleHandleW(nullptr));
+    std::vector<std::wstring> names;
+    for (int d = 1; d <= kDeviceCount; ++d) {
+      const bool isNamed = std::find(named.begin(), named.end(), d) != named.end();
+      rig.Device(d)->Name = isNamed ? "Head " + std::to_string(d) : "";
+      rig.Device(d)->PanChannel = 10 * d + 1;
+      rig.Device(d)->TiltChannel = 10 * d + 2;
+      Uncalibrate(d);
+      host->channels[10 * d + 1] = 100 + d;
+      host->channels[10 * d + 2] = 200 + d;
+      if (isNamed) names.push_back(L"Head " + std::to_wstring(d));
+    }
+    Calibrate(named.back(), 0);
+    MessageBoxAnswerer answerer;
+    Main();
+    EXPECT_EQ(Entries(MainControl("ComboDeviceList")), names);
+    EXPECT_EQ(Entries(MainControl("ComboMaster")), names);
+    for (std::size_t position = 0; position < named.size(); ++position) {
+      const int device = named[position];
+      SCOPED_TRACE(::testing::Message() << "entry " << position << ", device " << device);
+      Pick(MainControl("ComboDeviceList"), static_cast<int>(position));
+      EXPECT_EQ(rig.SelectedDevice, device);
+      ClickBox(1);
+      host->calls.clear();
+      Press(MainControl("CmdGet"));
+      EXPECT_EQ(host->calls,
+                (std::vector<HostCall>{{HostCall::Read, 10 * device + 1, 100 + device},
+                                       {HostCall::Read, 10 * device + 2, 200 + device}}));
+      EXPECT_EQ(*rig.Pan(device, 2), 100 + device);
+      EXPECT_EQ(BackColour(MainControl("TxtCalibr_1")), CalibratedColor);
+    }
+    Pick(MainControl("ComboMaster"), static_cast<int>(named.size() - 1));
+    EXPECT_EQ(rig.MasterDevice, named.back());
+    EXPECT_TRUE(answerer.Seen().empty());
+    if (HasFailure()) return;
+  }
+}
+
 TEST_F(WindowsTest, AnUncalibratedMasterIsRefusedAndTheListCleared) {
   MessageBoxAnswerer answerer;
   Main();
@@ -555,7 +603,7 @@ TEST_F(SetupWindowTest, EditsGoToTheListAndOKStoresAndSavesThem) {
   bool checked = false;
   ASSERT_TRUE(RunSetup([&] {
     EXPECT_TRUE(IsWindowVisible(windows->ExistingSetup()->Handle()));
-    EXPECT_EQ(List().RowCount(), 4);
+    EXPECT_EQ(List().RowCount(), kDeviceCount);
     EXPECT_EQ(List().Cell(1, 0), "Device1");
     EXPECT_EQ(List().Cell(3, 0), "");
     EXPECT_EQ(List().Cell(2, 3), "540");
@@ -574,6 +622,37 @@ TEST_F(SetupWindowTest, EditsGoToTheListAndOKStoresAndSavesThem) {
   EXPECT_EQ(rig.Device(2)->PanChannel, 12);
   EXPECT_EQ(rig.Device(3)->TiltRange, kMaxRange);
   EXPECT_TRUE(fs::exists(path));
+}
+
+// Four rows show, as in the list of four devices; Page Down and the arrow
+// keys reach the later ones, whose edits OK stores as devices 5 to 16.
+TEST_F(SetupWindowTest, LaterRowsAreReachedByTheKeysAndOKStoresThem) {
+  rig.DeviceTable = {};
+  ASSERT_TRUE(RunSetup([&] {
+    HWND list = List().List();
+    EXPECT_EQ(ListView_GetTopIndex(list), 0);
+    const int perPage = ListView_GetCountPerPage(list);
+    EXPECT_EQ(perPage, 4);
+    EXPECT_EQ(List().Key(16), "Item16");
+    tb::testing::Click(list, Cell(1, 0));
+    for (int i = 0; i < 8 && List().CurrentRow() < 16; ++i) tb::testing::Key(VK_NEXT);
+    ASSERT_EQ(List().CurrentRow(), 16);
+    EXPECT_EQ(ListView_GetTopIndex(list), 16 - perPage);
+    Edit(16, 0, L"Par 16");
+    Edit(16, 2, L"302");
+    for (int i = 0; i < 16 && List().CurrentRow() > 5; ++i) tb::testing::Key(VK_UP);
+    ASSERT_EQ(List().CurrentRow(), 5);
+    EXPECT_EQ(ListView_GetTopIndex(list), 4);
+    Edit(5, 0, L"Spot 5");
+    Press(Setup("cmdOK"));
+  }));
+  EXPECT_EQ(rig.Device(16)->Name, "Par 16");
+  EXPECT_EQ(rig.Device(16)->TiltChannel, 302);
+  EXPECT_EQ(rig.Device(5)->Name, "Spot 5");
+  RigStore read;
+  read_config(read, path);
+  EXPECT_EQ(read.Device(16)->Name, "Par 16");
+  EXPECT_EQ(read.Device(5)->Name, "Spot 5");
 }
 
 TEST_F(SetupWindowTest, RefusedNamesAreToldAndTheCellKeepsItsText) {

@@ -164,6 +164,7 @@ void ExtLV::FitHeaders() {
   if (font == font_) return;
   font_ = font;
   SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+  FitRows();
 }
 
 int ExtLV::ColumnCount() const {
@@ -186,6 +187,7 @@ bool ExtLV::AddRow(const std::string& key, const std::string& text) {
   item.pszText = wide.data();
   if (ListView_InsertItem(list_, &item) < 0) return false;
   keys_.push_back(key);
+  if (RowCount() == 1) FitRows();
   return true;
 }
 
@@ -226,6 +228,35 @@ std::string ExtLV::Key(int row) const {
   return keys_[static_cast<std::size_t>(row - 1)];
 }
 
+void ExtLV::SetShownRows(int rows) {
+  shownRows_ = std::max(rows, 0);
+  FitRows();
+}
+
+// A list view's rows are as tall as its font or its small images, plus
+// the view's own padding: empty images make a small font's rows share the
+// height out, so that the list shows the rows it is sized for whole, and
+// no part of one more. A font too tall for that keeps its rows.
+void ExtLV::FitRows() {
+  if (list_ == nullptr || shownRows_ <= 0 || RowCount() == 0) return;
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    // From the first row shown: the view may leave a gap under its title.
+    const int top = ListView_GetTopIndex(list_);
+    RECT row{};
+    if (!ListView_GetItemRect(list_, top, &row, LVIR_BOUNDS)) return;
+    const int height = static_cast<int>(row.bottom - row.top);
+    RECT client{};
+    GetClientRect(list_, &client);
+    const int target = static_cast<int>(client.bottom - row.top) / shownRows_;
+    const int images = std::max(imageHeight_ + target - height, 1);
+    if (height == target || images == imageHeight_) return;
+    HIMAGELIST strip = ImageList_Create(1, images, ILC_COLOR, 0, 1);
+    if (strip == nullptr) return;
+    imageHeight_ = images;
+    if (HIMAGELIST old = ListView_SetImageList(list_, strip, LVSIL_SMALL)) ImageList_Destroy(old);
+  }
+}
+
 void ExtLV::SetTitleHeightTwips(int twips) {
   titleHeight_ = std::max(TwipsToPixels(twips, dpi_), 0);
   if (list_ == nullptr) return;
@@ -234,6 +265,7 @@ void ExtLV::SetTitleHeightTwips(int twips) {
   GetClientRect(Handle(), &size);
   MoveWindow(list_, 0, 0, size.right + 1, size.bottom, FALSE);
   MoveWindow(list_, 0, 0, size.right, size.bottom, TRUE);
+  FitRows();
 }
 
 RECT ExtLV::CellRect(int row, int column) const {
@@ -444,10 +476,33 @@ void ExtLV::FinishEdit(bool confirmed) {
   if (confirmed && raise) raise(editOldText_, newText);
 }
 
+// The editor is a child of the list view beside its title: scrolled under
+// the title, or below the rows, it is cut to the part of the rows it
+// covers, so that it never hides the title, yet keeps its text and focus.
 void ExtLV::PlaceEditor() {
   if (editor_ == nullptr) return;
   const RECT cell = CellRect(editRow_, editColumn_);
   MoveWindow(editor_, cell.left, cell.top, cell.right - cell.left, cell.bottom - cell.top, TRUE);
+  RECT rows{};
+  GetClientRect(list_, &rows);
+  if (HWND header = ListView_GetHeader(list_); header != nullptr && IsWindowVisible(header)) {
+    RECT title{};
+    GetWindowRect(header, &title);
+    MapWindowPoints(nullptr, list_, reinterpret_cast<POINT*>(&title), 2);
+    rows.top = std::max(rows.top, title.bottom);
+  }
+  RECT shown{};
+  IntersectRect(&shown, &cell, &rows);
+  if (EqualRect(&shown, &cell)) {
+    SetWindowRgn(editor_, nullptr, TRUE);
+    return;
+  }
+  if (IsRectEmpty(&shown))
+    SetRectEmpty(&shown);
+  else
+    OffsetRect(&shown, -cell.left, -cell.top);
+  // The window owns the region from here on.
+  SetWindowRgn(editor_, CreateRectRgn(shown.left, shown.top, shown.right, shown.bottom), TRUE);
 }
 
 }  // namespace tb::ui::win32

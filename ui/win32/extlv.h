@@ -68,6 +68,9 @@ class ExtLV final : public Window {
   void CancelEdit() { FinishEdit(false); }
 
   void SetTitleHeightTwips(int twips);
+  // The rows the list's height is meant to show, 0 for as many as the font
+  // allows; the rest are reached by scrolling.
+  void SetShownRows(int rows);
 
   std::function<void(int row, int button, int flag)> OnItemMouse;
   std::function<void(const std::string& oldText, const std::string& newText)> OnEditEnd;
@@ -90,6 +93,7 @@ class ExtLV final : public Window {
   void PlaceEditor();
   RECT CellRect(int row, int column) const;
   void FitHeaders();
+  void FitRows();
 
   int dpi_;
   std::unique_ptr<FontFitter> fonts_;
@@ -100,6 +104,8 @@ class ExtLV final : public Window {
   WNDPROC editorDefault_ = nullptr;
   WNDPROC headerDefault_ = nullptr;
   int titleHeight_ = 0;
+  int shownRows_ = 0;
+  int imageHeight_ = 0;  // of the empty images that set the rows' height
   std::vector<std::string> keys_;
   int currentRow_ = 0;
   int currentColumn_ = 0;

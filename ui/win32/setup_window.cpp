@@ -42,6 +42,7 @@ SetupWindow::SetupWindow(WindowContext context, HINSTANCE module) {
   ExtLV* list = ListOf("lvConf");
   if (list == nullptr || list->Handle() == nullptr) return;
   list->SetTitleHeightTwips(kListTitleHeight);
+  list->SetShownRows(kListShownRows);
   views_.reset(new Views{
       NativeWindow(Handle(), [this] { ShowWindow(Handle(), SW_HIDE); }),
       NativeLabel(Control("lblConf")), NativeList(*this, *list),
