@@ -44,7 +44,7 @@ std::int16_t SideOfMidpoint(std::int32_t reading, std::int32_t firstCorner,
 
 // The master's zone: 1..4 the corner zones of K1..K4, 5 the centre zone.
 // The readings are in the master's own resolution, axis by axis
-// (follow/resolution.h). Errc::out_of_range when MasterDevice is not 1..4.
+// (follow/resolution.h). Errc::out_of_range when MasterDevice is not 1..16.
 Checked<std::int16_t> ClassifyMasterZone(const RigStore& store, std::int32_t masterPan,
                                          std::int32_t masterTilt);
 
@@ -52,7 +52,7 @@ Checked<std::int16_t> ClassifyMasterZone(const RigStore& store, std::int32_t mas
 // device in its own resolution (follow/resolution.h). Ends at
 // the first failing host call and returns its error (what was written stays
 // written; the next tick starts afresh). Reads and writes nothing without a
-// host helper (Errc::no_host_helper) or without a master 1..4
+// host helper (Errc::no_host_helper) or without a master 1..16
 // (Errc::out_of_range). Allocates nothing.
 std::error_code FollowTick(RigStore& store);
 
@@ -72,7 +72,7 @@ struct PlausibilityResult {
   std::int16_t device = 0;
 };
 
-// The tests alone: refreshes DeviceCalibrated of devices 1..4, saves and
+// The tests alone: refreshes DeviceCalibrated of devices 1..16, saves and
 // shows nothing.
 PlausibilityResult TestCalibrationPlausibility(RigStore& store);
 

@@ -78,7 +78,7 @@ inline constexpr double kAimingDegrees = 0.05;
 // the five points still give a map. Otherwise, when its five points give no
 // usable map: NoMap. The master is judged through the others; only when
 // its own points do not span the stage is it named itself, as the one
-// NoMap finding. Without a calibrated master 1..4 every calibrated device
+// NoMap finding. Without a calibrated master 1..16 every calibrated device
 // whose own points do not span the stage is NoMap. Refreshes
 // DeviceCalibrated like the plausibility check.
 std::vector<RangeFinding> CheckFollowRanges(RigStore& store);

@@ -76,7 +76,7 @@ RayMap FitRayMap(std::span<const Vec3> from, std::span<const Vec3> to);
 // rays that do not fit their ranges; never to follow with.
 RayMap FitLineMap(std::span<const Vec3> from, std::span<const Vec3> to);
 
-// The five calibration rays (K1..K4, KM) of a device 1..4, from its
+// The five calibration rays (K1..K4, KM) of a device 1..16, from its
 // values in its own resolution.
 std::array<Vec3, kPointCount> CalibrationRays(const RigStore& store, int device);
 

@@ -43,7 +43,7 @@ struct OwnCalibration {
   AxisScale tiltScale;
   bool operator==(const OwnCalibration&) const = default;
 };
-// Device 1..4; anything else gives an empty 8-bit calibration.
+// Device 1..16; anything else gives an empty 8-bit calibration.
 OwnCalibration CalibrationOf(const RigStore& store, int device);
 
 }  // namespace tb

@@ -22,7 +22,7 @@ struct MasterReading {
   std::int32_t tilt = 0;
 };
 
-// Without a host helper (Errc::no_host_helper) or a master 1..4
+// Without a host helper (Errc::no_host_helper) or a master 1..16
 // (Errc::out_of_range) nothing is read; a failing read ends it. Reads pan,
 // tilt, then the pan fine and tilt fine channels the master has.
 std::error_code ReadMaster(RigStore& store, MasterReading& reading);
@@ -31,7 +31,7 @@ std::error_code ReadMaster(RigStore& store, MasterReading& reading);
 // axis that has a fine channel. The pair is in the slave's own resolution.
 std::error_code WriteSlave(HostChannels& host, const DeviceRecord& slave, const DmxPair& pair);
 
-// For devices 1..4 in order: refreshes DeviceCalibrated, skips uncalibrated
+// For devices 1..16 in order: refreshes DeviceCalibrated, skips uncalibrated
 // devices and the master, asks place(d) for the slave's pair (nothing: the
 // slave is not written this tick), then writes pan and tilt. Ends at the
 // first failing write. A master that is not calibrated places nothing: its

@@ -21,10 +21,11 @@ inline constexpr const char* kSettingsFileName = "TrailBeam.ini";
 inline constexpr const char* kBackupSuffix = ".bak";
 
 // The longest name in Windows-1252 bytes, and the longest line the reader
-// takes (a bound against damaged files): room for the longest name and the
-// four numbers of its device line, so that every storable name reads back.
+// takes (a bound against damaged files): room for the longest name, the key
+// of a later device's line ("Device16=") and the six numbers of its device
+// line, so that every storable name reads back.
 inline constexpr std::size_t kMaxNameBytes = (std::size_t{1} << 20) - 32;
-inline constexpr std::size_t kMaxLineBytes = kMaxNameBytes + 64;
+inline constexpr std::size_t kMaxLineBytes = kMaxNameBytes + 96;
 
 // Writes the whole file anew from the store, atomically: either the old
 // file stays complete or the new one is there. A write-protected file is

@@ -1,5 +1,5 @@
 // What the device setup window does. Loading reads TrailBeam.ini into the
-// rig store and lists the four devices (name, pan and tilt channel, pan
+// rig store and lists the sixteen devices (name, pan and tilt channel, pan
 // and tilt range, pan and tilt fine channel, 0 for none), and shows the
 // stage's measured lengths, the height channel and the follow rate; OK
 // checks those four fields, then copies the list into the device table, ranges limited to

@@ -6,15 +6,19 @@
 #include <optional>
 #include <string>
 
+#include "rig/rig_store.h"
+#include "rig/settings_extension.h"
+
 namespace tbhost {
 namespace {
 
-// The devices of the 25 lines, and all of them with the extension's.
-constexpr int kDescribedDevices = 4;
-constexpr int kDevices = 16;
-constexpr int kMarks = 5;
+// The devices of the 25 lines, and all of them with the extension's: the
+// plug-in's own counts and marker, so that both read the same file.
+constexpr int kDescribedDevices = tb::kDescribedDevices;
+constexpr int kDevices = tb::kDeviceCount;
+constexpr int kMarks = tb::kPointCount;
 constexpr std::size_t kDescribedLines = 1 + kDescribedDevices * (1 + kMarks);
-constexpr std::string_view kExtensionMarker = "[TrailBeam extension]";
+constexpr std::string_view kExtensionMarker = tb::kExtensionMarker;
 constexpr std::string_view kDeviceKey = "Device";
 constexpr std::string_view kMarkKeys[kMarks] = {".K1", ".K2", ".K3", ".K4", ".KM"};
 

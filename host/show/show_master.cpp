@@ -1,5 +1,7 @@
 #include "host/show/show_master.h"
 
+#include "rig/rig_store.h"
+
 namespace tbhost {
 namespace {
 
@@ -49,7 +51,12 @@ MasterPick FindMaster(const std::vector<ListedDevice>& rows, const MasterChoice&
   int entry = 0;
   for (int d = 1; d < device; ++d)
     if (!rows[static_cast<std::size_t>(d - 1)].name.empty()) ++entry;
-  if (entry + 1 != device) {
+  // The plug-in takes entry n for device n + 1 only while no device after
+  // the fourth is named; past that, every entry is its own device.
+  bool laterNamed = false;
+  for (std::size_t i = tb::kDescribedDevices; i < rows.size(); ++i)
+    laterNamed = laterNamed || !rows[i].name.empty();
+  if (!laterNamed && entry + 1 != device) {
     pick.error = "device " + std::to_string(device) + " " +
                  Quoted(rows[static_cast<std::size_t>(device - 1)].name) + " is entry " +
                  std::to_string(entry + 1) +

@@ -3,6 +3,7 @@
 // costing only themselves.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -184,6 +185,20 @@ TEST(ReadConfig, ALaterDevicesDamagedLineCostsOnlyItself) {
     ReadConfigFromBytes(again, ConfigFileBytes(store));
     EXPECT_EQ(ConfigFileBytes(again), ConfigFileBytes(store)) << c.name;
   }
+}
+
+// The longest line the writer can make: the longest name behind the longest
+// key, with the widest channels.
+TEST(SettingsFile, TheLongestLaterDeviceLineReadsBack) {
+  constexpr std::int32_t kWidest = std::numeric_limits<std::int32_t>::min();
+  RigStore saved;
+  *saved.Device(16) = {
+      std::string(kMaxNameBytes, 'x'), kWidest, kWidest, 1080, 1080, kWidest, kWidest};
+  ASSERT_TRUE(IsStorableName(saved.Device(16)->Name));
+  RigStore read;
+  ReadConfigFromBytes(read, ConfigFileBytes(saved));
+  EXPECT_EQ(read.Device(16)->Name.size(), kMaxNameBytes);
+  EXPECT_EQ(read.Device(16)->TiltFineChannel, kWidest);
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 namespace tb {
 namespace {
 
-TEST(RigStore, StartValuesCountEveryDeviceAsCalibrated) {
+TEST(RigStore, StartValuesCountTheFirstFourDevicesAsCalibratedAndNoLaterOne) {
   RigStore store;
   for (std::int16_t d = 1; d <= 4; ++d) {
     EXPECT_EQ(store.Device(d)->Name, "");
@@ -14,6 +14,10 @@ TEST(RigStore, StartValuesCountEveryDeviceAsCalibrated) {
     ASSERT_FALSE(r.error);
     EXPECT_EQ(r.value, VTrue) << "device " << d;
     EXPECT_EQ(*store.Calibrated(d), VTrue);
+  }
+  for (std::int16_t d = 5; d <= kDeviceCount; ++d) {
+    EXPECT_EQ(store.IsDeviceCalibrated(d).value, VFalse) << "device " << d;
+    EXPECT_EQ(*store.Pan(d, 1), Uncalibrated) << "device " << d;
   }
   EXPECT_EQ(store.SelectedDevice, 0);
   EXPECT_EQ(store.MasterDevice, 0);

@@ -45,6 +45,17 @@ TEST(ShowMaster, FindsTheEntryThePluginTakesForTheDevice) {
       {"names are exact", {"Spot", "Spot ", "", ""}, {0, "Spot "}, 2, 1},
       {"umlauts", {"Gerät 1", "Gerät 2", "", ""}, {0, "Gerät 2"}, 2, 1},
       {"a digit name by name", {"2", "1", "", ""}, {0, "1"}, 2, 1},
+      // Once a device after the fourth is named, every entry is its own device.
+      {"behind an unnamed device, with later devices named",
+       {"a", "b", "c", "", "e", "f"},
+       {5, ""},
+       5,
+       3},
+      {"a later device behind a gap, by name",
+       {"", "b", "", "", "", "", "", "", "", "", "", "l"},
+       {0, "l"},
+       12,
+       1},
   };
   for (const Case& c : cases) {
     const MasterPick pick = FindMaster(Rows(c.names), c.wanted);
@@ -418,7 +429,7 @@ TEST(ShowRig, AFileThatIsNoFileIsNotRead) {
   tb::testing::WriteBytes(huge.string(), Ini(kRig));
   std::filesystem::resize_file(huge, std::uintmax_t{120} << 20);
   EXPECT_EQ(ReadShowRigFile(huge, bytes),
-            "it holds more than 106958220 bytes, more than any TrailBeam.ini");
+            "it holds more than 106961484 bytes, more than any TrailBeam.ini");
   EXPECT_EQ(bytes, "");
 }
 
