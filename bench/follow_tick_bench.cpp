@@ -163,30 +163,41 @@ void BM_DistanceTick(benchmark::State& state) {
 }
 BENCHMARK(BM_DistanceTick);
 
-// With the maps fitted: the first tick fits them, before the timing. With
-// fine, every head is 16-bit: four reads and four writes per slave.
-void BM_TrigonometricTick(benchmark::State& state, bool fine) {
-  tb::RigStore store;
-  ArrayHost* host = nullptr;
-  SetUpStageRig(store, host);
-  for (int d = 1; fine && d <= 4; ++d) {
+// Devices first to last get fine channels (and fine values of 128).
+void MakeFine(tb::RigStore& store, int first, int last) {
+  for (int d = first; d <= last; ++d) {
     store.Device(d)->PanFineChannel = 100 + 2 * d;
     store.Device(d)->TiltFineChannel = 101 + 2 * d;
     for (int p = 1; p <= 5; ++p) *store.PanFine(d, p) = *store.TiltFine(d, p) = 128;
   }
+}
+
+// Trigonometric ticks with the maps fitted: the first tick fits them, before
+// the timing; none may fit again.
+void RunTrigonometricTicks(benchmark::State& state, tb::RigStore& store, ArrayHost& host,
+                           double writesPerTick) {
   store.FollowMethod = tb::kFollowTrigonometric;
   tb::FollowEngine engine;
   engine.Start();
-  host->channels[1] = kStageSweep.pan;
-  host->channels[2] = kStageSweep.tilt;
+  host.channels[1] = kStageSweep.pan;
+  host.channels[2] = kStageSweep.tilt;
   if (engine.OnTimer(store)) state.SkipWithError("the first tick failed");
-  const std::int64_t writesBefore = host->writes;
+  const std::int64_t writesBefore = host.writes;
   const std::uint64_t fitsBefore = engine.Fits();
-  if (!TickAndCountAllocations(state, host->channels, kStageSweep,
+  if (!TickAndCountAllocations(state, host.channels, kStageSweep,
                                [&] { return engine.OnTimer(store); }))
     return;
-  CheckWrites(state, *host, writesBefore, fine ? 12.0 : 6.0);
+  CheckWrites(state, host, writesBefore, writesPerTick);
   if (engine.Fits() != fitsBefore) state.SkipWithError("a map was fitted again");
+}
+
+// With fine, every head is 16-bit: four writes per slave.
+void BM_TrigonometricTick(benchmark::State& state, bool fine) {
+  tb::RigStore store;
+  ArrayHost* host = nullptr;
+  SetUpStageRig(store, host);
+  if (fine) MakeFine(store, 1, 4);
+  RunTrigonometricTicks(state, store, *host, fine ? 12.0 : 6.0);
 }
 BENCHMARK_CAPTURE(BM_TrigonometricTick, 8bit, false);
 BENCHMARK_CAPTURE(BM_TrigonometricTick, 16bit, true);
@@ -204,24 +215,8 @@ void BM_TrigonometricTickFifteenSlaves(benchmark::State& state) {
     store.PanCalibration[d - 1] = store.PanCalibration[like - 1];
     store.TiltCalibration[d - 1] = store.TiltCalibration[like - 1];
   }
-  for (int d = 1; d <= tb::kDeviceCount; ++d) {
-    store.Device(d)->PanFineChannel = 100 + 2 * d;
-    store.Device(d)->TiltFineChannel = 101 + 2 * d;
-    for (int p = 1; p <= 5; ++p) *store.PanFine(d, p) = *store.TiltFine(d, p) = 128;
-  }
-  store.FollowMethod = tb::kFollowTrigonometric;
-  tb::FollowEngine engine;
-  engine.Start();
-  host->channels[1] = kStageSweep.pan;
-  host->channels[2] = kStageSweep.tilt;
-  if (engine.OnTimer(store)) state.SkipWithError("the first tick failed");
-  const std::int64_t writesBefore = host->writes;
-  const std::uint64_t fitsBefore = engine.Fits();
-  if (!TickAndCountAllocations(state, host->channels, kStageSweep,
-                               [&] { return engine.OnTimer(store); }))
-    return;
-  CheckWrites(state, *host, writesBefore, 4.0 * (tb::kDeviceCount - 1));
-  if (engine.Fits() != fitsBefore) state.SkipWithError("a map was fitted again");
+  MakeFine(store, 1, tb::kDeviceCount);
+  RunTrigonometricTicks(state, store, *host, 4.0 * (tb::kDeviceCount - 1));
 }
 BENCHMARK(BM_TrigonometricTickFifteenSlaves);
 

@@ -63,7 +63,7 @@ constexpr std::string_view kDeviceKey = "Device";
 constexpr std::array<std::string_view, kPointCount> kPointKeys = {".K1", ".K2", ".K3", ".K4",
                                                                   ".KM"};
 
-std::string DeviceKey(int d) { return std::string(kDeviceKey) + std::to_string(d + 1); }
+std::string KeyOf(int d) { return std::string(kDeviceKey) + std::to_string(d + 1); }
 
 // A slot nobody filled in is not written: the file keeps only devices in use.
 bool IsFreshSlot(const RigStore& store, int d) {
@@ -81,7 +81,7 @@ bool IsFreshSlot(const RigStore& store, int d) {
 }
 
 void AppendDevice(std::string& out, const RigStore& store, int d) {
-  const std::string key = DeviceKey(d);
+  const std::string key = KeyOf(d);
   out += key + '=';
   AppendDeviceLine(out, store.DeviceTable[d]);
   for (int p = 0; p < kPointCount; ++p) {
@@ -90,31 +90,6 @@ void AppendDevice(std::string& out, const RigStore& store, int d) {
     out += '=';
     AppendPointLine(out, store, d, p);
   }
-}
-
-// "Device7" gives 6 and no point; "Device7.K2" gives 6 and 1; a device
-// the described lines hold, or none, gives nothing.
-struct DeviceSlot {
-  int d = -1;
-  int p = -1;
-};
-
-std::optional<DeviceSlot> ParseDeviceKey(std::string_view key) {
-  if (!key.starts_with(kDeviceKey)) return std::nullopt;
-  key.remove_prefix(kDeviceKey.size());
-  DeviceSlot slot;
-  const std::size_t dot = key.find('.');
-  if (dot != std::string_view::npos) {
-    for (int p = 0; p < kPointCount; ++p)
-      if (key.substr(dot) == kPointKeys[p]) slot.p = p;
-    if (slot.p < 0) return std::nullopt;
-  }
-  const std::string_view digits = key.substr(0, dot);
-  if (digits.starts_with('0')) return std::nullopt;  // only the keys the writer writes
-  const auto number = Digits(digits);
-  if (!number || *number <= kDescribedDevices || *number > kDeviceCount) return std::nullopt;
-  slot.d = *number - 1;
-  return slot;
 }
 
 void AppendNumber(std::string& out, std::string_view key, std::int32_t value) {
@@ -190,6 +165,24 @@ std::string ExtensionLines(const RigStore& store) {
     if (!IsFreshSlot(store, d)) AppendDevice(body, store, d);
   if (body.empty()) return body;
   return kExtensionMarker + std::string(kLineEnd) + body;
+}
+
+std::optional<DeviceKey> ParseDeviceKey(std::string_view key) {
+  if (!key.starts_with(kDeviceKey)) return std::nullopt;
+  key.remove_prefix(kDeviceKey.size());
+  DeviceKey slot;
+  const std::size_t dot = key.find('.');
+  if (dot != std::string_view::npos) {
+    for (int p = 0; p < kPointCount; ++p)
+      if (key.substr(dot) == kPointKeys[p]) slot.p = p;
+    if (slot.p < 0) return std::nullopt;
+  }
+  const std::string_view digits = key.substr(0, dot);
+  if (digits.starts_with('0')) return std::nullopt;  // only the keys the writer writes
+  const auto number = Digits(digits);
+  if (!number || *number <= kDescribedDevices || *number > kDeviceCount) return std::nullopt;
+  slot.d = *number - 1;
+  return slot;
 }
 
 ExtensionReader::ExtensionReader(RigStore& store, bool utf8) : store_(store), utf8_(utf8) {

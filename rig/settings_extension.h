@@ -58,6 +58,15 @@ std::optional<std::int32_t> ParseCentimetres(std::string_view text, bool allowCo
 // no value for it.
 std::string ExtensionLines(const RigStore& store);
 
+// A later device's key, as the writer writes it: "Device7" gives d 6 and
+// p -1 (its device line), "Device7.K2" d 6 and p 1 (a point line). Any
+// other key, devices 1 to 4 and leading zeros included, gives nullopt.
+struct DeviceKey {
+  int d = -1;
+  int p = -1;
+};
+std::optional<DeviceKey> ParseDeviceKey(std::string_view key);
+
 // Reads the section from the lines after the described ones, one line at a
 // time. Lines before the marker are foreign and ignored. Made when a file
 // is read at all, it first sets the section's values to "not given": the

@@ -19,8 +19,6 @@ constexpr int kDevices = tb::kDeviceCount;
 constexpr int kMarks = tb::kPointCount;
 constexpr std::size_t kDescribedLines = 1 + kDescribedDevices * (1 + kMarks);
 constexpr std::string_view kExtensionMarker = tb::kExtensionMarker;
-constexpr std::string_view kDeviceKey = "Device";
-constexpr std::string_view kMarkKeys[kMarks] = {".K1", ".K2", ".K3", ".K4", ".KM"};
 
 // The file's lines; CR LF as the plug-in writes, a bare LF or CR tolerated.
 std::vector<std::string_view> Lines(std::string_view text) {
@@ -94,30 +92,16 @@ void TakeMark(SavedDevice& device, int mark, std::string_view line) {
 }
 
 // "Device7" (mark -1) or "Device7.K1".."Device7.KM": the device from 0, and
-// the mark. The numbers the plug-in writes only: 5 to 16, no leading zero.
+// the mark, as the plug-in's own reader takes the key.
 struct ExtensionKey {
   int device = -1;
   int mark = -1;
 };
 
 std::optional<ExtensionKey> ParseKey(std::string_view key) {
-  if (!key.starts_with(kDeviceKey)) return std::nullopt;
-  key.remove_prefix(kDeviceKey.size());
-  ExtensionKey parsed;
-  const std::size_t dot = key.find('.');
-  if (dot != std::string_view::npos) {
-    for (int m = 0; m < kMarks; ++m)
-      if (key.substr(dot) == kMarkKeys[m]) parsed.mark = m;
-    if (parsed.mark < 0) return std::nullopt;
-  }
-  const std::string_view digits = key.substr(0, dot);
-  if (digits.empty() || digits.size() > 2 || digits.front() == '0' ||
-      digits.find_first_not_of("0123456789") != std::string_view::npos)
-    return std::nullopt;
-  const int number = std::stoi(std::string(digits));
-  if (number <= kDescribedDevices || number > kDevices) return std::nullopt;
-  parsed.device = number - 1;
-  return parsed;
+  const auto parsed = tb::ParseDeviceKey(key);
+  if (!parsed) return std::nullopt;
+  return ExtensionKey{parsed->d, parsed->p};
 }
 
 // Devices 5 to 16 from the extension section after the 25 lines, in number
